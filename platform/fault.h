@@ -1,0 +1,34 @@
+// Test seam: fail one named operation on its Nth call.
+//
+// A fault is armed with the operation's name, the call number (1 = the next
+// call) and how it fails. Operations that can fail call Hit() and act on the
+// answer; nothing is armed in normal runs, so Hit() is a single map look-up
+// on an empty map.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cv::fault {
+
+enum class Kind {
+  None,       // not armed / not this call
+  Return,     // the operation reports failure the way the real call does
+  StdError,   // throws std::runtime_error("injected fault: <name>")
+  Integer,    // throws the int 0x0BADF00D
+  Other,      // throws a value of an unrelated type
+};
+
+void Arm(const std::string& name, std::uint32_t nth, Kind kind);
+void DisarmAll();
+// Counts a call of name; returns the failure to produce now, if any.
+// Throwing kinds are thrown here; only Return (or None) is returned.
+Kind Hit(const char* name);
+// How many calls of name were counted since the last DisarmAll().
+std::uint32_t Calls(const std::string& name);
+
+struct OtherFailure {
+  int code;
+};
+
+}  // namespace cv::fault

@@ -1,0 +1,54 @@
+// The operating-system layer. Everything that differs between Windows and
+// POSIX lives behind these functions; the rest of the plug-in builds paths
+// with backslashes and hands them here unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace cv::platform {
+
+// Line end written by the log and the save-data writer: the bytes on disk
+// are CR LF on every platform.
+extern const char* const kLineEnd;
+
+// The full file name of the process's main executable with backslash
+// separators, copied into buf the way GetModuleFileNameA does: returns the
+// number of characters copied, or size when the name was cut (0 on failure).
+std::uint32_t MainExecutablePath(char* buf, std::uint32_t size);
+// The last error code of the platform (GetLastError / errno).
+std::uint32_t LastError();
+
+// Single-level directory creation; false when it failed or already exists.
+bool CreateDir(const std::string& path);
+// Deletes a file; false when it failed.
+bool DeleteFile(const std::string& path);
+// Moves a file; never replaces an existing target; across volumes allowed.
+bool MoveFileNoReplace(const std::string& from, const std::string& to);
+// Writes data to a temporary file beside path and then replaces path with it.
+// The previous file at path stays untouched unless every step succeeded.
+bool WriteFileReplacing(const std::string& path, std::string_view data);
+// Opens an existing file for reading in binary mode; null when it fails.
+std::FILE* OpenForReading(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Opens name for writing (truncated) so that other processes may read it but
+// not write it; null when another process holds it or it cannot be opened.
+std::FILE* OpenSharedLog(const char* name);
+
+// One value from the system's cryptographic random source. Throws
+// std::runtime_error("invalid random_device value") when the source fails.
+std::uint32_t RandomU32();
+
+// Host path (backslashes) to the form the file system takes.
+std::string NativePath(const std::string& path);
+
+}  // namespace cv::platform
+
+namespace cv::platform::testing {
+// Makes MainExecutablePath report this text (null restores the real answer).
+void OverrideMainExecutablePath(const char* path);
+}  // namespace cv::platform::testing

@@ -1,0 +1,190 @@
+// POSIX implementation of the platform layer (Linux).
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+namespace cv::platform {
+
+const char* const kLineEnd = "\r\n";
+
+namespace {
+std::string g_exeOverride;
+bool g_hasExeOverride = false;
+
+bool Failed(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
+}  // namespace
+
+void testing::OverrideMainExecutablePath(const char* path) {
+  g_hasExeOverride = path != nullptr;
+  g_exeOverride = path != nullptr ? path : "";
+}
+
+std::string NativePath(const std::string& path) {
+  std::string p = path;
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
+std::uint32_t MainExecutablePath(char* buf, std::uint32_t size) {
+  if (size == 0) return 0;
+  std::string path;
+  if (g_hasExeOverride) {
+    path = g_exeOverride;
+  } else {
+    char tmp[4096];
+    ssize_t n = ::readlink("/proc/self/exe", tmp, sizeof tmp - 1);
+    if (n <= 0) return 0;
+    path.assign(tmp, static_cast<std::size_t>(n));
+    for (char& c : path)
+      if (c == '/') c = '\\';
+  }
+  if (path.size() >= size) {
+    // Cut like GetModuleFileNameA: size - 1 characters and a terminator.
+    std::memcpy(buf, path.data(), size - 1);
+    buf[size - 1] = '\0';
+    errno = ENAMETOOLONG;
+    return size;
+  }
+  std::memcpy(buf, path.data(), path.size());
+  buf[path.size()] = '\0';
+  return static_cast<std::uint32_t>(path.size());
+}
+
+std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
+
+bool CreateDir(const std::string& path) {
+  if (Failed("dir.create")) return false;
+  return ::mkdir(NativePath(path).c_str(), 0755) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  if (Failed("file.delete")) return false;
+  std::string p = NativePath(path);
+  struct stat st;
+  if (::lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(p.c_str()) == 0;
+}
+
+namespace {
+bool CopyExclusive(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    for (ssize_t off = 0; off < n && ok;) {
+      ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) ok = false;
+      else off += w;
+    }
+    if (!ok) break;
+  }
+  ::close(in);
+  if (::close(out) != 0) ok = false;
+  if (!ok) ::unlink(to.c_str());
+  return ok;
+}
+}  // namespace
+
+bool MoveFileNoReplace(const std::string& from, const std::string& to) {
+  if (Failed("file.rename")) return false;
+  std::string f = NativePath(from), t = NativePath(to);
+  struct stat st;
+  if (::lstat(f.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::renameat2(AT_FDCWD, f.c_str(), AT_FDCWD, t.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL || errno == ENOSYS) {
+    // The file system cannot rename without replacing: link, then unlink.
+    if (::link(f.c_str(), t.c_str()) == 0) return ::unlink(f.c_str()) == 0;
+    if (errno != EXDEV && errno != EPERM) return false;
+  } else if (errno != EXDEV) {
+    return false;
+  }
+  // Another volume: copy to a target that must not exist, then delete.
+  if (!CopyExclusive(f, t)) return false;
+  return ::unlink(f.c_str()) == 0;
+}
+
+bool WriteFileReplacing(const std::string& path, std::string_view data) {
+  std::string target = NativePath(path);
+  std::string tmp = target + ".tmp";
+  if (Failed("file.open")) return false;
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  ok = (std::fflush(f) == 0) && ok;
+  bool closed = std::fclose(f) == 0;
+  ok = closed && !Failed("file.close") && ok;
+  if (ok && !Failed("file.replace")) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+  else ok = false;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+  if (Failed("file.open")) return nullptr;
+  std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
+  if (f == nullptr) return nullptr;
+  struct stat st;
+  if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(f);
+    return nullptr;
+  }
+  return f;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0;
+}
+
+std::FILE* OpenSharedLog(const char* name) {
+  int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  // Emulates "others may read, not write": whoever holds the lock writes.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+std::uint32_t RandomU32() {
+  if (fault::Hit("random") == fault::Kind::Return)
+    throw std::runtime_error("invalid random_device value");
+  std::uint32_t v = 0;
+  for (;;) {
+    ssize_t n = ::getrandom(&v, sizeof v, 0);
+    if (n == static_cast<ssize_t>(sizeof v)) return v;
+    if (n < 0 && errno == EINTR) continue;
+    throw std::runtime_error("invalid random_device value");
+  }
+}
+
+}  // namespace cv::platform
