@@ -1,0 +1,22 @@
+# Registers every *.scn file below a folder as a CTest test that runs through
+# corvane-sim in a fresh copy of the game folder.
+#
+# A scenario may say in its first lines:
+#   # expect-exit: N      the exit status that passes (default 0)
+#   # sim-args: ARGS...   extra arguments before the file name
+function(corvane_add_scenarios root)
+  file(GLOB_RECURSE scenarios CONFIGURE_DEPENDS ${root}/*.scn)
+  foreach(scn ${scenarios})
+    file(RELATIVE_PATH rel ${root} ${scn})
+    string(REGEX REPLACE "\\.scn$" "" name ${rel})
+    string(REPLACE "/" "." name ${name})
+    add_test(NAME scenario.${name}
+      COMMAND ${CMAKE_COMMAND}
+        -DGAME_DIR=${CORVANE_GAME_DIR}
+        -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/scenario-work/${name}
+        -DSCENARIO=${scn}
+        -DSIM=corvane-sim${CMAKE_EXECUTABLE_SUFFIX}
+        "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+        -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
+  endforeach()
+endfunction()
