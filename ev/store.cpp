@@ -1,7 +1,6 @@
 #include "ev/store.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "platform/fault.h"
@@ -16,11 +15,6 @@ inline std::string_view UpToNul(std::string_view text) noexcept {
   return text.substr(0, std::min(text.find('\0'), text.size()));
 }
 
-inline std::uint64_t Load(const char* p, std::size_t n) noexcept {
-  std::uint64_t w = 0;
-  std::memcpy(&w, p, n);
-  return w;
-}
 }  // namespace
 
 EvKey NormalizeKey(std::string_view text) {
@@ -40,27 +34,6 @@ FoldedKey::FoldedKey(std::string_view text) noexcept {
 bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) noexcept {
   if (match == EvMatch::Exact) return stored == given;
   return stored.size() >= given.size() && stored.compare(0, given.size(), given) == 0;
-}
-
-// Eight bytes at a time, each word mixed in by a multiply and a shift; the
-// final mix makes every input bit reach the low bits a power-of-two table
-// uses. Keys are short (typically 5 to 30 bytes), so this beats byte-wise
-// hashes; only 64-bit arithmetic is used, so 32-bit targets get the same.
-std::size_t detail::KeyHash::operator()(std::string_view s) const noexcept {
-  const char* p = s.data();
-  std::size_t n = s.size();
-  std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
-  for (; n >= 8; p += 8, n -= 8) {
-    h = (h ^ Load(p, 8)) * 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
-  }
-  if (n != 0) {
-    h = (h ^ Load(p, n)) * 0x94D049BB133111EBull;
-    h ^= h >> 29;
-  }
-  h *= 0xD6E8FEB86659FD93ull;
-  h ^= h >> 32;
-  return static_cast<std::size_t>(h);
 }
 
 void detail::AllocationPoint() {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -65,9 +66,41 @@ bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) 
 
 namespace detail {
 
+inline std::uint64_t LoadWord(const char* p, std::size_t n) noexcept {
+  std::uint64_t w = 0;
+  std::memcpy(&w, p, n);
+  return w;
+}
+
+// Eight bytes at a time, each word mixed in by a multiply and a shift; the
+// last word overlaps the one before it instead of being loaded byte by byte.
+// The final mix makes every input bit reach the low bits a power-of-two
+// table uses. Only 64-bit arithmetic, so 32-bit targets hash alike.
 struct KeyHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept;
+  std::size_t operator()(std::string_view s) const noexcept {
+    const char* p = s.data();
+    const std::size_t n = s.size();
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
+    if (n >= 8) {
+      for (std::size_t i = 0; i + 8 < n; i += 8) {
+        h = (h ^ LoadWord(p + i, 8)) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+      }
+      h ^= LoadWord(p + n - 8, 8);
+    } else if (n >= 4) {
+      h ^= LoadWord(p, 4) | (LoadWord(p + n - 4, 4) << 32);
+    } else if (n > 0) {
+      h ^= static_cast<unsigned char>(p[0]) |
+           (static_cast<unsigned>(static_cast<unsigned char>(p[n / 2])) << 8) |
+           (static_cast<unsigned>(static_cast<unsigned char>(p[n - 1])) << 16);
+    }
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 29;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    return static_cast<std::size_t>(h);
+  }
 };
 struct KeyEq {
   using is_transparent = void;
@@ -89,12 +122,23 @@ struct RobinMaps {
       tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>, true>;
   template <class V>
   using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
+  // Robin hood probing stays short at high load; a fuller owner map grows
+  // less often and is shorter to walk.
+  template <class Map>
+  static void Prepare(Map& entries) {
+    entries.max_load_factor(kOwnerMapLoad);
+    entries.reserve(kOwnerMapStart);
+  }
+  static constexpr std::size_t kOwnerMapStart = 6;
+  static constexpr float kOwnerMapLoad = 0.8f;
 };
 struct StdMaps {
   template <class V>
   using OwnerMap = std::unordered_map<EvKey, V, KeyHash, KeyEq>;
   template <class V>
   using Table = std::unordered_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
+  template <class Map>
+  static void Prepare(Map&) {}
 };
 
 // The modifiable value an iterator points at (robin_map hands it out through
@@ -143,6 +187,7 @@ class BasicEvStore {
     if (o == t.end()) {
       detail::AllocationPoint();
       o = t.try_emplace(owner).first;
+      Maps::Prepare(detail::Slot(o));
     }
     auto& entries = detail::Slot(o);
     auto e = entries.find(key);
