@@ -2,7 +2,7 @@
 # Builds Corvane and runs the quick-start scenario through corvane-sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/test.sh --setup-only 2>/dev/null || true
+bash scripts/setup.sh
 cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build/linux
 cd build/linux/game
