@@ -11,9 +11,13 @@
 
 namespace cv::platform {
 
-// Line end written by the log and the save-data writer: the bytes on disk
-// are CR LF on every platform.
+// Files the plug-in writes end every line with CR LF on disk, on every
+// platform. kLineEnd is that byte sequence, for data written in binary mode
+// (the save-data writer, WriteFileReplacing). kLogLineEnd is what to write to
+// the stream OpenSharedLog returns so that CR LF lands on disk: "\n" where
+// that stream is in text mode (Windows), "\r\n" where it is not.
 extern const char* const kLineEnd;
+extern const char* const kLogLineEnd;
 
 // The full file name of the process's main executable with backslash
 // separators, copied into buf the way GetModuleFileNameA does: returns the

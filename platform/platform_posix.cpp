@@ -17,6 +17,8 @@
 namespace cv::platform {
 
 const char* const kLineEnd = "\r\n";
+// The log stream is binary here, so it gets the bytes themselves.
+const char* const kLogLineEnd = "\r\n";
 
 namespace {
 std::string g_exeOverride;
@@ -99,8 +101,10 @@ bool CopyExclusive(const std::string& from, const std::string& to) {
     for (ssize_t off = 0; off < n && ok;) {
       ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) ok = false;
-      else off += w;
+      if (w <= 0)
+        ok = false;
+      else
+        off += w;
     }
     if (!ok) break;
   }
@@ -139,8 +143,10 @@ bool WriteFileReplacing(const std::string& path, std::string_view data) {
   ok = (std::fflush(f) == 0) && ok;
   bool closed = std::fclose(f) == 0;
   ok = closed && !Failed("file.close") && ok;
-  if (ok && !Failed("file.replace")) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-  else ok = false;
+  if (ok && !Failed("file.replace"))
+    ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+  else
+    ok = false;
   if (!ok) ::unlink(tmp.c_str());
   return ok;
 }
