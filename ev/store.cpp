@@ -5,7 +5,9 @@
 namespace cv {
 
 namespace {
-inline char Fold(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c; }
+inline char Fold(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
+}
 inline std::string_view UpToNul(std::string_view text) noexcept {
   return text.substr(0, std::min(text.find('\0'), text.size()));
 }

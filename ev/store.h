@@ -117,9 +117,12 @@ class EvStore {
  private:
   template <EvKind K>
   detail::Table<EvValueT<K>>& table() noexcept {
-    if constexpr (K == EvKind::Float) return floats_;
-    else if constexpr (K == EvKind::Form) return forms_;
-    else return strings_;
+    if constexpr (K == EvKind::Float)
+      return floats_;
+    else if constexpr (K == EvKind::Form)
+      return forms_;
+    else
+      return strings_;
   }
   template <EvKind K>
   const detail::Table<EvValueT<K>>& table() const noexcept {

@@ -108,7 +108,8 @@ bool IsConsoleMode() {
 
 char* HeapCopy(std::string_view text) {
   if (g_engine == nullptr || g_engine->FormHeap_Allocate == nullptr) throw std::bad_alloc();
-  auto* block = static_cast<char*>(g_engine->FormHeap_Allocate(static_cast<UInt32>(text.size() + 1)));
+  auto* block =
+      static_cast<char*>(g_engine->FormHeap_Allocate(static_cast<UInt32>(text.size() + 1)));
   if (block == nullptr) throw std::bad_alloc();
   if (!text.empty()) std::memcpy(block, text.data(), text.size());
   block[text.size()] = '\0';

@@ -14,7 +14,9 @@ void Bind(const CVEngineInterface* engine);
 const CVEngineInterface* Engine();
 
 UInt32 RefId(const TESForm* form);
-inline UInt32 RefId(const TESObjectREFR* ref) { return RefId(reinterpret_cast<const TESForm*>(ref)); }
+inline UInt32 RefId(const TESObjectREFR* ref) {
+  return RefId(reinterpret_cast<const TESForm*>(ref));
+}
 inline TESForm* AsForm(TESObjectREFR* ref) { return reinterpret_cast<TESForm*>(ref); }
 
 TESForm* BaseForm(TESObjectREFR* ref);

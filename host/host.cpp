@@ -12,8 +12,8 @@ Slots& TheSlots() {
 bool AssignString(const CommandArgs& a, const char* text) {
   NVSEStringVarInterface* sv = TheSlots().stringVar;
   if (sv == nullptr || sv->Assign == nullptr) return false;
-  return sv->Assign(a.paramInfo, a.scriptData, a.thisObj, a.containingObj, a.scriptObj,
-                    a.eventList, a.result, a.opcodeOffsetPtr, text);
+  return sv->Assign(a.paramInfo, a.scriptData, a.thisObj, a.containingObj, a.scriptObj, a.eventList,
+                    a.result, a.opcodeOffsetPtr, text);
 }
 
 const char* GetStringVar(UInt32 id) {

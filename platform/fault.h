@@ -12,11 +12,11 @@
 namespace cv::fault {
 
 enum class Kind {
-  None,       // not armed / not this call
-  Return,     // the operation reports failure the way the real call does
-  StdError,   // throws std::runtime_error("injected fault: <name>")
-  Integer,    // throws the int 0x0BADF00D
-  Other,      // throws a value of an unrelated type
+  None,      // not armed / not this call
+  Return,    // the operation reports failure the way the real call does
+  StdError,  // throws std::runtime_error("injected fault: <name>")
+  Integer,   // throws the int 0x0BADF00D
+  Other,     // throws a value of an unrelated type
 };
 
 void Arm(const std::string& name, std::uint32_t nth, Kind kind);

@@ -8,11 +8,11 @@
 #include "host/host.h"
 #include "log/log.h"
 #include "persist/settings.h"
+#include "platform/platform.h"
 #include "plugin/command_table.h"
 #include "plugin/game_root.h"
 #include "plugin/messages.h"
 #include "plugin/version_command.h"
-#include "platform/platform.h"
 
 namespace cv::plugin {
 
@@ -40,8 +40,8 @@ void OpenDatabase() {
   std::string path = root + "Data\\NVSE\\Plugins\\Corvane\\savedata.db";
   Database& d = TheDatabase();
   d.Close();
-  sqlite3_open_v2(platform::NativePath(path).c_str(), &d.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                  nullptr);
+  sqlite3_open_v2(platform::NativePath(path).c_str(), &d.db,
+                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
 }
 
 template <class T>
@@ -77,7 +77,8 @@ bool Load(const NVSEInterface* nvse) noexcept {
   for (std::size_t i = 0; i < kCommandCount; ++i) {
     CommandRow& row = table[i];
     if (row.typed) {
-      if (nvse->RegisterTypedCommand != nullptr) nvse->RegisterTypedCommand(&row.info, row.returnType);
+      if (nvse->RegisterTypedCommand != nullptr)
+        nvse->RegisterTypedCommand(&row.info, row.returnType);
     } else if (nvse->RegisterCommand != nullptr) {
       nvse->RegisterCommand(&row.info);
     }

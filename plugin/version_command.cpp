@@ -8,7 +8,8 @@ namespace cv::plugin {
 bool GetVersion(const host::CommandArgs& a) {
   Guarded({"getver"}, [&] {
     *a.result = kPluginVersion;
-    if (game::IsConsoleMode()) game::ConsolePrint("Corvane version: %d", static_cast<int>(kPluginVersion));
+    if (game::IsConsoleMode())
+      game::ConsolePrint("Corvane version: %d", static_cast<int>(kPluginVersion));
   });
   return true;
 }
