@@ -18,47 +18,8 @@ DEST=$(cd "$DEST" && pwd)
 
 log() { echo "fetch-deps: $*"; }
 
-# Adds deb-src entries mirroring the machine's Debian archive entries, when
-# there are none. The archive addresses are taken from the existing entries.
-ensure_deb_src() {
-  local have=0 f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    if grep -Eq '^[[:space:]]*deb-src[[:space:]]' "$f" ||
-       grep -Eiq '^Types:.*deb-src' "$f"; then
-      have=1
-    fi
-  done
-  [ "$have" = 1 ] && return 1
-
-  local out=/etc/apt/sources.list.d/corvane-deb-src.sources
-  : > "$out.tmp"
-  # deb822 stanzas signed by the Debian archive key, as Types: deb-src.
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v RS= -v ORS='\n\n' '
-      /Signed-By:[^\n]*debian-archive-keyring/ && /(^|\n)Types:[^\n]*deb/ {
-        sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print
-      }' "$f" >> "$out.tmp"
-  done
-  # One-line entries ("deb [opts] URI suite comps") in sources.list files.
-  local lines
-  lines=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    grep -E '^[[:space:]]*deb[[:space:]]' | grep -i debian | sed -E 's/^[[:space:]]*deb[[:space:]]/deb-src /' || true)
-  if [ -s "$out.tmp" ]; then
-    mv "$out.tmp" "$out"
-    log "added deb-src entries in $out"
-  elif [ -n "$lines" ]; then
-    rm -f "$out.tmp"
-    printf '%s\n' "$lines" > /etc/apt/sources.list.d/corvane-deb-src.list
-    log "added deb-src entries in /etc/apt/sources.list.d/corvane-deb-src.list"
-  else
-    rm -f "$out.tmp"
-    echo "fetch-deps: no Debian apt source found to derive a deb-src entry from" >&2
-    exit 1
-  fi
-  return 0
-}
+# shellcheck source=scripts/deb-src.sh
+source "$SRC_DIR/scripts/deb-src.sh"
 
 fetch_libcsv() {
   local dir
