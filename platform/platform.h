@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cv::platform {
 
@@ -55,4 +56,8 @@ std::string NativePath(const std::string& path);
 namespace cv::platform::testing {
 // Makes MainExecutablePath report this text (null restores the real answer).
 void OverrideMainExecutablePath(const char* path);
+// Runs a program (args[0], native path) with these arguments, sharing this
+// process's standard streams, and waits for it: its exit code, or -1 when it
+// could not be started. For the test tools, never used by the plug-in.
+int RunProgram(const std::vector<std::string>& args);
 }  // namespace cv::platform::testing

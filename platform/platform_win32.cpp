@@ -36,6 +36,27 @@ void testing::OverrideMainExecutablePath(const char* path) {
   g_exeOverride = path != nullptr ? path : "";
 }
 
+int testing::RunProgram(const std::vector<std::string>& args) {
+  if (args.empty()) return -1;
+  // Each argument quoted, the way the C run-time splits a command line
+  // (the test tools pass paths and words without quotes of their own).
+  std::string line;
+  for (const std::string& a : args) line += (line.empty() ? "\"" : " \"") + a + "\"";
+  std::fflush(nullptr);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessA(args[0].c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &si, &pi))
+    return -1;
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  bool ok = ::GetExitCodeProcess(pi.hProcess, &code) != 0;
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  return ok ? static_cast<int>(code) : -1;
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 

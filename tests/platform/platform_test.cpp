@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -222,28 +221,41 @@ TEST_F(PlatformTest, RandomSourceVariesAndReportsFailure) {
   }
 }
 
+// Paths of the test tools, relative to the working folder, as native paths.
+std::string Tool(const char* relative) {
+  std::string p = relative;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return NativePath(p);
+}
+
 // A second process whose plug-in finds "corvane.log" held by this one writes
 // its log to "corvane.log0". The probe loads the real plug-in library.
 TEST_F(PlatformTest, SecondProcessFallsBackToLog0) {
   LogClose();
-  (void)DeleteFile("corvane.log0");
   std::FILE* holder = OpenSharedLog("corvane.log");
   ASSERT_NE(holder, nullptr);
-
-  auto backslashes = [](std::string p) {
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
-  };
-  const std::string cmd = NativePath(backslashes(CORVANE_LOG_PROBE)) + " " +
-                          NativePath(backslashes(CORVANE_PLUGIN_PATH)) + " > probe.out";
-  int rc = std::system(cmd.c_str());
+  int rc = testing::RunProgram({Tool(CORVANE_LOG_PROBE), Tool(CORVANE_PLUGIN_PATH)});
   std::fclose(holder);
-  ASSERT_EQ(rc, 0) << cmd;
-
-  EXPECT_EQ(ReadBytes("probe.out").substr(0, 22), "Standard Corvane ready");
+  ASSERT_EQ(rc, 0);
   EXPECT_EQ(ReadBytes("corvane.log0"), "Standard Corvane ready\r\n");
   EXPECT_EQ(ReadBytes("corvane.log"), "");
+}
+
+// The same through the holder tool that scenarios use, whose exit code is the
+// program's; a plug-in that cannot be loaded makes the probe exit with 3.
+TEST_F(PlatformTest, LogHolderHoldsWhileItsProgramRuns) {
+  LogClose();
+  int rc = testing::RunProgram({Tool(CORVANE_LOG_HOLDER), "corvane.log", Tool(CORVANE_LOG_PROBE),
+                                Tool(CORVANE_PLUGIN_PATH)});
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(ReadBytes("corvane.log0"), "Standard Corvane ready\r\n");
+  EXPECT_EQ(ReadBytes("corvane.log"), "");
+
+  rc = testing::RunProgram(
+      {Tool(CORVANE_LOG_HOLDER), "corvane.log", Tool(CORVANE_LOG_PROBE), "missing.plugin"});
+  EXPECT_EQ(rc, 3);
+  EXPECT_EQ(testing::RunProgram({Tool("no-such-program")}), -1);
 }
 
 }  // namespace
