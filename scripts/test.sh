@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test. Does all set-up on a fresh Debian machine (root).
 #
-#   scripts/test.sh            the default passes: linux, then mingw
-#   scripts/test.sh PASS...    only these passes (linux, linux-asan, mingw)
+#   scripts/test.sh            the default passes: linux, linux-asan, mingw, fuzz
+#   scripts/test.sh PASS...    only these passes (linux, linux-asan, mingw, fuzz)
 #
 # Each pass is a function pass_NAME that configures, builds and runs ctest for
 # one build folder; run_pass times it. The wall time of every pass is reported
@@ -11,7 +11,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 JOBS=2
-DEFAULT_PASSES=(linux mingw)
+DEFAULT_PASSES=(linux linux-asan mingw fuzz)
 
 # ctest for one build folder; its counts are added up for the closing line.
 PASSED_TESTS=0
@@ -56,6 +56,11 @@ pass_mingw() {
   rc=$?
   WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
   return $rc
+}
+
+# Each fuzzer for a short while, so that CI keeps looking for new failures.
+pass_fuzz() {
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 }
 
 declare -a SUMMARY=()
