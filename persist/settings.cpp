@@ -25,6 +25,28 @@ std::string& SavePath() {
   return path;
 }
 
+// Sets the save-data path for fileName and creates its folders; false (and
+// the path kept as it was) when the game root is unknown.
+bool SetSaveFile(const std::string& fileName) {
+  std::string root = plugin::FindGameRoot();
+  if (root.empty()) return false;
+  std::string path = root + kSaveFolder + fileName;
+  // Every folder on the way, outermost first; failures (it exists, or it
+  // names a drive) are ignored.
+  for (std::size_t i = 1; i < path.size(); ++i)
+    if (path[i] == '\\' || path[i] == '/') platform::CreateDir(path.substr(0, i));
+  SavePath() = std::move(path);
+  return true;
+}
+
+// The path that save and load use: the one set for this save name, or ""
+// when it could not be set (so an older path is never written by mistake).
+std::string SaveFileFor(const std::string& saveName) {
+  bool set = false;
+  Guarded({"setsavefile"}, [&] { set = SetSaveFile(saveName + ".csv"); });
+  return set ? SavePath() : std::string();
+}
+
 // Logs the refusal of a name that would leave the save-data folder.
 bool AcceptSaveName(const std::string& saveName) {
   if (IsSafeSaveName(saveName)) return true;
@@ -85,16 +107,7 @@ void clearsettings() {
 }
 
 void setsavefile(std::string fileName) {
-  Guarded({"setsavefile"}, [&] {
-    std::string root = plugin::FindGameRoot();
-    if (root.empty()) return;
-    std::string path = root + kSaveFolder + fileName;
-    // Every folder on the way, outermost first; failures (it exists, or it
-    // names a drive) are ignored.
-    for (std::size_t i = 0; i < path.size(); ++i)
-      if ((path[i] == '\\' || path[i] == '/') && i > 0) platform::CreateDir(path.substr(0, i));
-    SavePath() = std::move(path);
-  });
+  Guarded({"setsavefile"}, [&] { SetSaveFile(fileName); });
 }
 
 void newmodmap() {
@@ -110,8 +123,7 @@ void save(std::string saveName) {
   LogIndent();
   Guarded({"save"}, [&] {
     if (!AcceptSaveName(saveName)) return;
-    setsavefile(saveName + ".csv");
-    const std::string path = SavePath();
+    const std::string path = SaveFileFor(saveName);
     LogMessage("Saving to: '%s'", path.c_str());
     std::string data = FormatSaveData();
     if (path.empty() || !platform::WriteFileReplacing(path, data))
@@ -133,8 +145,7 @@ void loadsettings(std::string saveName) {
     } else {
       newmodmap();
       if (AcceptSaveName(saveName)) {
-        setsavefile(saveName + ".csv");
-        const std::string& path = SavePath();
+        const std::string path = SaveFileFor(saveName);
         std::unique_ptr<std::FILE, FileCloser> file(path.empty() ? nullptr
                                                                  : platform::OpenForReading(path));
         if (file == nullptr)

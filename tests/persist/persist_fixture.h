@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,6 +60,7 @@ class PersistTest : public ::testing::Test {
     exePath_ = ToHost(gameDir_.string()) + "\\corvane-sim";
     platform::testing::OverrideMainExecutablePath(exePath_.c_str());
     plugin::ResetGameRootForTesting();
+    plugin::FindGameRoot();  // found and logged before the test's own log
     game::Bind(&FakeEngine());
     Mods() = {"FalloutNV.esm", "MyMod.esp"};
     fault::DisarmAll();
@@ -68,7 +70,10 @@ class PersistTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    ::testing::internal::GetCapturedStdout();
+    // The log's echo is kept from the output unless the test failed, when
+    // it shows among the failure messages that were captured with it.
+    std::string out = ::testing::internal::GetCapturedStdout();
+    if (HasFailure()) std::fputs(out.c_str(), stdout);
     fault::DisarmAll();
     TheStore().ClearAll();
     TheModMaps().Reset();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -144,7 +145,10 @@ class ReaderTest : public ::testing::Test {
     TheModMaps().Reset();
   }
   void TearDown() override {
-    ::testing::internal::GetCapturedStdout();
+    // The log's echo is kept from the output unless the test failed, when
+    // it shows among the failure messages that were captured with it.
+    std::string out = ::testing::internal::GetCapturedStdout();
+    if (HasFailure()) std::fputs(out.c_str(), stdout);
     TheStore().ClearAll();
     TheModMaps().Reset();
     LogOpen("corvane.log");
