@@ -1,0 +1,143 @@
+// run, console and eval: one command call through the plug-in's handlers.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "sim/runner.h"
+
+namespace cv::sim {
+
+namespace {
+
+// Commands that hand back a form in an untyped result.
+constexpr std::array<std::string_view, 4> kFormResultCommands = {
+    "CV_GetEVFo", "CV_GetConversationPartner", "CV_SetEvConversationSubject",
+    "CV_SetEvConversationTarget"};
+
+// Stand-ins for the calling script and its variables; the plug-in only
+// passes them back to the host.
+struct ScriptTag {
+  int unused;
+};
+ScriptTag g_script{0};
+ScriptTag g_eventList{0};
+
+bool IsFormCommand(const CommandInfo& cmd, CommandReturnType type) {
+  if (type == kRetnType_Form) return true;
+  for (std::string_view name : kFormResultCommands)
+    if (cmd.longName != nullptr && name == cmd.longName) return true;
+  return false;
+}
+
+}  // namespace
+
+void Runner::Call(const Statement& s) {
+  const std::vector<Token>& a = s.args;
+  bool noRef = a[0].kind == TokenKind::Word && a[0].text == "-";
+  Form* ref = noRef ? nullptr : Resolve(a[0]);
+  const CommandInfo* cmd = host_.FindCommand(a[1].text);
+  if (cmd == nullptr) throw ScenarioError{"unknown command " + a[1].text};
+  std::vector<Token> args(a.begin() + 2, a.end());
+  if (args.size() > cmd->numParams)
+    throw ScenarioError{std::string(cmd->longName) + " takes " + std::to_string(cmd->numParams) +
+                        " argument(s), " + std::to_string(args.size()) + " given"};
+  for (std::size_t i = 0; i < args.size(); ++i)
+    if (IsFormParam(cmd->params[i].typeID) && args[i].kind != TokenKind::String &&
+        !IsNone(args[i]) && ParseFormId(args[i]))
+      Resolve(args[i]);
+
+  CallFrame frame;
+  frame.command = cmd;
+  frame.args = &args;
+  double result = 0;
+  frame.result = &result;
+  host_.errors.clear();
+  host_.frame = &frame;
+  host_.consoleMode = s.verb == Verb::Console;
+  bool ok = false;
+  bool escaped = false;
+  try {
+    ok = Invoke(s, *cmd, reinterpret_cast<TESObjectREFR*>(ref), args, frame, result);
+  } catch (const ScenarioError&) {
+    host_.frame = nullptr;
+    host_.consoleMode = false;
+    throw;
+  } catch (...) {
+    escaped = true;
+  }
+  host_.frame = nullptr;
+  host_.consoleMode = false;
+
+  CallValue value = ValueOf(*cmd, frame, result);
+  out_ << cmd->longName << " => " << FormatValue(value) << '\n' << std::flush;
+  last_ = std::move(value);
+  lastConsole_ = std::move(frame.console);
+  std::string name = cmd->longName;
+  if (escaped)
+    Fail(s.line, name + " to keep its failures inside", "an exception in the host");
+  else if (!ok)
+    Fail(s.line, name + " to return true", "false");
+  ReportHostErrors(s.line);
+}
+
+bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* thisObj,
+                    const std::vector<Token>& args, CallFrame& frame, double& result) {
+  if (s.verb != Verb::Eval) {
+    if (cmd.execute == nullptr)
+      throw ScenarioError{std::string(cmd.longName) + " has no execute handler"};
+    return cmd.execute(cmd.params, &frame, thisObj, nullptr, reinterpret_cast<Script*>(&g_script),
+                       reinterpret_cast<ScriptEventList*>(&g_eventList), &result,
+                       &frame.opcodeOffset);
+  }
+  if (cmd.eval == nullptr) throw ScenarioError{std::string(cmd.longName) + " has no eval handler"};
+  if (args.size() > 2) throw ScenarioError{"a condition takes at most two arguments"};
+  // A condition hands its first two arguments over as words: a string as a
+  // pointer to its text, a number by value, a float as a pointer to it, a
+  // form as the form; a left-out argument as 0.
+  std::array<void*, 2> words{};
+  std::array<char[512], 2> texts{};
+  std::array<float, 2> floats{};
+  for (std::size_t i = 0; i < 2 && i < args.size(); ++i) {
+    ArgValue v;
+    if (!ConvertArg(host_.world, args[i], cmd.params[i].typeID, v))
+      throw ScenarioError{"argument " + std::to_string(i + 1) + " of " + cmd.longName + " (" +
+                          Spell(args[i]) + ") does not fit its parameter"};
+    switch (cmd.params[i].typeID) {
+      case kParamType_String: {
+        std::size_t len = std::min<std::size_t>(v.text.size(), sizeof texts[i] - 1);
+        std::memcpy(texts[i], v.text.data(), len);
+        texts[i][len] = '\0';
+        words[i] = texts[i];
+        break;
+      }
+      case kParamType_Integer:
+        words[i] = reinterpret_cast<void*>(static_cast<std::uintptr_t>(v.integer));
+        break;
+      case kParamType_Float:
+        floats[i] = v.number;
+        words[i] = &floats[i];
+        break;
+      default: words[i] = v.form;
+    }
+  }
+  return cmd.eval(thisObj, words[0], words[1], &result);
+}
+
+CallValue Runner::ValueOf(const CommandInfo& cmd, const CallFrame& frame, double result) const {
+  CallValue v;
+  v.number = result;
+  CommandReturnType type = host_.ReturnTypeOf(&cmd);
+  if (type == kRetnType_String) {
+    v.type = CallValue::Type::String;
+    v.text = frame.stringResult;
+  } else if (type == kRetnType_Array) {
+    v.type = CallValue::Type::Array;
+    if (const ArrayVar* arr = host_.FindArray(frame.arrayResult)) v.array = arr->items;
+  } else if (IsFormCommand(cmd, type)) {
+    v.type = CallValue::Type::Form;
+  }
+  return v;
+}
+
+}  // namespace cv::sim

@@ -1,0 +1,188 @@
+// The engine table: the game operations the plug-in relies on, answered from
+// the world. Every operation checks the pointers it is given against the
+// world's objects, so a stale or foreign pointer gives "nothing", never a fault.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "platform/fault.h"
+#include "sim/host.h"
+
+namespace cv::sim {
+
+namespace {
+
+// The world of the active host, or null when the operation is made to fail
+// (or no host is active).
+World* WorldFor(const char* op) {
+  if (fault::Hit(op) == fault::Kind::Return) return nullptr;
+  Host* h = Host::Active();
+  return h != nullptr ? &h->world : nullptr;
+}
+
+template <class T>
+T* Out(Form* f) {
+  return reinterpret_cast<T*>(f);
+}
+
+bool KindMatches(const Form& f, UInt32 wanted) {
+  switch (wanted) {
+    case kCVKind_Reference: return f.kind == FormKind::Reference || f.kind == FormKind::Actor;
+    case kCVKind_Actor: return f.kind == FormKind::Actor;
+    case kCVKind_ActorBase: return f.kind == FormKind::ActorBase;
+    case kCVKind_LinkedBase: return f.kind == FormKind::LinkedBase;
+    case kCVKind_FormList: return f.kind == FormKind::FormList;
+    case kCVKind_Quest: return f.kind == FormKind::Quest;
+    default: return false;
+  }
+}
+
+void* DynamicCast(void* object, UInt32 wanted) {
+  World* w = WorldFor("engine.DynamicCast");
+  if (w == nullptr || object == nullptr) return nullptr;
+  if (wanted == kCVKind_Conversation) return w->AsConversation(object);
+  Form* f = w->AsForm(object);
+  return f != nullptr && KindMatches(*f, wanted) ? object : nullptr;
+}
+
+UInt32 GetRefID(const TESForm* form) {
+  World* w = WorldFor("engine.GetRefID");
+  Form* f = w != nullptr ? w->AsForm(form) : nullptr;
+  return f != nullptr ? f->id : 0;
+}
+
+TESForm* GetBaseForm(TESObjectREFR* ref) {
+  World* w = WorldFor("engine.GetBaseForm");
+  Form* f = w != nullptr ? w->AsForm(ref) : nullptr;
+  if (f == nullptr || (f->kind != FormKind::Reference && f->kind != FormKind::Actor))
+    return nullptr;
+  return Out<TESForm>(f->base);
+}
+
+const char* GetSkeletonModelPath(TESForm* actorBase) {
+  World* w = WorldFor("engine.GetSkeletonModelPath");
+  Form* f = w != nullptr ? w->AsForm(actorBase) : nullptr;
+  return f != nullptr && f->kind == FormKind::ActorBase ? f->skeleton.c_str() : nullptr;
+}
+
+TESForm* GetParentLink(TESForm* linkedBase) {
+  World* w = WorldFor("engine.GetParentLink");
+  Form* f = w != nullptr ? w->AsForm(linkedBase) : nullptr;
+  return f != nullptr && f->kind == FormKind::LinkedBase ? Out<TESForm>(f->parent) : nullptr;
+}
+
+bool IsValidObject(const void* object) {
+  World* w = WorldFor("engine.IsValidObject");
+  return w != nullptr && w->TypeOf(object).has_value();
+}
+
+UInt32 GetFormListCount(TESForm* list) {
+  World* w = WorldFor("engine.GetFormListCount");
+  Form* f = w != nullptr ? w->AsForm(list) : nullptr;
+  return f != nullptr && f->kind == FormKind::FormList ? static_cast<UInt32>(f->entries.size()) : 0;
+}
+
+TESForm* GetFormListEntry(TESForm* list, UInt32 index) {
+  World* w = WorldFor("engine.GetFormListEntry");
+  Form* f = w != nullptr ? w->AsForm(list) : nullptr;
+  if (f == nullptr || f->kind != FormKind::FormList || index >= f->entries.size()) return nullptr;
+  return Out<TESForm>(f->entries[index]);
+}
+
+void* GetAIProcess(TESObjectREFR* actor) {
+  World* w = WorldFor("engine.GetAIProcess");
+  Form* f = w != nullptr ? w->AsForm(actor) : nullptr;
+  return f != nullptr && f->kind == FormKind::Actor ? f->process : nullptr;
+}
+
+void* GetCurrentActivity(void* process) {
+  World* w = WorldFor("engine.GetCurrentActivity");
+  Process* p = w != nullptr ? w->AsProcess(process) : nullptr;
+  return p != nullptr ? p->activity : nullptr;
+}
+
+TESObjectREFR* GetConversationSubject(void* conversation) {
+  World* w = WorldFor("engine.GetConversationSubject");
+  Conversation* c = w != nullptr ? w->AsConversation(conversation) : nullptr;
+  return c != nullptr ? Out<TESObjectREFR>(c->subject) : nullptr;
+}
+
+TESObjectREFR* GetConversationTarget(void* conversation) {
+  World* w = WorldFor("engine.GetConversationTarget");
+  Conversation* c = w != nullptr ? w->AsConversation(conversation) : nullptr;
+  return c != nullptr ? Out<TESObjectREFR>(c->target) : nullptr;
+}
+
+TESForm* LookupFormByID(UInt32 refID) {
+  World* w = WorldFor("engine.LookupFormByID");
+  return w != nullptr ? Out<TESForm>(w->Lookup(refID)) : nullptr;
+}
+
+UInt32 GetModCount() {
+  World* w = WorldFor("engine.GetModCount");
+  return w != nullptr ? static_cast<UInt32>(w->mods.size()) : 0;
+}
+
+const char* GetModName(UInt32 index) {
+  World* w = WorldFor("engine.GetModName");
+  return w != nullptr && index < w->mods.size() ? w->mods[index].c_str() : nullptr;
+}
+
+bool IsConsoleMode() {
+  if (fault::Hit("engine.IsConsoleMode") == fault::Kind::Return) return false;
+  Host* h = Host::Active();
+  return h != nullptr && h->consoleMode;
+}
+
+void Console_Print(const char* fmt, ...) {
+  if (fault::Hit("engine.Console_Print") == fault::Kind::Return) return;
+  Host* h = Host::Active();
+  if (h == nullptr || fmt == nullptr) return;
+  va_list ap;
+  va_start(ap, fmt);
+  va_list measure;
+  va_copy(measure, ap);
+  int n = std::vsnprintf(nullptr, 0, fmt, measure);
+  va_end(measure);
+  std::string line;
+  if (n > 0) {
+    line.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(line.data(), line.size(), fmt, ap);
+    line.resize(static_cast<std::size_t>(n));
+  }
+  va_end(ap);
+  h->ConsoleLine(std::move(line));
+}
+
+void* FormHeap_Allocate(UInt32 size) {
+  World* w = WorldFor("engine.FormHeap_Allocate");
+  return w != nullptr ? w->HeapAllocate(size) : nullptr;
+}
+
+const CVEngineInterface g_engine = {
+    CVEngineInterface::kVersion,
+    DynamicCast,
+    GetRefID,
+    GetBaseForm,
+    GetSkeletonModelPath,
+    GetParentLink,
+    IsValidObject,
+    GetFormListCount,
+    GetFormListEntry,
+    GetAIProcess,
+    GetCurrentActivity,
+    GetConversationSubject,
+    GetConversationTarget,
+    LookupFormByID,
+    GetModCount,
+    GetModName,
+    IsConsoleMode,
+    Console_Print,
+    FormHeap_Allocate,
+};
+
+}  // namespace
+
+const CVEngineInterface* EngineInterface() { return &g_engine; }
+
+}  // namespace cv::sim

@@ -1,0 +1,221 @@
+// The load-time interface, command registration, messaging and the command
+// table of the simulated host.
+#include "sim/host.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "platform/fault.h"
+
+namespace cv::sim {
+
+namespace {
+
+Host* g_active = nullptr;
+
+// The host reserves room so that the records it hands out never move.
+constexpr std::size_t kMaxCommands = 1024;
+constexpr UInt32 kHostOpcodeBase = 0x1000;
+
+bool RegisterCommand(CommandInfo* info) {
+  Host* h = Host::Active();
+  return h != nullptr && h->Register(info, kRetnType_Default, false);
+}
+
+bool RegisterTypedCommand(CommandInfo* info, CommandReturnType type) {
+  Host* h = Host::Active();
+  return h != nullptr && h->Register(info, type, true);
+}
+
+void SetOpcodeBase(UInt32 opcode) {
+  if (Host* h = Host::Active()) h->nextOpcode = opcode;
+}
+
+PluginHandle GetPluginHandle() {
+  Host* h = Host::Active();
+  return h != nullptr ? h->loadingHandle : kPluginHandle_Invalid;
+}
+
+void* QueryInterface(UInt32 id) {
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  h->interfaceQueries.push_back(id);
+  switch (id) {
+    case kInterface_Messaging: return MessagingInterface();
+    case kInterface_CommandTable: return CommandTableInterface();
+    case kInterface_StringVar: return StringVarInterface();
+    case kInterface_ArrayVar: return ArrayVarInterface();
+    case kInterface_Script: return ScriptInterface();
+    case kInterface_CorvaneEngine: return const_cast<CVEngineInterface*>(EngineInterface());
+    default: return nullptr;
+  }
+}
+
+// --- messaging ---
+
+bool RegisterListener(PluginHandle listener, const char* sender,
+                      NVSEMessagingInterface::EventCallback handler) {
+  Host* h = Host::Active();
+  if (h == nullptr || handler == nullptr || listener >= h->pluginNames.size()) return false;
+  h->listeners.push_back(Listener{listener, sender != nullptr ? sender : "", handler});
+  return true;
+}
+
+bool Dispatch(PluginHandle sender, UInt32 type, void* data, UInt32 dataLen, const char* receiver) {
+  Host* h = Host::Active();
+  if (h == nullptr || sender >= h->pluginNames.size()) return false;
+  const std::string& from = h->pluginNames[sender];
+  for (const Listener& l : std::vector<Listener>(h->listeners)) {
+    if (!l.sender.empty() && l.sender != from) continue;
+    if (receiver != nullptr && h->pluginNames[l.owner] != receiver) continue;
+    NVSEMessagingInterface::Message m{from.c_str(), type, dataLen, data};
+    l.callback(&m);
+  }
+  return true;
+}
+
+NVSEMessagingInterface g_messaging = {1, RegisterListener, Dispatch};
+
+// --- command table ---
+
+const CommandInfo* TableStart() {
+  Host* h = Host::Active();
+  return h != nullptr ? h->commands.data() : nullptr;
+}
+
+const CommandInfo* TableEnd() {
+  Host* h = Host::Active();
+  return h != nullptr ? h->commands.data() + h->commands.size() : nullptr;
+}
+
+const CommandInfo* GetByOpcode(UInt32 opcode) {
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  for (const CommandInfo& c : h->commands)
+    if (c.opcode == opcode) return &c;
+  return nullptr;
+}
+
+const CommandInfo* GetByName(const char* name) {
+  Host* h = Host::Active();
+  return h != nullptr && name != nullptr ? h->FindCommand(name) : nullptr;
+}
+
+NVSECommandTableInterface g_commandTable = {1, TableStart, TableEnd, GetByOpcode, GetByName};
+
+// --- the game's GetQuestVariable ---
+
+ParamInfo g_questVarParams[] = {{"quest", kParamType_Quest, 0},
+                                {"variable", kParamType_Integer, 0}};
+
+bool GetQuestVariableExecute(ParamInfo* paramInfo, void* scriptData, TESObjectREFR* thisObj,
+                             TESObjectREFR*, Script* scriptObj, ScriptEventList* eventList,
+                             double* result, UInt32* opcodeOffsetPtr) {
+  *result = 0;
+  TESForm* quest = nullptr;
+  UInt32 variable = 0;
+  if (!ScriptInterface()->ExtractArgsEx(paramInfo, scriptData, opcodeOffsetPtr, scriptObj,
+                                        eventList, &quest, &variable))
+    return true;
+  GetQuestVariableEval(thisObj, quest,
+                       reinterpret_cast<void*>(static_cast<std::uintptr_t>(variable)), result);
+  return true;
+}
+
+}  // namespace
+
+bool GetQuestVariableEval(TESObjectREFR*, void* quest, void* variable, double* result) {
+  Host* h = Host::Active();
+  if (h == nullptr) return false;
+  Form* q = h->world.AsForm(quest);
+  if (q == nullptr || q->kind != FormKind::Quest) return false;
+  auto it = q->variables.find(static_cast<UInt32>(reinterpret_cast<std::uintptr_t>(variable)));
+  if (it == q->variables.end()) return false;
+  *result = it->second;
+  return true;
+}
+
+NVSEMessagingInterface* MessagingInterface() { return &g_messaging; }
+NVSECommandTableInterface* CommandTableInterface() { return &g_commandTable; }
+
+Host::Host(World& w, std::ostream& o, bool editor, UInt32 runtime) : world(w), out(o) {
+  nvse.nvseVersion = 0x06030000;
+  nvse.runtimeVersion = runtime;
+  nvse.editorVersion = 0;
+  nvse.isEditor = editor ? 1 : 0;
+  nvse.RegisterCommand = RegisterCommand;
+  nvse.SetOpcodeBase = SetOpcodeBase;
+  nvse.QueryInterface = QueryInterface;
+  nvse.GetPluginHandle = GetPluginHandle;
+  nvse.RegisterTypedCommand = RegisterTypedCommand;
+  commands.reserve(kMaxCommands);
+  returnTypes.reserve(kMaxCommands);
+  previous_ = g_active;
+  g_active = this;
+
+  CommandInfo gqv{};
+  gqv.longName = "GetQuestVariable";
+  gqv.shortName = "GetQV";
+  gqv.opcode = kHostOpcodeBase;
+  gqv.helpText = "";
+  gqv.numParams = 2;
+  gqv.params = g_questVarParams;
+  gqv.execute = GetQuestVariableExecute;
+  gqv.eval = GetQuestVariableEval;
+  gqv.flags = 1;
+  commands.push_back(gqv);
+  returnTypes.push_back(kRetnType_Default);
+}
+
+Host::~Host() { g_active = previous_; }
+
+Host* Host::Active() { return g_active; }
+
+const CommandInfo* Host::FindCommand(std::string_view name) const {
+  for (const CommandInfo& c : commands) {
+    for (const char* n : {c.longName, c.shortName})
+      if (n != nullptr && *n != '\0' && std::strlen(n) == name.size() &&
+          ::strncasecmp(n, name.data(), name.size()) == 0)
+        return &c;
+  }
+  return nullptr;
+}
+
+CommandReturnType Host::ReturnTypeOf(const CommandInfo* info) const {
+  if (info < commands.data() || info >= commands.data() + commands.size()) return kRetnType_Default;
+  return returnTypes[static_cast<std::size_t>(info - commands.data())];
+}
+
+bool Host::Register(CommandInfo* info, CommandReturnType type, bool typed) {
+  if (info == nullptr || commands.size() == kMaxCommands) return false;
+  info->opcode = nextOpcode++;
+  commands.push_back(*info);
+  returnTypes.push_back(type);
+  registrations.push_back(
+      Registration{info->longName != nullptr ? info->longName : "", info->opcode, typed, type});
+  return true;
+}
+
+void Host::SendMessage(UInt32 type, const char* text) {
+  std::string copy = text != nullptr ? text : "";
+  for (const Listener& l : std::vector<Listener>(listeners)) {
+    if (!l.sender.empty() && l.sender != "NVSE") continue;
+    NVSEMessagingInterface::Message m{"NVSE", type,
+                                      text != nullptr ? static_cast<UInt32>(copy.size()) : 0,
+                                      text != nullptr ? copy.data() : nullptr};
+    l.callback(&m);
+  }
+}
+
+void Host::ConsoleLine(std::string line) {
+  out << "console: " << line << '\n' << std::flush;
+  if (frame != nullptr) frame->console.push_back(std::move(line));
+}
+
+ArrayVar* Host::FindArray(const void* handle) const {
+  auto it = arrays.find(handle);
+  return it == arrays.end() ? nullptr : it->second.get();
+}
+
+}  // namespace cv::sim

@@ -1,0 +1,129 @@
+// The simulated NVSE host: the load-time interface, command registration,
+// messaging, argument extraction, string and array variables, the command
+// table and the engine table, all served over one World.
+//
+// The host's interfaces are plain function-pointer tables, so they reach the
+// host through Host::Active(): one host is active at a time.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/nvse_records.h"
+#include "sim/tokens.h"
+#include "sim/values.h"
+#include "sim/world.h"
+
+namespace cv::sim {
+
+struct Registration {
+  std::string name;
+  UInt32 opcode = 0;
+  bool typed = false;  // RegisterTypedCommand
+  CommandReturnType returnType = kRetnType_Default;
+};
+
+// The command that is running: ExtractArgsEx and Assign find it through the
+// scriptData and opcodeOffsetPtr the host passed to the handler.
+struct CallFrame {
+  const CommandInfo* command = nullptr;
+  const std::vector<Token>* args = nullptr;  // the call's argument tokens
+  UInt32 opcodeOffset = 0;
+  double* result = nullptr;
+  std::vector<std::string> console;         // lines printed during the call
+  std::optional<std::string> stringResult;  // set by Assign
+  const void* arrayResult = nullptr;        // the array AssignCommandResult named
+};
+
+struct ArrayVar {
+  UInt32 id = 0;
+  ArrayValue items;
+};
+
+struct Listener {
+  PluginHandle owner = kPluginHandle_Invalid;
+  std::string sender;  // empty: every sender
+  NVSEMessagingInterface::EventCallback callback = nullptr;
+};
+
+class Host {
+ public:
+  Host(World& world, std::ostream& out, bool editor, UInt32 runtime);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // The host the interface tables serve; null when none is active.
+  static Host* Active();
+
+  World& world;
+  std::ostream& out;
+  NVSEInterface nvse{};
+
+  // Registration and look-up. Commands live in one table: the host's own
+  // first, then the plug-ins' in registration order.
+  std::vector<CommandInfo> commands;
+  std::vector<CommandReturnType> returnTypes;  // parallel to commands
+  std::vector<Registration> registrations;     // plug-in registrations only
+  std::vector<UInt32> interfaceQueries;        // QueryInterface ids in order
+  UInt32 nextOpcode = 0;
+  PluginHandle loadingHandle = kPluginHandle_Invalid;
+  std::vector<std::string> pluginNames;  // by handle
+  std::vector<Listener> listeners;
+
+  const CommandInfo* FindCommand(std::string_view name) const;
+  CommandReturnType ReturnTypeOf(const CommandInfo* info) const;
+  bool Register(CommandInfo* info, CommandReturnType type, bool typed);
+
+  // Sends a message from the host ("NVSE") to the listeners for it.
+  void SendMessage(UInt32 type, const char* text);
+
+  // The running call, console mode and console output.
+  CallFrame* frame = nullptr;
+  bool consoleMode = false;
+  void ConsoleLine(std::string line);
+
+  // Host arrays, by the handle given out.
+  std::unordered_map<const void*, std::unique_ptr<ArrayVar>> arrays;
+  UInt32 nextArrayId = 1;
+  ArrayVar* FindArray(const void* handle) const;
+
+  // Misuse of the host by a plug-in (a string element not from the game
+  // heap, an unknown array, an invalid form pointer). The runner reports
+  // these as failures.
+  std::vector<std::string> errors;
+  void Error(std::string message) { errors.push_back(std::move(message)); }
+
+ private:
+  Host* previous_ = nullptr;
+};
+
+// The interface tables handed out by QueryInterface.
+NVSEMessagingInterface* MessagingInterface();
+NVSEScriptInterface* ScriptInterface();
+NVSEStringVarInterface* StringVarInterface();
+NVSEArrayVarInterface* ArrayVarInterface();
+NVSECommandTableInterface* CommandTableInterface();
+const CVEngineInterface* EngineInterface();
+
+// The value an argument token gives a parameter of this type, or false when
+// the token does not fit (a quoted string for a number, a form of the wrong
+// kind, a form that is not in the world).
+struct ArgValue {
+  std::string text;
+  UInt32 integer = 0;
+  float number = 0;
+  Form* form = nullptr;
+};
+bool ConvertArg(const World& world, const Token& token, UInt32 paramType, ArgValue& out);
+bool IsFormParam(UInt32 paramType);
+
+// The game's own GetQuestVariable: its eval handler takes the quest and the
+// variable number (as the second argument word).
+bool GetQuestVariableEval(TESObjectREFR* thisObj, void* quest, void* variable, double* result);
+
+}  // namespace cv::sim

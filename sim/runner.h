@@ -1,0 +1,68 @@
+// Runs scenario statements against a host: world changes, calls, host
+// messages and checks, with their output.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/host.h"
+#include "sim/scenario.h"
+#include "sim/values.h"
+
+namespace cv::sim {
+
+enum ExitStatus { kPassed = 0, kCheckFailed = 1, kUnreadable = 2 };
+
+// A statement that cannot run (unknown id or command, unfitting arguments).
+struct ScenarioError {
+  std::string message;
+};
+
+class Runner {
+ public:
+  Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot);
+
+  // Runs the statements of one file. kUnreadable when a statement could not
+  // run (the run stops there, with a message naming file and line);
+  // kCheckFailed when a check failed; else kPassed.
+  int Run(const std::vector<Statement>& statements, const std::string& file);
+
+ private:
+  void Execute(const Statement& s);
+  void ChangeWorld(const Statement& s);
+  void Call(const Statement& s);
+  bool Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* thisObj,
+              const std::vector<Token>& args, CallFrame& frame, double& result);
+  CallValue ValueOf(const CommandInfo& cmd, const CallFrame& frame, double result) const;
+  void SendMessage(const Statement& s);
+  void Fault(const Statement& s);
+  void Expect(const Statement& s);
+  void ExpectArray(const Statement& s);
+  void ExpectConsole(const Statement& s);
+  void ExpectLog(const Statement& s);
+  void ExpectFile(const Statement& s);
+  void ShowFile(const Statement& s);
+
+  // A form named in a statement: it must have been defined before.
+  Form* Resolve(const Token& t) const;
+  Form* ResolveOrNone(const Token& t) const;
+  std::string FilePath(const std::string& hostPath) const;
+  void Fail(int line, const std::string& expected, const std::string& got);
+  void ReportHostErrors(int line);
+
+  Host& host_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::string gameRoot_;
+  bool failed_ = false;
+  // The last call, for the checks.
+  std::optional<CallValue> last_;
+  std::vector<std::string> lastConsole_;
+  // expect-log searches from this line (0-based) of the log.
+  std::size_t logFrom_ = 0;
+};
+
+}  // namespace cv::sim

@@ -1,0 +1,65 @@
+// Scenario files: one statement a line, checked for shape when read.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/tokens.h"
+
+namespace cv::sim {
+
+enum class Verb {
+  // world
+  LoadOrder,
+  Mod,
+  Form,
+  Quest,
+  Npc,
+  Linked,
+  List,
+  Ref,
+  Actor,
+  Talk,
+  StringVar,
+  QuestVar,
+  Remove,
+  // calls
+  Run,
+  Console,
+  Eval,
+  // host messages
+  Message,
+  // checks
+  Expect,
+  ExpectArray,
+  ExpectConsole,
+  ExpectLog,
+  ExpectFile,
+  ShowFile,
+  // test seams
+  Fault,
+};
+
+struct Statement {
+  int line = 0;
+  Verb verb = Verb::Form;
+  std::vector<Token> args;  // the tokens after the statement word
+};
+
+struct ParseError {
+  int line = 0;
+  std::string message;
+};
+
+// Reads a whole scenario. False with the first error when a line is not a
+// well-formed statement; ids, commands and arguments of calls are checked
+// later, when the statement runs.
+bool ParseScenario(std::string_view text, std::vector<Statement>& out, ParseError& error);
+
+// The message type named by a message statement word, or -1.
+int MessageTypeByName(std::string_view name);
+// Whether the message type named so carries a text.
+bool MessageNameTakesText(std::string_view name);
+
+}  // namespace cv::sim

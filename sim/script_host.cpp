@@ -1,0 +1,266 @@
+// Argument extraction, host string variables and host arrays.
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+
+#include "platform/fault.h"
+#include "sim/host.h"
+
+namespace cv::sim {
+
+namespace {
+
+bool Fails(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
+
+constexpr std::size_t kTextBuffer = 512;
+
+// The call whose handler passed these arguments, or null.
+CallFrame* FrameOf(Host* h, const void* scriptData, const UInt32* opcodeOffsetPtr) {
+  if (h == nullptr || h->frame == nullptr) return nullptr;
+  CallFrame* f = h->frame;
+  if (scriptData != f || opcodeOffsetPtr != &f->opcodeOffset) return nullptr;
+  return f;
+}
+
+bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetPtr, Script*,
+                   ScriptEventList* eventList, ...) {
+  if (Fails("extract")) return false;
+  Host* h = Host::Active();
+  CallFrame* f = FrameOf(h, scriptData, opcodeOffsetPtr);
+  if (f == nullptr || paramInfo == nullptr || paramInfo != f->command->params) return false;
+
+  // Every argument is read before anything is written: on failure the
+  // caller's outputs stay as they were.
+  const std::vector<Token>& args = *f->args;
+  std::size_t n = f->command->numParams;
+  if (args.size() > n) return false;
+  std::vector<ArgValue> values(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i >= args.size()) {
+      if (paramInfo[i].isOptional == 0) return false;
+      continue;
+    }
+    if (!ConvertArg(h->world, args[i], paramInfo[i].typeID, values[i])) return false;
+  }
+
+  va_list ap;
+  va_start(ap, eventList);
+  for (std::size_t i = 0; i < n; ++i) {
+    void* out = va_arg(ap, void*);
+    if (i >= args.size() || out == nullptr) continue;  // left out: keep the pre-set value
+    const ArgValue& v = values[i];
+    switch (paramInfo[i].typeID) {
+      case kParamType_String: {
+        std::size_t len = std::min(v.text.size(), kTextBuffer - 1);
+        std::memcpy(out, v.text.data(), len);
+        static_cast<char*>(out)[len] = '\0';
+        break;
+      }
+      case kParamType_Integer: std::memcpy(out, &v.integer, sizeof v.integer); break;
+      case kParamType_Float: std::memcpy(out, &v.number, sizeof v.number); break;
+      default: {
+        TESForm* form = reinterpret_cast<TESForm*>(v.form);
+        std::memcpy(out, &form, sizeof form);
+      }
+    }
+  }
+  va_end(ap);
+  return true;
+}
+
+// --- string variables ---
+
+const char* GetString(UInt32 id) {
+  if (Fails("GetString")) return nullptr;
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  auto it = h->world.stringVars.find(id);
+  return it == h->world.stringVars.end() ? nullptr : it->second.c_str();
+}
+
+void SetString(UInt32 id, const char* value) {
+  if (Host* h = Host::Active()) h->world.stringVars[id] = value != nullptr ? value : "";
+}
+
+UInt32 CreateString(const char* value, void*) {
+  Host* h = Host::Active();
+  return h != nullptr ? h->world.NewStringVar(value != nullptr ? value : "") : 0;
+}
+
+void RegisterStringVars(NVSEStringVarInterface*) {}
+
+bool Assign(ParamInfo*, void* scriptData, TESObjectREFR*, TESObjectREFR*, Script*, ScriptEventList*,
+            double* result, UInt32* opcodeOffsetPtr, const char* newValue) {
+  if (Fails("Assign")) return false;
+  Host* h = Host::Active();
+  CallFrame* f = FrameOf(h, scriptData, opcodeOffsetPtr);
+  if (f == nullptr || result == nullptr) return false;
+  std::string text = newValue != nullptr ? newValue : "";
+  *result = h->world.NewStringVar(text);
+  f->stringResult = std::move(text);
+  return true;
+}
+
+// --- arrays ---
+
+using Element = NVSEArrayVarInterface::Element;
+
+// Takes over a string of an element: the text is copied and the game-heap
+// block freed. A block not from the game heap is the plug-in's error.
+bool TakeString(Host* h, const char* str, std::string& out) {
+  if (str == nullptr || !h->world.IsHeapBlock(str)) {
+    h->Error("array string not allocated from the game heap");
+    return false;
+  }
+  out = str;
+  h->world.HeapFree(str);
+  return true;
+}
+
+bool ToValue(Host* h, const Element& e, ElementValue& out) {
+  switch (e.type) {
+    case Element::kType_Numeric:
+      out.type = ElementValue::Type::Number;
+      out.number = e.num;
+      return true;
+    case Element::kType_Form: {
+      out.type = ElementValue::Type::Form;
+      if (e.form == nullptr) return true;
+      Form* f = h->world.AsForm(e.form);
+      if (f == nullptr) {
+        h->Error("array form element is not a form");
+        return false;
+      }
+      out.form = f->id;
+      return true;
+    }
+    case Element::kType_String:
+      out.type = ElementValue::Type::String;
+      return TakeString(h, e.str, out.text);
+    default: h->Error("array element of unsupported type " + std::to_string(e.type)); return false;
+  }
+}
+
+NVSEArrayVarInterface::Array* NewArray(Host* h) {
+  auto a = std::make_unique<ArrayVar>();
+  a->id = h->nextArrayId++;
+  auto* handle = reinterpret_cast<NVSEArrayVarInterface::Array*>(a.get());
+  h->arrays[handle] = std::move(a);
+  return handle;
+}
+
+NVSEArrayVarInterface::Array* CreateArray(const Element* data, UInt32 size, Script*) {
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  auto* handle = NewArray(h);
+  ArrayVar* a = h->FindArray(handle);
+  for (UInt32 i = 0; i < size && data != nullptr; ++i)
+    ToValue(h, data[i], a->items[FormatNumber(i)]);
+  return handle;
+}
+
+NVSEArrayVarInterface::Array* CreateStringMap(const char** keys, const Element* values, UInt32 size,
+                                              Script*) {
+  if (Fails("CreateStringMap")) return nullptr;
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  auto* handle = NewArray(h);
+  ArrayVar* a = h->FindArray(handle);
+  for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
+    ToValue(h, values[i], a->items[keys[i] != nullptr ? keys[i] : ""]);
+  return handle;
+}
+
+NVSEArrayVarInterface::Array* CreateMap(const double* keys, const Element* values, UInt32 size,
+                                        Script*) {
+  Host* h = Host::Active();
+  if (h == nullptr) return nullptr;
+  auto* handle = NewArray(h);
+  ArrayVar* a = h->FindArray(handle);
+  for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
+    ToValue(h, values[i], a->items[FormatNumber(keys[i])]);
+  return handle;
+}
+
+bool AssignCommandResult(NVSEArrayVarInterface::Array* arr, double* dest) {
+  if (Fails("AssignCommandResult")) return false;
+  Host* h = Host::Active();
+  ArrayVar* a = h != nullptr ? h->FindArray(arr) : nullptr;
+  if (a == nullptr || dest == nullptr) return false;
+  *dest = a->id;
+  if (h->frame != nullptr && h->frame->result == dest) h->frame->arrayResult = arr;
+  return true;
+}
+
+void SetElement(NVSEArrayVarInterface::Array* arr, const Element& key, const Element& value) {
+  Host* h = Host::Active();
+  if (h == nullptr) return;
+  // The host owns the strings handed over, whatever becomes of the call.
+  std::string keyText;
+  ElementValue v;
+  bool keyOk = key.type == Element::kType_String ? TakeString(h, key.str, keyText) : false;
+  if (key.type != Element::kType_String) h->Error("string map key is not a string");
+  bool valueOk = ToValue(h, value, v);
+  if (Fails("SetElement")) return;
+  ArrayVar* a = h->FindArray(arr);
+  if (a == nullptr) {
+    h->Error("SetElement on an unknown array");
+    return;
+  }
+  if (keyOk && valueOk) a->items[keyText] = std::move(v);
+}
+
+NVSEScriptInterface g_script = {1, ExtractArgsEx};
+NVSEStringVarInterface g_stringVar = {1,     GetString, SetString, CreateString, RegisterStringVars,
+                                      Assign};
+NVSEArrayVarInterface g_arrayVar = {1,         CreateArray,         CreateStringMap,
+                                    CreateMap, AssignCommandResult, SetElement};
+
+}  // namespace
+
+NVSEScriptInterface* ScriptInterface() { return &g_script; }
+NVSEStringVarInterface* StringVarInterface() { return &g_stringVar; }
+NVSEArrayVarInterface* ArrayVarInterface() { return &g_arrayVar; }
+
+bool IsFormParam(UInt32 type) {
+  return type == kParamType_Quest || type == kParamType_FormList || type == kParamType_AnyForm;
+}
+
+bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& out) {
+  switch (type) {
+    case kParamType_String: out.text = token.text; return true;
+    case kParamType_Integer: {
+      std::optional<long long> v = ParseInteger(token);
+      if (!v) {
+        // A fractional number is cut to its whole part, as a script does.
+        std::optional<double> d = ParseNumber(token);
+        if (!d || *d <= -2147483649.0 || *d >= 4294967296.0) return false;
+        v = static_cast<long long>(*d);
+      }
+      out.integer = static_cast<UInt32>(*v);
+      return true;
+    }
+    case kParamType_Float: {
+      std::optional<double> d = ParseNumber(token);
+      if (!d) return false;
+      out.number = static_cast<float>(*d);
+      return true;
+    }
+    default: break;
+  }
+  if (!IsFormParam(type)) return false;
+  if (IsNone(token)) {
+    out.form = nullptr;
+    return true;
+  }
+  std::optional<UInt32> id = ParseFormId(token);
+  if (!id) return false;
+  Form* f = world.Lookup(*id);
+  if (f == nullptr) return false;
+  if (type == kParamType_Quest && f->kind != FormKind::Quest) return false;
+  if (type == kParamType_FormList && f->kind != FormKind::FormList) return false;
+  out.form = f;
+  return true;
+}
+
+}  // namespace cv::sim

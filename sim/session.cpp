@@ -1,0 +1,105 @@
+#include "sim/session.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/platform.h"
+
+namespace cv::sim {
+
+std::string ExecutableFolder() {
+  char buf[4096] = {};
+  std::uint32_t n = platform::MainExecutablePath(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return ".";
+  std::string path = platform::NativePath(std::string(buf, n));
+  return std::filesystem::path(path).parent_path().string();
+}
+
+Session::Session(std::ostream& out, std::ostream& err, Options options)
+    : out_(out),
+      err_(err),
+      host_(world_, out, options.editor, options.runtime),
+      runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot) {}
+
+bool Session::LoadPlugin(const PluginEntry& plugin) {
+  LoadedPlugin record;
+  record.name = plugin.name;
+  if (plugin.query == nullptr || plugin.load == nullptr) {
+    err_ << "corvane-sim: " << plugin.name << ": no entry points" << std::endl;
+    return false;
+  }
+  host_.loadingHandle = static_cast<PluginHandle>(host_.pluginNames.size());
+  host_.pluginNames.push_back(plugin.name);
+  try {
+    if (plugin.query(&host_.nvse, &record.info)) {
+      // The host names a plug-in by what it reported, as senders of messages.
+      if (record.info.name != nullptr) host_.pluginNames.back() = record.info.name;
+      plugin.load(&host_.nvse);
+      record.loaded = true;
+    } else {
+      out_ << "host: " << plugin.name << " declined to load" << std::endl;
+    }
+  } catch (...) {
+    err_ << "corvane-sim: " << plugin.name << ": an exception left an entry point" << std::endl;
+    status_ = std::max(status_, static_cast<int>(kCheckFailed));
+  }
+  host_.loadingHandle = kPluginHandle_Invalid;
+  plugins_.push_back(record);
+  return record.loaded;
+}
+
+void Session::SendMessage(UInt32 type, const char* text) {
+  try {
+    host_.SendMessage(type, text);
+  } catch (...) {
+    err_ << "corvane-sim: an exception left a message listener" << std::endl;
+    status_ = std::max(status_, static_cast<int>(kCheckFailed));
+  }
+}
+
+int Session::Finish(int status) {
+  status_ = std::max(status_, status);
+  return status;
+}
+
+int Session::RunText(std::string_view text, const std::string& name) {
+  std::vector<Statement> statements;
+  ParseError error;
+  if (!ParseScenario(text, statements, error)) {
+    out_.flush();
+    err_ << "corvane-sim: " << name << ":" << error.line << ": " << error.message << std::endl;
+    return Finish(kUnreadable);
+  }
+  return Finish(runner_.Run(statements, name));
+}
+
+int Session::RunFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  if (!in || in.bad()) {
+    err_ << "corvane-sim: " << path << ": cannot read the file" << std::endl;
+    return Finish(kUnreadable);
+  }
+  return RunText(text.str(), path);
+}
+
+RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Options options,
+                          bool postLoad) {
+  std::ostringstream out;
+  std::ostringstream err;
+  RunResult r;
+  {
+    Session session(out, err, std::move(options));
+    session.LoadPlugin(plugin);
+    if (postLoad) session.SendMessage(NVSEMessagingInterface::kMessage_PostLoad);
+    session.RunText(text, "<text>");
+    r.status = session.Status();
+  }
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+}  // namespace cv::sim

@@ -1,0 +1,88 @@
+// One run of the simulated host: plug-ins loaded through their two entry
+// points, host messages, and scenario text run against the world.
+//
+// The executable loads plug-in libraries; tests hand in the plug-in's entry
+// functions linked into the test itself.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/nvse_records.h"
+#include "sim/host.h"
+#include "sim/runner.h"
+#include "sim/world.h"
+
+namespace cv::sim {
+
+constexpr UInt32 kDefaultRuntime = 0x040020D0;
+
+struct Options {
+  bool editor = false;
+  UInt32 runtime = kDefaultRuntime;
+  // The folder that expect-file and show-file paths are below; empty: the
+  // folder of the main executable.
+  std::string gameRoot;
+};
+
+struct PluginEntry {
+  std::string name;
+  NVSEPlugin_Query_t query = nullptr;
+  NVSEPlugin_Load_t load = nullptr;
+};
+
+struct LoadedPlugin {
+  std::string name;
+  PluginInfo info{};
+  bool loaded = false;  // Query said yes and Load ran
+};
+
+class Session {
+ public:
+  Session(std::ostream& out, std::ostream& err, Options options = {});
+
+  // Query, then Load unless Query refused. True when the plug-in loaded.
+  bool LoadPlugin(const PluginEntry& plugin);
+  // A message from the host to every listener for "NVSE".
+  void SendMessage(UInt32 type, const char* text = nullptr);
+
+  // Runs scenario text (named so in messages) or a file. Returns this run's
+  // status: kPassed, kCheckFailed or kUnreadable.
+  int RunText(std::string_view text, const std::string& name);
+  int RunFile(const std::string& path);
+  // The worst status so far.
+  int Status() const { return status_; }
+
+  Host& host() { return host_; }
+  World& world() { return world_; }
+  const std::vector<LoadedPlugin>& Plugins() const { return plugins_; }
+
+ private:
+  int Finish(int status);
+
+  std::ostream& out_;
+  std::ostream& err_;
+  World world_;
+  Host host_;
+  Runner runner_;
+  std::vector<LoadedPlugin> plugins_;
+  int status_ = kPassed;
+};
+
+// For in-process tests: a session with the plug-in loaded (and, unless
+// postLoad is false, the post-load message sent) runs text; the host's
+// output and error text are captured.
+struct RunResult {
+  int status = kPassed;
+  std::string out;
+  std::string err;
+};
+RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Options options = {},
+                          bool postLoad = true);
+
+// The folder of the main executable (native separators).
+std::string ExecutableFolder();
+
+}  // namespace cv::sim

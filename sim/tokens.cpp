@@ -1,0 +1,137 @@
+#include "sim/tokens.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+
+namespace cv::sim {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+bool HasHexPrefix(std::string_view s) {
+  return s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+}
+
+bool AllOf(std::string_view s, bool (*pred)(char)) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (!pred(c)) return false;
+  return true;
+}
+
+// -?digits(.digits)? or -?0xHEX
+bool LooksNumeric(std::string_view s) {
+  if (!s.empty() && s[0] == '-') s.remove_prefix(1);
+  if (HasHexPrefix(s)) return AllOf(s.substr(2), IsHexDigit);
+  std::size_t dot = s.find('.');
+  if (dot == std::string_view::npos) return AllOf(s, IsDigit);
+  return AllOf(s.substr(0, dot), IsDigit) && AllOf(s.substr(dot + 1), IsDigit);
+}
+
+}  // namespace
+
+bool TokenizeLine(std::string_view line, std::vector<Token>& out, std::string& error) {
+  out.clear();
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (IsBlank(line[i])) {
+      ++i;
+      continue;
+    }
+    Token t;
+    if (line[i] == '"') {
+      t.kind = TokenKind::String;
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        if (line[i] == '"') {
+          if (i + 1 < line.size() && line[i + 1] == '"') {
+            t.text += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        t.text += line[i++];
+      }
+      if (!closed) {
+        error = "unterminated string";
+        return false;
+      }
+      if (i < line.size() && !IsBlank(line[i])) {
+        error = "no blank after string \"" + t.text + "\"";
+        return false;
+      }
+    } else {
+      std::size_t start = i;
+      while (i < line.size() && !IsBlank(line[i])) {
+        if (line[i] == '"') {
+          error = "stray quote in \"" + std::string(line.substr(start, i + 1 - start)) + "\"";
+          return false;
+        }
+        ++i;
+      }
+      t.text = std::string(line.substr(start, i - start));
+      t.kind = LooksNumeric(t.text) ? TokenKind::Number : TokenKind::Word;
+    }
+    out.push_back(std::move(t));
+  }
+  return true;
+}
+
+bool IsNone(const Token& t) { return t.kind == TokenKind::Word && t.text == "none"; }
+
+std::optional<UInt32> ParseFormId(const Token& t) {
+  if (t.kind == TokenKind::String) return std::nullopt;
+  std::string_view s = t.text;
+  if (HasHexPrefix(s)) s.remove_prefix(2);
+  if (s.size() > 8 || !AllOf(s, IsHexDigit)) return std::nullopt;
+  UInt32 id = 0;
+  std::from_chars(s.data(), s.data() + s.size(), id, 16);
+  return id;
+}
+
+std::optional<double> ParseNumber(const Token& t) {
+  if (t.kind != TokenKind::Number) return std::nullopt;
+  std::string_view s = t.text;
+  bool negative = !s.empty() && s[0] == '-';
+  if (negative) s.remove_prefix(1);
+  double value = 0;
+  if (HasHexPrefix(s)) {
+    std::uint64_t v = 0;
+    auto r = std::from_chars(s.data() + 2, s.data() + s.size(), v, 16);
+    if (r.ec != std::errc()) return std::nullopt;
+    value = static_cast<double>(v);
+  } else {
+    auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (r.ec != std::errc()) return std::nullopt;
+  }
+  return negative ? -value : value;
+}
+
+std::optional<long long> ParseInteger(const Token& t) {
+  std::optional<double> v = ParseNumber(t);
+  if (!v || *v != static_cast<double>(static_cast<long long>(*v))) return std::nullopt;
+  if (*v < -2147483648.0 || *v > 4294967295.0) return std::nullopt;
+  return static_cast<long long>(*v);
+}
+
+std::string Quote(std::string_view text) {
+  std::string s = "\"";
+  for (char c : text) {
+    if (c == '"') s += '"';
+    s += c;
+  }
+  s += '"';
+  return s;
+}
+
+std::string Spell(const Token& t) { return t.kind == TokenKind::String ? Quote(t.text) : t.text; }
+
+}  // namespace cv::sim

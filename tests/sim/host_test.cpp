@@ -1,0 +1,200 @@
+// The simulated host as a plug-in sees it: registration, interfaces,
+// argument extraction, string and array results, console, conditions.
+#include <cstring>
+
+#include "sim_fixture.h"
+
+namespace cv::sim {
+namespace {
+
+using probe::LastSeen;
+
+TEST_F(ProbeSession, RegistersInOrderFromTheOpcodeBase) {
+  const std::vector<Registration>& r = host().registrations;
+  ASSERT_EQ(r.size(), 7u);
+  const char* names[] = {"Probe_Args",   "Probe_Console", "Probe_Str",   "Probe_Arr",
+                         "Probe_BadArr", "Probe_Cond",    "Probe_Refuse"};
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    EXPECT_EQ(r[i].name, names[i]);
+    EXPECT_EQ(r[i].opcode, probe::kOpcodeBase + i);
+  }
+  EXPECT_FALSE(r[0].typed);
+  EXPECT_TRUE(r[2].typed);
+  EXPECT_EQ(r[2].returnType, kRetnType_String);
+  EXPECT_EQ(r[3].returnType, kRetnType_Array);
+  // Commands are found by long or short name, in any case; the host's own
+  // GetQuestVariable is in the same table.
+  EXPECT_EQ(host().FindCommand("parGS"), host().FindCommand("Probe_Args"));
+  EXPECT_EQ(host().FindCommand("probe_args")->opcode, probe::kOpcodeBase);
+  EXPECT_EQ(CommandTableInterface()->GetByName("GetQuestVariable")->eval, GetQuestVariableEval);
+  EXPECT_EQ(CommandTableInterface()->GetByOpcode(probe::kOpcodeBase + 2)->longName,
+            std::string("Probe_Str"));
+  EXPECT_EQ(host().interfaceQueries,
+            (std::vector<UInt32>{kInterface_Messaging, kInterface_Script, kInterface_StringVar,
+                                 kInterface_ArrayVar, kInterface_CorvaneEngine}));
+}
+
+TEST_F(ProbeSession, ExtractsEveryParameterType) {
+  ASSERT_EQ(Run("quest 20\nform 14\nlist 50 14\n"
+                "run - Probe_Args \"a \"\"b\"\"\" -12 2.5 20 50 0x14\nexpect 1"),
+            kPassed)
+      << err.str();
+  const probe::Seen& s = LastSeen();
+  EXPECT_TRUE(s.ok);
+  EXPECT_STREQ(s.text, "a \"b\"");
+  EXPECT_EQ(s.integer, 0xFFFFFFF4u);
+  EXPECT_EQ(s.number, 2.5f);
+  EXPECT_EQ(s.quest, reinterpret_cast<TESForm*>(world().Known(0x20)));
+  EXPECT_EQ(s.list, reinterpret_cast<TESForm*>(world().Known(0x50)));
+  EXPECT_EQ(s.any, reinterpret_cast<TESForm*>(world().Known(0x14)));
+
+  // Bare words and numbers are texts; a fraction is cut for an integer;
+  // none is no form; left-out optionals keep their pre-set values.
+  ASSERT_EQ(Run("run - Probe_Args 12.50 3.9 1 none"), kPassed) << err.str();
+  EXPECT_TRUE(LastSeen().ok);
+  EXPECT_STREQ(LastSeen().text, "12.50");
+  EXPECT_EQ(LastSeen().integer, 3u);
+  EXPECT_EQ(LastSeen().quest, nullptr);
+  EXPECT_EQ(LastSeen().list, probe::PresetForm());
+  EXPECT_EQ(LastSeen().any, probe::PresetForm());
+
+  ASSERT_EQ(Run("run - Probe_Args word 3"), kPassed);
+  EXPECT_TRUE(LastSeen().ok);
+  EXPECT_EQ(LastSeen().number, probe::kPresetNumber);
+}
+
+TEST_F(ProbeSession, CutsLongTextsAt511Bytes) {
+  std::string text(600, 'k');
+  text[510] = 'A';
+  text[511] = 'B';
+  ASSERT_EQ(Run("run - Probe_Args \"" + text + "\" 1"), kPassed);
+  EXPECT_EQ(std::strlen(LastSeen().text), 511u);
+  EXPECT_EQ(LastSeen().text[510], 'A');
+}
+
+TEST_F(ProbeSession, ExtractionFailsOnMissingOrWrongArguments) {
+  ASSERT_EQ(Run("quest 20\nform 14\nlist 50\nform 15\nremove 15"), kPassed);
+  const char* failing[] = {
+      "run - Probe_Args word",                // required integer missing
+      "run - Probe_Args",                     // nothing given
+      "run - Probe_Args a \"3\"",             // quoted string for a number
+      "run - Probe_Args a 3 \"2.5\"",         // quoted string for a float
+      "run - Probe_Args a three",             // a word for a number
+      "run - Probe_Args a 3 1 14",            // a plain form for a quest
+      "run - Probe_Args a 3 1 20 20",         // a quest for a form list
+      "run - Probe_Args a 3 1 20 50 15",      // a form no longer in the world
+      "run - Probe_Args a 3 1 20 50 \"14\"",  // quoted form id
+      "run - Probe_Args a 4294967296",        // out of the 32-bit range
+  };
+  for (const char* line : failing) {
+    ASSERT_EQ(Run(line), kPassed) << line << "\n" << err.str();
+    EXPECT_FALSE(LastSeen().ok) << line;
+    EXPECT_STREQ(LastSeen().text, "preset") << line;  // nothing written on failure
+    EXPECT_EQ(LastSeen().integer, probe::kPresetInteger) << line;
+    EXPECT_NE(out.str().find("Probe_Args => 0"), std::string::npos) << line;
+  }
+}
+
+TEST_F(ProbeSession, CallsThatCannotBeReadStopTheRun) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"run - Probe_Args a 1 1 none none 0100FFFF", "t.scn:1: unknown form id 0x0100FFFF"},
+      {"form 14\nrun 15 Probe_Console", "t.scn:2: unknown form id 0x00000015"},
+      {"run - Probe_Nope", "t.scn:1: unknown command Probe_Nope"},
+      {"run - Probe_Console 1", "t.scn:1: Probe_Console takes 0 argument(s), 1 given"},
+      {"eval - Probe_Console", "t.scn:1: Probe_Console has no eval handler"},
+      {"eval - Probe_Cond \"a\" \"b\"", "t.scn:1: argument 2 of Probe_Cond"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(std::string(c.text) + "\nrun - Probe_Console"), kUnreadable) << c.text;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(out.str().find("Probe_Console =>"), std::string::npos) << "ran past the error";
+  }
+}
+
+TEST_F(ProbeSession, ConsoleModeAndConsoleLines) {
+  ASSERT_EQ(Run("run - Probe_Console\nexpect 0\nexpect-console \"n=42 s=text\"\n"
+                "console - Probe_Console\nexpect 1\nexpect-console \"n=42 s=text\"\n"
+                "run - Probe_Str\nexpect-console none"),
+            kPassed)
+      << err.str();
+  EXPECT_EQ(out.str(),
+            "console: n=42 s=text\nProbe_Console => 0\n"
+            "console: n=42 s=text\nProbe_Console => 1\n"
+            "Probe_Str => \"say \"\"hi\"\"\"\n");
+  EXPECT_FALSE(host().consoleMode);
+
+  EXPECT_EQ(Run("run - Probe_Console\nexpect-console none\nexpect-console \"n=42\""), kCheckFailed);
+  EXPECT_EQ(err.str(),
+            "FAIL line 2: expected no console line, got \"n=42 s=text\"\n"
+            "FAIL line 3: expected \"n=42\", got \"n=42 s=text\"\n");
+}
+
+TEST_F(ProbeSession, StringResults) {
+  EXPECT_EQ(Run("run - Probe_Str\nexpect \"say \"\"hi\"\"\""), kPassed) << err.str();
+  EXPECT_EQ(Run("run - Probe_Str\nexpect none"), kCheckFailed);
+  EXPECT_EQ(err.str(), "FAIL line 2: expected none, got \"say \"\"hi\"\"\"\n");
+  EXPECT_EQ(Run("fault Assign 1 return\nrun - Probe_Str\nexpect none"), kPassed) << err.str();
+}
+
+TEST_F(ProbeSession, ArrayResultsTakeOverHeapStrings) {
+  ASSERT_EQ(Run("npc 30 \"s\"\nactor 61 30\nrun 61 Probe_Arr\n"
+                "expect-array b 2 \"a\" \"x\" f 0x61"),
+            kPassed)
+      << err.str();
+  EXPECT_EQ(out.str(), "Probe_Arr => {\"a\": \"x\", \"b\": 2, \"f\": 0x00000061}\n");
+  EXPECT_EQ(world().HeapAllocations(), 4u);
+  EXPECT_EQ(world().HeapBlocks(), 0u);  // every string freed by the host
+
+  EXPECT_EQ(Run("run - Probe_Arr\nexpect-array b 2 a \"x\"\nexpect-array b 2 a \"x\" f none g 1"),
+            kCheckFailed);
+  EXPECT_EQ(
+      err.str(),
+      "FAIL line 2: expected {\"b\": 2, \"a\": \"x\"}, got {\"a\": \"x\", \"b\": 2, \"f\": none}\n"
+      "FAIL line 3: expected {\"b\": 2, \"a\": \"x\", \"f\": none, \"g\": 1}, got {\"a\": "
+      "\"x\", \"b\": 2, \"f\": none}\n");
+
+  EXPECT_EQ(Run("fault CreateStringMap 1 return\nrun - Probe_Arr\nexpect none\nexpect-array"),
+            kCheckFailed);
+  EXPECT_EQ(err.str(), "FAIL line 4: expected {}, got none\n");
+  EXPECT_EQ(Run("fault SetElement 2 return\nrun - Probe_Arr\nexpect-array b 2 f none"), kPassed)
+      << err.str();
+  EXPECT_EQ(world().HeapBlocks(), 0u);
+}
+
+TEST_F(ProbeSession, MisuseOfTheHostFailsTheRun) {
+  EXPECT_EQ(Run("run - Probe_BadArr"), kCheckFailed);
+  EXPECT_NE(err.str().find("FAIL line 1: expected the host used as published, got array string "
+                           "not allocated from the game heap"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(Run("run - Probe_Refuse\nexpect 5"), kCheckFailed);
+  EXPECT_EQ(err.str(), "FAIL line 1: expected Probe_Refuse to return true, got false\n");
+}
+
+TEST_F(ProbeSession, ConditionsGetTheirArgumentsAsWords) {
+  EXPECT_EQ(Run("eval - Probe_Cond \"abcd\" 7\nexpect 4007\neval - Probe_Cond xy\nexpect 2000"),
+            kPassed)
+      << err.str();
+}
+
+TEST_F(ProbeSession, ExtractionFaultFailsExactlyTheArmedCall) {
+  ASSERT_EQ(Run("run - Probe_Args a 1\nfault extract 2 return\nrun - Probe_Args a 1\nexpect 1\n"
+                "run - Probe_Args a 1\nexpect 0\nrun - Probe_Args a 1\nexpect 1"),
+            kPassed)
+      << err.str();
+  EXPECT_EQ(Run("fault extract 1 return\nfault clear\nrun - Probe_Args a 1\nexpect 1"), kPassed);
+}
+
+TEST_F(ProbeSession, MessagesReachListenersForTheHost) {
+  probe::MessagesSeen().clear();
+  session->SendMessage(0);
+  ASSERT_EQ(Run("message loadgame \"Save 1\"\nmessage newgame\nmessage 42 \"x\""), kPassed);
+  EXPECT_EQ(probe::MessagesSeen(), (std::vector<UInt32>{0, 3, 14, 42}));
+}
+
+}  // namespace
+}  // namespace cv::sim
