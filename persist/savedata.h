@@ -54,6 +54,13 @@ struct csvp_record {
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
 void csvp_cb2(int terminator, void* state) noexcept;
 
+namespace testing {
+// Called at the start of every field (1) and record (2) callback, so that
+// tests can make a callback fail; null (the default) in the plug-in.
+using CallbackProbe = void (*)(int callback);
+void SetCallbackProbe(CallbackProbe probe);
+}  // namespace testing
+
 // Leading blanks skipped, then the decimal number; 0 when there is none or
 // it does not fit in 32 bits. Text after the number is ignored.
 std::uint32_t str2int(std::string_view text) noexcept;

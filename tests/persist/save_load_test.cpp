@@ -3,7 +3,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <stdexcept>
 
+#include "persist/savedata.h"
 #include "persist_fixture.h"
 
 namespace cv::persist::testing {
@@ -314,10 +316,18 @@ TEST_F(SaveLoadTest, AFailingRecordIsDroppedAndReadingGoesOn) {
   WriteBytes(
       SaveFile("cb"),
       "FL, 4278190081, \"a\", 1\r\nFL, 4278190081, \"b\", 2\r\nFL, 4278190081, \"c\", 3\r\n");
-  fault::Arm("csvp_cb2", 2, fault::Kind::StdError);
-  fault::Arm("csvp_cb1", 10, fault::Kind::Other);  // the second field of record three
+  // The second record callback throws a standard exception; the tenth field
+  // callback (the second field of the third record) something else.
+  static int calls[3];
+  calls[1] = calls[2] = 0;
+  testing::SetCallbackProbe([](int cb) {
+    ++calls[cb];
+    if (cb == 2 && calls[2] == 2) throw std::runtime_error("record failed");
+    if (cb == 1 && calls[1] == 10) throw 'x';
+  });
   loadsettings("cb");
-  EXPECT_TRUE(LogHas("\tException in csvp_cb2: injected fault: csvp_cb2"));
+  testing::SetCallbackProbe(nullptr);
+  EXPECT_TRUE(LogHas("\tException in csvp_cb2: record failed"));
   EXPECT_TRUE(LogHas("\tUnknown exception in csvp_cb1"));
   EXPECT_TRUE(LogHas("END: load settings"));
   EXPECT_NE(TheStore().Find<EvKind::Float>(0xFF000001, "a"), nullptr);
