@@ -24,16 +24,12 @@ const std::string& ModMaps::SavedName(std::uint32_t savedIndex) {
   return savedModNames_[savedIndex];
 }
 
-std::optional<std::uint32_t> ModMaps::Remap(std::uint32_t savedId) {
-  const std::uint32_t mod = savedId >> 24;
-  std::int32_t now = cache_[mod];
-  if (now == kUnknown) {
-    auto it = loadedModIndices_.find(SavedName(mod));
-    now = it == loadedModIndices_.end() ? kMissing : static_cast<std::int32_t>(it->second & 0xFF);
-    cache_[mod] = now;
-  }
-  if (now == kMissing) return std::nullopt;
-  return (static_cast<std::uint32_t>(now) << 24) | (savedId & 0x00FFFFFFu);
+std::int32_t ModMaps::Resolve(std::uint32_t savedIndex) {
+  auto it = loadedModIndices_.find(SavedName(savedIndex));
+  std::int32_t now =
+      it == loadedModIndices_.end() ? kMissing : static_cast<std::int32_t>(it->second & 0xFF);
+  cache_[savedIndex] = now;
+  return now;
 }
 
 ModMaps& TheModMaps() {

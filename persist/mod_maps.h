@@ -34,7 +34,12 @@ class ModMaps {
   const std::string& SavedName(std::uint32_t savedIndex);
 
   // The id in the current load order, or nothing when its mod is not loaded.
-  std::optional<std::uint32_t> Remap(std::uint32_t savedId);
+  std::optional<std::uint32_t> Remap(std::uint32_t savedId) {
+    std::int32_t now = cache_[savedId >> 24];
+    if (now == kUnknown) now = Resolve(savedId >> 24);
+    if (now == kMissing) return std::nullopt;
+    return (static_cast<std::uint32_t>(now) << 24) | (savedId & 0x00FFFFFFu);
+  }
 
   const std::unordered_map<std::uint32_t, std::string>& savedModNames() const {
     return savedModNames_;
@@ -49,6 +54,7 @@ class ModMaps {
   static constexpr std::int32_t kUnknown = -2;
   static constexpr std::int32_t kMissing = -1;
   void Forget() { cache_.fill(kUnknown); }
+  std::int32_t Resolve(std::uint32_t savedIndex);
 
   std::unordered_map<std::uint32_t, std::string> savedModNames_;
   std::unordered_map<std::string, std::uint32_t> loadedModIndices_;

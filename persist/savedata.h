@@ -49,6 +49,9 @@ struct csvp_record {
   std::string field3;    // mod name or key
   std::string field4;    // value
   bool dropped = false;  // a field of this record failed; skip the record
+  // Whether a field may hold a NUL byte and must be cut there. The reader
+  // clears it until the file shows its first NUL.
+  bool scanForNul = true;
 };
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
@@ -94,7 +97,12 @@ class SaveDataReader {
 
   csv_parser parser_{};
   bool initialised_ = false;
-  csvp_record record_;
+  csvp_record record_ = NoNulSeen();
+  static csvp_record NoNulSeen() {
+    csvp_record r;
+    r.scanForNul = false;
+    return r;
+  }
   std::string carry_;  // a line that began in an earlier chunk
 };
 

@@ -1,6 +1,7 @@
 // The save-data reader: lines to libcsv, fields to a csvp_record, records to
 // the store through the mod maps.
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -39,33 +40,40 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
   LogOutdent();
 }
 
+constexpr int Tag(char a, char b) { return (a << 8) | b; }
+
 void StoreRecord(const csvp_record& r) {
   ModMaps& maps = TheModMaps();
   EvStore& store = TheStore();
   const std::string& tag = r.field1;
-  if (tag == "IX") {
-    maps.SetSavedName(str2int(r.field2), r.field3);
-  } else if (tag == "ST") {
-    std::uint32_t owner = str2int(r.field2);
-    auto mapped = maps.Remap(owner);
-    if (!mapped) return LogLostValue("EVST", r.field3, maps, {owner});
-    store.Entry<EvKind::String>(*mapped, r.field3) = r.field4;
-  } else if (tag == "FO") {
-    std::uint32_t owner = str2int(r.field2);
-    std::uint32_t value = str2int(r.field4);
-    auto mappedOwner = maps.Remap(owner);
-    auto mappedValue = maps.Remap(value);
-    if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {owner, value});
-    if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {owner});
-    if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {value});
-    store.Entry<EvKind::Form>(*mappedOwner, r.field3) = *mappedValue;
-  } else if (tag == "FL") {
-    std::uint32_t owner = str2int(r.field2);
-    auto mapped = maps.Remap(owner);
-    if (!mapped) return LogLostValue("EVFL", r.field3, maps, {owner});
-    store.Entry<EvKind::Float>(*mapped, r.field3) = str2float(r.field4);
-  } else {
-    LogMessage("Unknown record type '%s'", tag.c_str());
+  switch (tag.size() == 2 ? Tag(tag[0], tag[1]) : 0) {
+    case Tag('I', 'X'): maps.SetSavedName(str2int(r.field2), r.field3); return;
+    case Tag('S', 'T'): {
+      std::uint32_t owner = str2int(r.field2);
+      auto mapped = maps.Remap(owner);
+      if (!mapped) return LogLostValue("EVST", r.field3, maps, {owner});
+      store.Entry<EvKind::String>(*mapped, r.field3) = r.field4;
+      return;
+    }
+    case Tag('F', 'O'): {
+      std::uint32_t owner = str2int(r.field2);
+      std::uint32_t value = str2int(r.field4);
+      auto mappedOwner = maps.Remap(owner);
+      auto mappedValue = maps.Remap(value);
+      if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {owner, value});
+      if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {owner});
+      if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {value});
+      store.Entry<EvKind::Form>(*mappedOwner, r.field3) = *mappedValue;
+      return;
+    }
+    case Tag('F', 'L'): {
+      std::uint32_t owner = str2int(r.field2);
+      auto mapped = maps.Remap(owner);
+      if (!mapped) return LogLostValue("EVFL", r.field3, maps, {owner});
+      store.Entry<EvKind::Float>(*mapped, r.field3) = str2float(r.field4);
+      return;
+    }
+    default: LogMessage("Unknown record type '%s'", tag.c_str());
   }
 }
 
@@ -77,9 +85,13 @@ std::uint32_t str2int(std::string_view text) noexcept {
   std::uint32_t result = 0;
   Guarded({"str2int"}, [&] {
     std::string_view s = NumberStart(text);
-    std::uint32_t value = 0;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (r.ec == std::errc()) result = value;
+    std::uint64_t value = 0;
+    std::size_t i = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+      value = value * 10 + static_cast<unsigned>(s[i] - '0');
+      if (value > 0xFFFFFFFFu) return;  // does not fit: not a 32-bit number
+    }
+    result = static_cast<std::uint32_t>(value);
   });
   return result;
 }
@@ -101,11 +113,14 @@ void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
     if (r.fieldCount < 5) ++r.fieldCount;  // fields after the fourth are ignored
     if (g_probe != nullptr) g_probe(1);
     // The parser appends a NUL; the field is the text before the first NUL.
+    // The reader says when no NUL has been read, which spares the search.
     const char* s = field != nullptr ? static_cast<const char*>(field) : "";
-    const void* nul = field != nullptr ? std::memchr(s, '\0', length) : nullptr;
-    std::string_view text(s, nul != nullptr
-                                 ? static_cast<std::size_t>(static_cast<const char*>(nul) - s)
-                                 : (field != nullptr ? length : 0));
+    std::size_t size = field != nullptr ? length : 0;
+    if (r.scanForNul) {
+      if (const void* nul = std::memchr(s, '\0', size); nul != nullptr)
+        size = static_cast<std::size_t>(static_cast<const char*>(nul) - s);
+    }
+    std::string_view text(s, size);
     switch (r.fieldCount) {
       case 1:
         r.field1.assign(text);
@@ -144,6 +159,8 @@ int SaveDataReader::Init() {
 }
 
 void SaveDataReader::ParseLine(const char* line, std::size_t sizeWithLf) {
+  if (!record_.scanForNul && std::memchr(line, '\0', sizeWithLf) != nullptr)
+    record_.scanForNul = true;
   if (csv_parse(&parser_, line, sizeWithLf, csvp_cb1, csvp_cb2, &record_) != sizeWithLf)
     throw std::bad_alloc();  // the only failure outside strict mode
 }
