@@ -38,7 +38,7 @@ for t in "${targets[@]}"; do
   log="$build/fuzz-$t.log"
   echo "fuzz: $t for ${seconds}s"
   if ! (cd "$build" && ASAN_OPTIONS=detect_leaks=1 "./fuzz/fuzz_$t" -max_total_time="$seconds" \
-        -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 "corpus-work/$t" "${seeds[@]/#$build\//}") >"$log" 2>&1; then
+        -print_final_stats=1 -timeout=10 -close_fd_mask=1 -rss_limit_mb=2048 "corpus-work/$t" "${seeds[@]/#$build\//}") >"$log" 2>&1; then
     echo "fuzz: $t FOUND A FAILURE, see $log" >&2
     tail -40 "$log" >&2
     status=1

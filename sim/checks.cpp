@@ -1,4 +1,5 @@
 // The checks that make scenario files tests, and show-file.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

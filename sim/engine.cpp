@@ -151,7 +151,7 @@ void Console_Print(const char* fmt, ...) {
     line.resize(static_cast<std::size_t>(n));
   }
   va_end(ap);
-  h->ConsoleLine(std::move(line));
+  h->ConsoleLine(line);
 }
 
 void* FormHeap_Allocate(UInt32 size) {

@@ -166,25 +166,38 @@ Host::Host(World& w, std::ostream& o, bool editor, UInt32 runtime) : world(w), o
   gqv.flags = 1;
   commands.push_back(gqv);
   returnTypes.push_back(kRetnType_Default);
+  gameCommands_ = commands.size();
 }
 
 Host::~Host() { g_active = previous_; }
 
 Host* Host::Active() { return g_active; }
 
+namespace {
+// Script command names are matched without regard to case.
+bool SameName(const char* a, std::string_view b) {
+  if (a == nullptr || *a == '\0' || std::strlen(a) != b.size()) return false;
+  for (std::size_t i = 0; i < b.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+}  // namespace
+
 const CommandInfo* Host::FindCommand(std::string_view name) const {
-  for (const CommandInfo& c : commands) {
-    for (const char* n : {c.longName, c.shortName})
-      if (n != nullptr && *n != '\0' && std::strlen(n) == name.size() &&
-          ::strncasecmp(n, name.data(), name.size()) == 0)
-        return &c;
-  }
+  for (const CommandInfo& c : commands)
+    if (SameName(c.longName, name) || SameName(c.shortName, name)) return &c;
   return nullptr;
 }
 
 CommandReturnType Host::ReturnTypeOf(const CommandInfo* info) const {
   if (info < commands.data() || info >= commands.data() + commands.size()) return kRetnType_Default;
   return returnTypes[static_cast<std::size_t>(info - commands.data())];
+}
+
+bool Host::IsGameCommand(const CommandInfo* info) const {
+  return info >= commands.data() && info < commands.data() + gameCommands_;
 }
 
 bool Host::Register(CommandInfo* info, CommandReturnType type, bool typed) {
@@ -208,9 +221,18 @@ void Host::SendMessage(UInt32 type, const char* text) {
   }
 }
 
-void Host::ConsoleLine(std::string line) {
-  out << "console: " << line << '\n' << std::flush;
-  if (frame != nullptr) frame->console.push_back(std::move(line));
+void Host::ConsoleLine(std::string_view text) {
+  // One print may hold several lines; a final newline ends the last one.
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  std::size_t start = 0;
+  while (true) {
+    std::size_t nl = text.find('\n', start);
+    std::string line(text.substr(start, nl == std::string_view::npos ? nl : nl - start));
+    out << "console: " << line << '\n' << std::flush;
+    if (frame != nullptr) frame->console.push_back(std::move(line));
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
 }
 
 ArrayVar* Host::FindArray(const void* handle) const {

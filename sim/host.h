@@ -77,6 +77,8 @@ class Host {
 
   const CommandInfo* FindCommand(std::string_view name) const;
   CommandReturnType ReturnTypeOf(const CommandInfo* info) const;
+  // The game's own commands (not registered by a plug-in).
+  bool IsGameCommand(const CommandInfo* info) const;
   bool Register(CommandInfo* info, CommandReturnType type, bool typed);
 
   // Sends a message from the host ("NVSE") to the listeners for it.
@@ -85,7 +87,7 @@ class Host {
   // The running call, console mode and console output.
   CallFrame* frame = nullptr;
   bool consoleMode = false;
-  void ConsoleLine(std::string line);
+  void ConsoleLine(std::string_view text);
 
   // Host arrays, by the handle given out.
   std::unordered_map<const void*, std::unique_ptr<ArrayVar>> arrays;
@@ -100,6 +102,7 @@ class Host {
 
  private:
   Host* previous_ = nullptr;
+  std::size_t gameCommands_ = 0;
 };
 
 // The interface tables handed out by QueryInterface.

@@ -133,6 +133,15 @@ TEST_F(ProbeSession, ConsoleModeAndConsoleLines) {
             "FAIL line 3: expected \"n=42\", got \"n=42 s=text\"\n");
 }
 
+TEST_F(ProbeSession, OnePrintMayHoldSeveralLines) {
+  CallFrame frame;
+  host().frame = &frame;
+  host().ConsoleLine("a\n\nb\n");
+  host().frame = nullptr;
+  EXPECT_EQ(frame.console, (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(out.str(), "console: a\nconsole: \nconsole: b\n");
+}
+
 TEST_F(ProbeSession, StringResults) {
   EXPECT_EQ(Run("run - Probe_Str\nexpect \"say \"\"hi\"\"\""), kPassed) << err.str();
   EXPECT_EQ(Run("run - Probe_Str\nexpect none"), kCheckFailed);
