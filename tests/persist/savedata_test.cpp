@@ -228,5 +228,28 @@ TEST_F(ReaderTest, RecordsOfOddShapes) {
   EXPECT_EQ(log, "Unknown record type 'fl'\r\nUnknown record type 'ZZ'\r\n");
 }
 
+TEST_F(ReaderTest, ReadsAFileInChunksAndReportsReadErrors) {
+  {
+    std::ofstream out("chunks.csv", std::ios::binary);
+    for (int i = 0; i < 20000; ++i) out << "FL, 4278190081, \"k" << i << "\", " << i << "\r\n";
+  }
+  std::FILE* f = std::fopen("chunks.csv", "rb");
+  ASSERT_NE(f, nullptr);
+  SaveDataReader reader;
+  ASSERT_EQ(reader.Init(), 0);
+  EXPECT_TRUE(reader.ReadFile(f));
+  std::fclose(f);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 20000u);
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0xFF000001u, "k19999"), 19999.0f);
+
+  // A stream that cannot be read from reports the error.
+  std::FILE* writeOnly = std::fopen("chunks.csv", "ab");
+  ASSERT_NE(writeOnly, nullptr);
+  SaveDataReader failing;
+  ASSERT_EQ(failing.Init(), 0);
+  EXPECT_FALSE(failing.ReadFile(writeOnly));
+  std::fclose(writeOnly);
+}
+
 }  // namespace
 }  // namespace cv::persist
