@@ -324,11 +324,15 @@ BENCHMARK(BM_LoadPart_StoreOnly)->Apply(Sizes);
 // Keeps every run's time, to print the ratios once all have run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Keeps each benchmark's times: the median when repetitions are
+  // aggregated, otherwise the single run.
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration)
-        times_[r.benchmark_name()] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+    for (const Run& r : runs) {
+      if (r.error_occurred) continue;
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+      times_[r.run_name.str()] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+    }
   }
   // Prints every ratio in real and in CPU time (real time counts the disk
   // waits of SQLite's commit; CPU time is steadier on a busy machine) and
