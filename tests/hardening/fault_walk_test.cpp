@@ -90,18 +90,27 @@ void ExpectConsistentStore(const WalkCase& c, const Snapshot& before, const Snap
 
 // The next commands work, and a save and a load reproduce the store less
 // its zero/empty entries.
+constexpr const char* kNextCommands = R"(run 14 CV_SetEVFl "After" 2.5
+run 14 CV_GetEVFl "after"
+expect 2.5
+run 14 CV_SetEVSt "after" "x, ""y"""
+run 14 CV_GetEVSt "AFTER"
+expect "x, ""y"""
+run 14 CV_SetEVFo "after" 16
+run 14 CV_GetEVFo "after"
+expect 0x16
+)";
+constexpr const char* kSaveAndLoad = R"(message savegame "walk-check"
+message loadgame "walk-check"
+)";
+
 void ExpectUsable(Game& g) {
   RestartLog();
-  EXPECT_EQ(g.Run("run 14 CV_SetEVFl \"After\" 2.5\nrun 14 CV_GetEVFl \"after\"\nexpect 2.5\n"
-                  "run 14 CV_SetEVSt \"after\" \"x, \"\"y\"\"\"\nrun 14 CV_GetEVSt \"AFTER\"\n"
-                  "expect \"x, \"\"y\"\"\"\n"
-                  "run 14 CV_SetEVFo \"after\" 16\nrun 14 CV_GetEVFo \"after\"\nexpect 0x16\n"),
-            sim::kPassed)
-      << g.Errors();
+  const int next = g.Run(kNextCommands);
+  EXPECT_EQ(next, sim::kPassed) << "the next commands fail:\n" << g.Errors();
   const Snapshot kept = TakeSnapshot();
-  EXPECT_EQ(g.Run("message savegame \"walk-check\"\nmessage loadgame \"walk-check\"\n"),
-            sim::kPassed)
-      << g.Errors();
+  const int saveLoad = g.Run(kSaveAndLoad);
+  EXPECT_EQ(saveLoad, sim::kPassed) << g.Errors();
   EXPECT_EQ(TakeSnapshot(), WithoutZeroValues(kept))
       << "saved:\n"
       << Describe(WithoutZeroValues(kept)) << "loaded:\n"
