@@ -1,0 +1,208 @@
+// The store's invariants, checked on both map families it can be built on.
+#include "ev/store.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/fault.h"
+
+namespace cv {
+namespace {
+
+template <class Store>
+class StoreTest : public ::testing::Test {
+ protected:
+  Store store;
+  float& F(EvOwnerId o, std::string_view k) { return store.template Entry<EvKind::Float>(o, k); }
+};
+
+using Stores = ::testing::Types<BasicEvStore<detail::RobinMaps>, BasicEvStore<detail::StdMaps>>;
+TYPED_TEST_SUITE(StoreTest, Stores);
+
+constexpr EvOwnerId kA = 0x0100ABCD;
+constexpr EvOwnerId kB = 0x0100ABCE;  // another reference of the same base form
+
+TEST(KeyFolding, OnlyAtoZAreFoldedAndTheKeyEndsAtNul) {
+  EXPECT_EQ(NormalizeKey("MyKey.Z"), "mykey.z");
+  // '@' and '[' sit just outside A-Z; bytes from 0x80 up stay as they are.
+  EXPECT_EQ(NormalizeKey("@AZ[`az{"), "@az[`az{");
+  EXPECT_EQ(NormalizeKey("\xC4\xD6x\xE4"), "\xC4\xD6x\xE4");
+  EXPECT_EQ(NormalizeKey(std::string_view("Ab\0Cd", 5)), "ab");
+  EXPECT_EQ(FoldedKey(std::string_view("Ab\0Cd", 5)).view(), "ab");
+  EXPECT_EQ(FoldedKey("Skill.KEY7").view(), NormalizeKey("Skill.KEY7"));
+}
+
+TEST(KeyFolding, FoldedKeyKeepsAtMost511Bytes) {
+  std::string longKey(600, 'Q');
+  FoldedKey k(longKey);
+  EXPECT_EQ(k.view().size(), kMaxKeyLength);
+  EXPECT_EQ(k.view(), std::string(kMaxKeyLength, 'q'));
+}
+
+TEST(KeyMatching, SubkeysArePlainPrefixesWithoutSeparators) {
+  const std::vector<std::string> stored = {"ab", "abc", "abcd", "b"};
+  auto select = [&](std::string_view given, EvMatch m) {
+    std::vector<std::string> out;
+    for (const auto& s : stored)
+      if (KeyMatches(s, given, m)) out.push_back(s);
+    return out;
+  };
+  EXPECT_EQ(select("abc", EvMatch::Subkeys), (std::vector<std::string>{"abc", "abcd"}));
+  EXPECT_EQ(select("abc", EvMatch::Exact), (std::vector<std::string>{"abc"}));
+  EXPECT_TRUE(select("abcde", EvMatch::Subkeys).empty());
+  EXPECT_TRUE(KeyMatches("abc_1", "abc", EvMatch::Subkeys));
+  EXPECT_FALSE(KeyMatches("ab", "abc", EvMatch::Subkeys));
+}
+
+TYPED_TEST(StoreTest, FindCreatesNothing) {
+  auto& s = this->store;
+  EXPECT_EQ(s.template Find<EvKind::Float>(kA, "hp"), nullptr);
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, kA));
+
+  this->F(kA, "mood") = 3;
+  EXPECT_EQ(s.template Find<EvKind::Float>(kA, "hp"), nullptr);
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 1u);
+  EXPECT_FALSE(s.HasOwner(EvKind::Form, kA));
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, kB));
+}
+
+TYPED_TEST(StoreTest, EntryCreatesOwnerAndZeroEntryOfEachKind) {
+  auto& s = this->store;
+  EXPECT_EQ(s.template Entry<EvKind::Float>(kA, "k"), 0.0f);
+  EXPECT_EQ(s.template Entry<EvKind::Form>(kA, "k"), 0u);
+  EXPECT_EQ(s.template Entry<EvKind::String>(kA, "k"), "");
+  for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String}) {
+    EXPECT_TRUE(s.HasOwner(k, kA));
+    EXPECT_EQ(s.EntryCount(k), 1u);
+  }
+  // A zero entry still exists: it is listed.
+  int listed = 0;
+  s.template ForEachOwnerEntry<EvKind::Float>(kA, [&](std::string_view key, float v) {
+    EXPECT_EQ(key, "k");
+    EXPECT_EQ(v, 0.0f);
+    ++listed;
+  });
+  EXPECT_EQ(listed, 1);
+}
+
+TYPED_TEST(StoreTest, OneValuePerKeyAndKindsAndOwnersAreIndependent) {
+  auto& s = this->store;
+  this->F(kA, "x") = 1;
+  this->F(kA, "x") = 2;  // replaces
+  s.template Entry<EvKind::Form>(kA, "x") = 0x0200AAAA;
+  s.template Entry<EvKind::String>(kA, "x") = "text";
+  this->F(kB, "x") = 9;
+
+  EXPECT_EQ(*s.template Find<EvKind::Float>(kA, "x"), 2.0f);
+  EXPECT_EQ(*s.template Find<EvKind::Float>(kB, "x"), 9.0f);
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 2u);
+
+  s.ClearKind(EvKind::Float);
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, kA));
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, kB));
+  EXPECT_EQ(*s.template Find<EvKind::Form>(kA, "x"), 0x0200AAAAu);
+  EXPECT_EQ(*s.template Find<EvKind::String>(kA, "x"), "text");
+
+  EXPECT_TRUE(s.EraseKey(EvKind::String, kA, "x"));
+  EXPECT_EQ(*s.template Find<EvKind::Form>(kA, "x"), 0x0200AAAAu);
+  s.ClearAll();
+  for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String}) EXPECT_EQ(s.EntryCount(k), 0u);
+  EXPECT_FALSE(s.HasOwner(EvKind::Form, kA));
+}
+
+TYPED_TEST(StoreTest, ErasingNeverRemovesTheOwner) {
+  auto& s = this->store;
+  for (const char* k : {"ab", "abc", "abcd", "b"}) this->F(kA, k) = 1;
+  this->F(kB, "abc") = 1;
+
+  EXPECT_FALSE(s.EraseKey(EvKind::Float, kA, "zz"));
+  EXPECT_FALSE(s.EraseKey(EvKind::Float, 0x77, "abc"));
+  EXPECT_EQ(s.EraseSubkeys(EvKind::Float, kA, "abcde"), 0u);
+  EXPECT_EQ(s.EraseSubkeys(EvKind::Float, kA, "abc"), 2u);
+  EXPECT_NE(s.template Find<EvKind::Float>(kA, "ab"), nullptr);
+  EXPECT_NE(s.template Find<EvKind::Float>(kA, "b"), nullptr);
+  EXPECT_NE(s.template Find<EvKind::Float>(kB, "abc"), nullptr);  // other owner untouched
+
+  EXPECT_TRUE(s.EraseKey(EvKind::Float, kA, "ab"));
+  EXPECT_EQ(s.EraseSubkeys(EvKind::Float, kA, "b"), 1u);
+  EXPECT_TRUE(s.HasOwner(EvKind::Float, kA));
+  int listed = 0;
+  s.template ForEachOwnerEntry<EvKind::Float>(kA, [&](std::string_view, float) { ++listed; });
+  EXPECT_EQ(listed, 0);
+  EXPECT_EQ(s.EraseSubkeys(EvKind::Float, 0x77, "a"), 0u);
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, 0x77));
+}
+
+// Erasing while walking an open-addressing map shifts later entries back into
+// the freed bucket; one pass must still remove every match and nothing else.
+TYPED_TEST(StoreTest, EraseSubkeysRemovesEveryMatchInOnePass) {
+  auto& s = this->store;
+  std::map<std::string, float> expected;
+  for (int i = 0; i < 500; ++i) {
+    std::string key = (i % 3 == 0 ? "skill." : "stat.") + std::to_string(i);
+    this->F(kA, key) = static_cast<float>(i);
+    if (i % 3 != 0) expected[key] = static_cast<float>(i);
+  }
+  EXPECT_EQ(s.EraseSubkeys(EvKind::Float, kA, "skill."), 167u);
+  std::map<std::string, float> left;
+  s.template ForEachOwnerEntry<EvKind::Float>(
+      kA, [&](std::string_view k, float v) { EXPECT_TRUE(left.emplace(k, v).second); });
+  EXPECT_EQ(left, expected);
+}
+
+TYPED_TEST(StoreTest, ValuesSurviveTheTablesGrowing) {
+  auto& s = this->store;
+  for (EvOwnerId o = 0; o < 3000; ++o)
+    for (int k = 0; k < 10; ++k)
+      this->F(0x01000000u + o * 0x100u, "skill.key" + std::to_string(k)) =
+          static_cast<float>(o * 10 + k);
+  ASSERT_EQ(s.EntryCount(EvKind::Float), 30000u);
+  std::size_t seen = 0;
+  s.template ForEachEntry<EvKind::Float>([&](EvOwnerId o, std::string_view k, float v) {
+    ++seen;
+    ASSERT_EQ(v, static_cast<float>((o - 0x01000000u) / 0x100u * 10 + (k.back() - '0')));
+  });
+  EXPECT_EQ(seen, 30000u);
+  const float* v = s.template Find<EvKind::Float>(0x01000000u + 1234u * 0x100u, "skill.key7");
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(*v, 12347.0f);
+}
+
+TYPED_TEST(StoreTest, FailedAllocationLeavesTheStoreConsistent) {
+  auto& s = this->store;
+  fault::DisarmAll();
+  fault::Arm("store.alloc", 1, fault::Kind::Return);  // the owner map
+  EXPECT_THROW(this->F(kA, "hp"), std::bad_alloc);
+  EXPECT_FALSE(s.HasOwner(EvKind::Float, kA));
+
+  fault::DisarmAll();
+  fault::Arm("store.alloc", 2, fault::Kind::Return);  // the entry, after the owner
+  EXPECT_THROW(this->F(kA, "hp"), std::bad_alloc);
+  EXPECT_TRUE(s.HasOwner(EvKind::Float, kA));
+  EXPECT_EQ(s.template Find<EvKind::Float>(kA, "hp"), nullptr);
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 0u);
+
+  // An existing entry is only read, never created again.
+  fault::DisarmAll();
+  this->F(kA, "hp") = 4;
+  std::uint32_t calls = fault::Calls("store.alloc");
+  fault::Arm("store.alloc", calls + 1, fault::Kind::Return);
+  EXPECT_EQ(this->F(kA, "hp"), 4.0f);
+  EXPECT_EQ(fault::Calls("store.alloc"), calls);
+  fault::DisarmAll();
+}
+
+TEST(TheStore, IsOneProcessWideStore) {
+  TheStore().ClearAll();
+  TheStore().Entry<EvKind::String>(kA, "name") = "Vera";
+  EvStore& again = TheStore();
+  EXPECT_EQ(&again, &TheStore());
+  ASSERT_NE(again.Find<EvKind::String>(kA, "name"), nullptr);
+  TheStore().ClearAll();
+}
+
+}  // namespace
+}  // namespace cv
