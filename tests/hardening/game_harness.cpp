@@ -63,6 +63,11 @@ fs::path SaveFile(const std::string& saveName) {
   return SavesFolder() / (native + ".csv");
 }
 
+std::string HostSaveFolder() {
+  const std::string& exe = ExecutablePath();
+  return exe.substr(0, exe.rfind('\\') + 1) + "Data\\NVSE\\Plugins\\Corvane\\Saves\\";
+}
+
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

@@ -26,6 +26,8 @@ fs::path GameFolder();
 // Where the plug-in keeps the save-data files, and one save's file.
 fs::path SavesFolder();
 fs::path SaveFile(const std::string& saveName);
+// The save-data folder as the plug-in spells it (backslashes, trailing one).
+std::string HostSaveFolder();
 
 std::string ReadBytes(const fs::path& path);
 void WriteBytes(const fs::path& path, std::string_view bytes);
