@@ -4,7 +4,14 @@
 # A scenario may say in its first lines:
 #   # expect-exit: N      the exit status that passes (default 0)
 #   # sim-args: ARGS...   extra arguments before the file name
+#   # hold-log: NAME      another process holds the log file NAME while it runs
+#   # expect-crlf: "PATH" afterwards PATH (below the game root, backslashes
+#                         allowed) exists and every line ends with CR LF
 function(corvane_add_scenarios root)
+  if(NOT TARGET corvane-sim)
+    message(STATUS "corvane-sim is not part of this tree yet: no scenario tests")
+    return()
+  endif()
   file(GLOB_RECURSE scenarios CONFIGURE_DEPENDS ${root}/*.scn)
   foreach(scn ${scenarios})
     file(RELATIVE_PATH rel ${root} ${scn})
@@ -17,6 +24,7 @@ function(corvane_add_scenarios root)
         -DSCENARIO=${scn}
         -DSIM=corvane-sim${CMAKE_EXECUTABLE_SUFFIX}
         "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+        "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
         -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
   endforeach()
 endfunction()

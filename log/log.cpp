@@ -42,7 +42,7 @@ void WriteLine(bool echo) noexcept {
     for (int i = 0; i < s.indent; ++i) std::fputc('\t', s.file);
     std::fputs(s.buffer, s.file);
     std::fflush(s.file);
-    std::fputs(platform::kLineEnd, s.file);
+    std::fputs(platform::kLogLineEnd, s.file);
     std::fflush(s.file);
   }
   if (echo) {

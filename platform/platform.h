@@ -8,12 +8,17 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cv::platform {
 
-// Line end written by the log and the save-data writer: the bytes on disk
-// are CR LF on every platform.
+// Files the plug-in writes end every line with CR LF on disk, on every
+// platform. kLineEnd is that byte sequence, for data written in binary mode
+// (the save-data writer, WriteFileReplacing). kLogLineEnd is what to write to
+// the stream OpenSharedLog returns so that CR LF lands on disk: "\n" where
+// that stream is in text mode (Windows), "\r\n" where it is not.
 extern const char* const kLineEnd;
+extern const char* const kLogLineEnd;
 
 // The full file name of the process's main executable with backslash
 // separators, copied into buf the way GetModuleFileNameA does: returns the
@@ -51,4 +56,8 @@ std::string NativePath(const std::string& path);
 namespace cv::platform::testing {
 // Makes MainExecutablePath report this text (null restores the real answer).
 void OverrideMainExecutablePath(const char* path);
+// Runs a program (args[0], native path) with these arguments, sharing this
+// process's standard streams, and waits for it: its exit code, or -1 when it
+// could not be started. For the test tools, never used by the plug-in.
+int RunProgram(const std::vector<std::string>& args);
 }  // namespace cv::platform::testing

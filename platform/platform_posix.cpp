@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -17,6 +18,8 @@
 namespace cv::platform {
 
 const char* const kLineEnd = "\r\n";
+// The log stream is binary here, so it gets the bytes themselves.
+const char* const kLogLineEnd = "\r\n";
 
 namespace {
 std::string g_exeOverride;
@@ -28,6 +31,24 @@ bool Failed(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
 void testing::OverrideMainExecutablePath(const char* path) {
   g_hasExeOverride = path != nullptr;
   g_exeOverride = path != nullptr ? path : "";
+}
+
+int testing::RunProgram(const std::vector<std::string>& args) {
+  if (args.empty() || ::access(args[0].c_str(), X_OK) != 0) return -1;
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string NativePath(const std::string& path) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build/linux
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j2
 cd build/linux/game
 ./corvane-sim ../../../examples/quickstart.scn

@@ -1,13 +1,105 @@
 #!/usr/bin/env bash
 # Builds and runs every test. Does all set-up on a fresh Debian machine (root).
-set -euo pipefail
+#
+#   scripts/test.sh            the default passes: linux, linux-asan, mingw, fuzz
+#   scripts/test.sh PASS...    only these passes (linux, linux-asan, mingw, fuzz)
+#
+# Each pass is a function pass_NAME that configures, builds and runs ctest for
+# one build folder; run_pass times it. The wall time of every pass is reported
+# at the end, and the script fails when any pass failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-pass_linux() {
-  cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C build/linux
-  (cd build/linux && ctest --output-on-failure -j2)
+JOBS=2
+DEFAULT_PASSES=(linux linux-asan mingw fuzz)
+
+# ctest for one build folder; its counts are added up for the closing line.
+PASSED_TESTS=0
+FAILED_TESTS=0
+run_ctest() {
+  local out="$1/ctest-output.txt" rc total failed
+  ctest --test-dir "$1" --output-on-failure -j"$JOBS" --timeout 600 2>&1 | tee "$out"
+  rc=${PIPESTATUS[0]}
+  read -r failed total < <(sed -n 's/.* tests passed, \([0-9]*\) tests* failed out of \([0-9]*\).*/\1 \2/p' "$out" | tail -n 1)
+  if [ -n "${total:-}" ]; then
+    PASSED_TESTS=$((PASSED_TESTS + total - failed))
+    FAILED_TESTS=$((FAILED_TESTS + failed))
+  fi
+  [ "${total:-0}" -gt 0 ] || { echo "test: ctest ran no test in $1" >&2; return 1; }
+  return "$rc"
 }
 
-bash scripts/setup.sh
-pass_linux
+pass_linux() {
+  cmake --preset linux >/dev/null &&
+    cmake --build --preset linux -j"$JOBS" &&
+    run_ctest build/linux
+}
+
+pass_linux_asan() {
+  cmake --preset linux-asan >/dev/null &&
+    cmake --build --preset linux-asan -j"$JOBS" &&
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/linux-asan
+}
+
+# The 32-bit Windows build; every test runs under Wine. One Wine prefix per
+# build folder, made once; one wine server kept alive for the whole pass.
+pass_mingw() {
+  local build=build/mingw-i686 rc
+  bash scripts/fetch-deps.sh build/_deps || return 1
+  cmake --preset mingw-i686 >/dev/null &&
+    cmake --build --preset mingw-i686 -j"$JOBS" || return 1
+  local t0=$SECONDS
+  "$build/wine-run" cmd /c exit 0 || { echo "test: Wine does not start" >&2; return 1; }
+  echo "test: Wine prefix ready in $((SECONDS - t0)) s"
+  WINEPREFIX="$PWD/$build/wineprefix" wineserver -p
+  run_ctest "$build"
+  rc=$?
+  WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+  return $rc
+}
+
+# Each fuzzer for a short while, so that CI keeps looking for new failures.
+pass_fuzz() {
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+}
+
+declare -a SUMMARY=()
+FAILED=0
+run_pass() {
+  local name=$1 fn="pass_${1//-/_}" start rc
+  if ! declare -F "$fn" >/dev/null; then
+    echo "test: unknown pass '$name'" >&2
+    exit 2
+  fi
+  echo "=== pass $name"
+  start=$(date +%s)
+  "$fn"
+  rc=$?
+  local secs=$(($(date +%s) - start))
+  if [ $rc -eq 0 ]; then
+    SUMMARY+=("pass $name: ok, wall time ${secs} s")
+  else
+    SUMMARY+=("pass $name: FAILED ($rc), wall time ${secs} s")
+    FAILED=1
+  fi
+}
+
+passes=("$@")
+[ ${#passes[@]} -eq 0 ] && passes=("${DEFAULT_PASSES[@]}")
+need_windows=0
+for p in "${passes[@]}"; do [ "$p" = mingw ] && need_windows=1; done
+
+setup_start=$(date +%s)
+if [ $need_windows = 1 ]; then
+  bash scripts/setup.sh --windows || exit 1
+else
+  bash scripts/setup.sh || exit 1
+fi
+SUMMARY+=("setup: wall time $(($(date +%s) - setup_start)) s")
+
+for p in "${passes[@]}"; do run_pass "$p"; done
+
+echo "=== summary"
+printf '%s\n' "${SUMMARY[@]}"
+echo "tests: $PASSED_TESTS passed, $FAILED_TESTS failed"
+exit $FAILED
