@@ -1,5 +1,7 @@
 #include "game_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -86,9 +88,11 @@ Game::Game() {
   RestartLog();
   sim::Options options;
   options.gameRoot = GameFolder().string();
+  ::testing::internal::CaptureStdout();
   session_ = std::make_unique<sim::Session>(out_, err_, options);
   session_->LoadPlugin({"corvane", plugin::Query, plugin::Load});
   session_->SendMessage(NVSEMessagingInterface::kMessage_PostLoad);
+  echo_ += ::testing::internal::GetCapturedStdout();
 }
 
 Game::~Game() {
@@ -96,7 +100,12 @@ Game::~Game() {
   plugin::CloseDatabase();
 }
 
-int Game::Run(std::string_view text) { return session_->RunText(text, "hardening"); }
+int Game::Run(std::string_view text) {
+  ::testing::internal::CaptureStdout();
+  int status = session_->RunText(text, "hardening");
+  echo_ += ::testing::internal::GetCapturedStdout();
+  return status;
+}
 
 void RestartLog() { LogOpen(kLogName); }
 

@@ -34,7 +34,9 @@ void WriteBytes(const fs::path& path, std::string_view bytes);
 
 // One loaded game: a session of the simulated host with the plug-in loaded
 // and the post-load message sent. Opening a game starts a fresh log, so the
-// log holds only what happened since.
+// log holds only what happened since. What the log echoes to standard output
+// while the game runs is kept apart (Echo), so that the test's own output
+// stays readable.
 class Game {
  public:
   Game();
@@ -48,11 +50,13 @@ class Game {
   // What the host reported on its error stream since the game was opened.
   std::string Errors() const { return err_.str(); }
   std::string Output() const { return out_.str(); }
+  const std::string& Echo() const { return echo_; }
   sim::Session& session() { return *session_; }
 
  private:
   std::ostringstream out_;
   std::ostringstream err_;
+  std::string echo_;
   std::unique_ptr<sim::Session> session_;
 };
 
