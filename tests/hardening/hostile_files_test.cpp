@@ -13,6 +13,7 @@
 #include <string>
 
 #include "game_harness.h"
+#include "persist/mod_maps.h"
 #include "platform/fault.h"
 
 namespace cv::hardening {
@@ -112,6 +113,53 @@ TEST_F(HostileFiles, TenMegabyteLines) {
   ASSERT_NE(String(20, "big"), nullptr);
   EXPECT_EQ(String(20, "big")->size(), big.size());
   ASSERT_NE(Float(20, "after"), nullptr);
+}
+
+// A spreadsheet that saves "CSV UTF-8" puts a byte-order mark first; the
+// first row is read all the same.
+TEST_F(HostileFiles, ByteOrderMark) {
+  Load(std::string("\xEF\xBB\xBF") + kIx0 + "FL, 20, \"hp\", 5\r\n");
+  ASSERT_NE(Float(20, "hp"), nullptr);
+  EXPECT_EQ(*Float(20, "hp"), 5.0f);
+  for (const std::string& line : LogLines())
+    EXPECT_EQ(line.find("Unknown record type"), std::string::npos) << line;
+}
+
+// A file cut off inside a quoted key: the rows before it are read, the
+// record it began is skipped with a log line.
+TEST_F(HostileFiles, TruncatedInsideAQuote) {
+  Load(std::string(kIx0) + "FL, 20, \"hp\", 5\r\nST, 20, \"cut, off\r\nFL, 20, \"inside\", 1");
+  ASSERT_NE(Float(20, "hp"), nullptr);
+  EXPECT_EQ(TakeSnapshot().size(), 1u) << Describe(TakeSnapshot());
+  EXPECT_TRUE(LogHas("The file ends inside a quoted field; its last record is skipped"));
+  ExpectSavesAndLoads();
+}
+
+// Mod-index rows whose index is no mod index (0 to 255) are skipped: a
+// negative or non-numeric index must not pass for mod 0.
+TEST_F(HostileFiles, ModIndicesOutOfRange) {
+  Load(std::string(kIx0) +
+       "IX, 1, \"Walk.esp\",\r\nIX, -1, \"Walk.esp\",\r\nIX, 256, \"Walk.esp\",\r\n"
+       "IX, 4294967296, \"Walk.esp\",\r\nIX, mod, \"Walk.esp\",\r\nIX, , \"Walk.esp\",\r\n"
+       "FL, 20, \"zero\", 1\r\nFL, 16777236, \"one\", 2\r\n");
+  ASSERT_NE(Float(20, "zero"), nullptr) << Describe(TakeSnapshot());
+  ASSERT_NE(Float(0x01000014, "one"), nullptr);
+  EXPECT_TRUE(LogHas("Skipped 5 mod-index rows whose index is not a number from 0 to 255"));
+}
+
+TEST_F(HostileFiles, AMillionModIndexRows) {
+  std::string file;
+  file.reserve(32 << 20);
+  for (int i = 0; i < 1000000; ++i)
+    file += "IX, " + std::to_string(i) + ", \"M" + std::to_string(i) + ".esp\",\r\n";
+  file += std::string(kIx0) + "IX, 1, \"Walk.esp\",\r\nFL, 16777236, \"v\", 1\r\n";
+  const auto start = std::chrono::steady_clock::now();
+  Load(file);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ASSERT_NE(Float(0x01000014, "v"), nullptr);
+  EXPECT_LE(persist::TheModMaps().savedModNames().size(), 256u);
+  EXPECT_TRUE(
+      LogHas("Skipped 999744 mod-index rows whose index is not a number from 0 to 255"));
 }
 
 TEST_F(HostileFiles, FileThatIsAFolder) {

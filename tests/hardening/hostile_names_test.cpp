@@ -114,7 +114,8 @@ TEST_F(HostileNames, VeryLongNames) {
     RestartLog();
     ASSERT_EQ(Message("savegame", name), sim::kPassed) << game->Errors();
     ASSERT_EQ(Message("loadgame", name), sim::kPassed) << game->Errors();
-    if (fs::exists(SaveFile(name))) {
+    std::error_code ec;  // a name too long for the file system is an error here
+    if (fs::exists(SaveFile(name), ec)) {
       EXPECT_EQ(TakeSnapshot(), before);
     } else {
       EXPECT_TRUE(LogHas("Failed writing savefile " + HostSaveFolder() + name + ".csv"));
