@@ -2,7 +2,8 @@
 # Puts the test inputs of libcsv's Debian source package into
 # BUILDDIR/seeds/savedata, as extra seeds for the save-data fuzzer: the files
 # of its tests/ folder, and the input strings of its test_csv.c, one file each.
-# Nothing fetched here is committed.
+# Each seed starts with the fuzzer's two leading bytes for "read this file"
+# (an even mode byte, then the chunk size). Nothing fetched here is committed.
 #
 # The source is taken from a copy already fetched (BUILDDIR/_deps or the
 # Windows build's build/_deps), else fetched once with apt-get source into
@@ -62,7 +63,7 @@ mkdir -p "$OUT"
 n=0
 for f in "$src"/tests/*.csv; do
   [ -f "$f" ] || continue
-  cp "$f" "$OUT/libcsv-$(basename "$f")"
+  { printf '\000'; printf "\\$(printf '%03o' $((n % 8)))"; cat "$f"; } >"$OUT/libcsv-$(basename "$f")"
   n=$((n + 1))
 done
 
@@ -76,7 +77,7 @@ for name, literals in pattern.findall(text):
     body = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', literals))
     data = codecs.decode(body, "unicode_escape").encode("latin-1")
     with open(f"{sys.argv[2]}/libcsv-{name}", "wb") as out:
-        out.write(data)
+        out.write(bytes([0, count % 64]) + data)
     count += 1
 print(count)
 EOF

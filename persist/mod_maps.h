@@ -1,0 +1,67 @@
+// The two mod maps that move saved form ids to the current load order.
+//
+// savedModNames: mod index as written in a save-data file -> mod file name
+// (from the file's "IX" rows). loadedModIndices: mod file name -> load-order
+// index in the running game. A saved id keeps its low 24 bits and gets the
+// current index of the mod file that had its top byte when it was saved.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace cv::persist {
+
+// Top byte of the forms the game makes at run time; "dynamic" in both maps.
+constexpr std::uint32_t kDynamicModIndex = 255;
+inline constexpr std::string_view kDynamicModName = "dynamic";
+
+class ModMaps {
+ public:
+  ModMaps() { Reset(); }
+
+  // Empties both maps and seeds the dynamic-forms entry in each.
+  void Reset();
+
+  void SetSavedName(std::uint32_t savedIndex, std::string_view name);
+  void SetLoaded(std::string_view name, std::uint32_t index);
+
+  // The name saved for a mod index; adds the index with an empty name when
+  // the file had no "IX" row for it.
+  const std::string& SavedName(std::uint32_t savedIndex);
+
+  // The id in the current load order, or nothing when its mod is not loaded.
+  std::optional<std::uint32_t> Remap(std::uint32_t savedId) {
+    std::int32_t now = cache_[savedId >> 24];
+    if (now == kUnknown) now = Resolve(savedId >> 24);
+    if (now == kMissing) return std::nullopt;
+    return (static_cast<std::uint32_t>(now) << 24) | (savedId & 0x00FFFFFFu);
+  }
+
+  const std::unordered_map<std::uint32_t, std::string>& savedModNames() const {
+    return savedModNames_;
+  }
+  const std::unordered_map<std::string, std::uint32_t>& loadedModIndices() const {
+    return loadedModIndices_;
+  }
+
+ private:
+  // Per saved top byte: the current index, kMissing, or kUnknown when the
+  // maps changed since it was last worked out. Spares a name hash per row.
+  static constexpr std::int32_t kUnknown = -2;
+  static constexpr std::int32_t kMissing = -1;
+  void Forget() { cache_.fill(kUnknown); }
+  std::int32_t Resolve(std::uint32_t savedIndex);
+
+  std::unordered_map<std::uint32_t, std::string> savedModNames_;
+  std::unordered_map<std::string, std::uint32_t> loadedModIndices_;
+  std::array<std::int32_t, 256> cache_{};
+};
+
+// The process-wide maps used by save and load.
+ModMaps& TheModMaps();
+
+}  // namespace cv::persist

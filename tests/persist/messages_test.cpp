@@ -1,0 +1,162 @@
+// The host message listener: which message leads to which operation, the
+// log line of each, the rename pair and the GetQuestVariable look-up.
+#include "plugin/messages.h"
+
+#include "host/host.h"
+#include "persist_fixture.h"
+
+namespace cv::persist::testing {
+namespace {
+
+using Msg = NVSEMessagingInterface;
+
+const CommandInfo kQuestVariable{};
+int g_lookUps = 0;
+bool g_commandKnown = true;
+
+NVSECommandTableInterface MakeCommandTable() {
+  NVSECommandTableInterface t{};
+  t.GetByName = [](const char* name) -> const CommandInfo* {
+    ++g_lookUps;
+    return g_commandKnown && std::string(name) == "GetQuestVariable" ? &kQuestVariable : nullptr;
+  };
+  return t;
+}
+NVSECommandTableInterface g_commandTable = MakeCommandTable();
+
+class MessagesTest : public PersistTest {
+ protected:
+  void SetUp() override {
+    PersistTest::SetUp();
+    host::TheSlots().commandTable = &g_commandTable;
+    host::TheSlots().getQuestVariable = nullptr;
+    g_lookUps = 0;
+    g_commandKnown = true;
+    plugin::ResetPendingRenameForTesting();
+    ClearLog();
+  }
+  void TearDown() override {
+    host::TheSlots().commandTable = nullptr;
+    host::TheSlots().getQuestVariable = nullptr;
+    PersistTest::TearDown();
+  }
+  static void Send(UInt32 type, const char* text = nullptr) {
+    std::string data = text != nullptr ? text : "";
+    Msg::Message msg{"NVSE", type, text != nullptr ? static_cast<UInt32>(data.size() + 1) : 0,
+                     text != nullptr ? data.data() : nullptr};
+    plugin::MessageHandler(&msg);
+  }
+  static const CommandInfo* Record() { return host::TheSlots().getQuestVariable; }
+};
+
+TEST_F(MessagesTest, PostLoadLooksUpTheRecordOnce) {
+  Send(Msg::kMessage_PostLoad);
+  EXPECT_EQ(Record(), &kQuestVariable);
+  Send(Msg::kMessage_PostLoad);
+  EXPECT_EQ(g_lookUps, 1);
+  EXPECT_EQ(Log(),
+            "Received post init message\r\nGETQUESTVAR pointer get SUCCESS\r\n"
+            "Received post init message\r\n");
+}
+
+TEST_F(MessagesTest, ARecordNotFoundIsLookedUpAgainLater) {
+  g_commandKnown = false;
+  Send(Msg::kMessage_PostLoad);
+  EXPECT_EQ(Record(), nullptr);
+  g_commandKnown = true;
+  Send(Msg::kMessage_ExitToMainMenu);
+  EXPECT_EQ(Record(), &kQuestVariable);
+  EXPECT_EQ(g_lookUps, 2);
+  EXPECT_EQ(LogCount("GETQUESTVAR pointer get SUCCESS"), 0);
+}
+
+TEST_F(MessagesTest, WithoutACommandTableTheLookUpIsSkipped) {
+  host::TheSlots().commandTable = nullptr;
+  Send(Msg::kMessage_PostLoad);
+  EXPECT_EQ(g_lookUps, 0);
+  EXPECT_EQ(Log(), "Received post init message\r\n");
+}
+
+TEST_F(MessagesTest, ALoadBeforePostLoadFindsTheRecordQuietly) {
+  Send(Msg::kMessage_LoadGame, "Save 1");
+  EXPECT_EQ(Record(), &kQuestVariable);
+  ClearLog();
+  Send(Msg::kMessage_PostLoad);
+  EXPECT_EQ(Log(), "Received post init message\r\n");
+  EXPECT_EQ(g_lookUps, 1);
+}
+
+TEST_F(MessagesTest, ExitMenuAndNewGameClearTheStore) {
+  for (UInt32 type :
+       {Msg::kMessage_ExitGame, Msg::kMessage_ExitToMainMenu, Msg::kMessage_NewGame}) {
+    SCOPED_TRACE(type);
+    host::TheSlots().getQuestVariable = nullptr;
+    TheStore().Entry<EvKind::Float>(1, "k") = 1.0f;
+    ClearLog();
+    Send(type);
+    EXPECT_EQ(Log(), "Received exit or newgame message\r\nCorvane settings cleared\r\n");
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u);
+    EXPECT_EQ(Record(), &kQuestVariable);
+  }
+}
+
+TEST_F(MessagesTest, SaveAndLoadMessagesSaveAndLoad) {
+  TheStore().Entry<EvKind::Float>(1, "k") = 2.0f;
+  Send(Msg::kMessage_SaveGame, "Save 7");
+  EXPECT_EQ(g_lookUps, 0);  // a save never looks the record up
+  EXPECT_TRUE(LogHas("Received save message with file path Save 7"));
+  EXPECT_TRUE(fs::exists(SaveFile("Save 7")));
+  TheStore().Entry<EvKind::Float>(1, "k") = 5.0f;
+  ClearLog();
+  Send(Msg::kMessage_LoadGame, "Save 7");
+  EXPECT_EQ(
+      Log().rfind("Received load message with file path Save 7\r\nSTART: load settings\r\n", 0),
+      0u);
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(1, "k"), 2.0f);
+}
+
+TEST_F(MessagesTest, DeleteAndTheRenamePair) {
+  WriteBytes(SaveFile("S"), "s");
+  WriteBytes(SaveFile("D"), "d");
+  Send(Msg::kMessage_DeleteGameName, "D");
+  EXPECT_FALSE(fs::exists(SaveFile("D")));
+  EXPECT_EQ(Log().rfind("Received delete message with file path 'D'\r\nRemove '", 0), 0u);
+
+  ClearLog();
+  Send(Msg::kMessage_RenameGameName, "S");
+  EXPECT_EQ(Log(), "Received rename message with file path 'S'\r\n");
+  EXPECT_EQ(plugin::PendingRenameName(), "S");
+  EXPECT_TRUE(fs::exists(SaveFile("S")));
+  Send(Msg::kMessage_RenameNewGameName, "T");
+  EXPECT_FALSE(fs::exists(SaveFile("S")));
+  EXPECT_EQ(ReadBytes(SaveFile("T")), "s");
+  // A second new name after one rename uses the same old name again.
+  Send(Msg::kMessage_RenameNewGameName, "U");
+  EXPECT_EQ(Log(),
+            "Received rename message with file path 'S'\r\n"
+            "Received rename newgame message with file path 'T'\r\n"
+            "Renaming '" +
+                HostSavePath("S") + "' to '" + HostSavePath("T") +
+                "'\r\n"
+                "Received rename newgame message with file path 'U'\r\n"
+                "Renaming '" +
+                HostSavePath("S") + "' to '" + HostSavePath("U") + "'\r\n");
+}
+
+TEST_F(MessagesTest, ANewNameWithoutARenameUsesTheEmptyName) {
+  Send(Msg::kMessage_RenameNewGameName, "T");
+  EXPECT_TRUE(LogHas("Renaming '" + HostSavePath("") + "' to '" + HostSavePath("T") + "'"));
+}
+
+TEST_F(MessagesTest, OtherTypesAreIgnoredSilently) {
+  TheStore().Entry<EvKind::Float>(1, "k") = 1.0f;
+  for (UInt32 type : {5u, 6u, 13u, 18u, 19u, 100u, 0xFFFFFFFFu}) Send(type, "Save 1");
+  plugin::MessageHandler(nullptr);
+  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
+  EXPECT_EQ(g_lookUps, 0);
+  EXPECT_FALSE(fs::exists(SavesDir()));
+}
+
+}  // namespace
+}  // namespace cv::persist::testing

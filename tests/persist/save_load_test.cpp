@@ -1,0 +1,376 @@
+// save and loadsettings against a game folder on disk.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <stdexcept>
+
+#include "persist/savedata.h"
+#include "persist_fixture.h"
+
+namespace cv::persist::testing {
+namespace {
+
+constexpr EvOwnerId kSunny = 0x0100ABCD;  // a reference of MyMod.esp
+constexpr EvOwnerId kBase = 0x00012345;   // a reference of FalloutNV.esm
+constexpr EvOwnerId kDynamic = 0xFF000801;
+
+void FillWorkedExample() {
+  EvStore& s = TheStore();
+  s.Entry<EvKind::String>(kSunny, "name") = "Sunny";
+  s.Entry<EvKind::Form>(kSunny, "target") = 0x000A1B2C;
+  s.Entry<EvKind::Float>(kSunny, "hp") = 12.5f;
+  s.Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  s.Entry<EvKind::Form>(kBase, "ally") = 0;
+}
+
+class SaveLoadTest : public PersistTest {};
+
+TEST_F(SaveLoadTest, WorkedExampleByteForByteAndItsLog) {
+  FillWorkedExample();
+  ClearLog();
+  save("Save 12");
+  const std::string head =
+      "IX, 0, \"FalloutNV.esm\",\r\n"
+      "IX, 1, \"MyMod.esp\",\r\n"
+      "ST, 16821197, \"name\", \"Sunny\"\r\n"
+      "FO, 16821197, \"target\", 662316\r\n";
+  const std::string hp = "FL, 16821197, \"hp\", 12.5\r\n";
+  const std::string count = "FL, 74565, \"count\", 3\r\n";
+  // Rows of one kind follow the store's own order.
+  const std::string file = ReadBytes(SaveFile("Save 12"));
+  EXPECT_TRUE(file == head + hp + count || file == head + count + hp) << file;
+  EXPECT_EQ(Log(), "START: save settings\r\n\tSaving to: '" + HostSavePath("Save 12") +
+                       "'\r\n\tEVST\r\n\tEVFO\r\n\tEVFL\r\nEND: save settings\r\n");
+  EXPECT_FALSE(fs::exists(SaveFile("Save 12").string() + ".tmp"));
+
+  TheStore().Entry<EvKind::Float>(kSunny, "hp") = 99.0f;
+  ClearLog();
+  loadsettings("Save 12");
+  EXPECT_EQ(Log(), "START: load settings\r\n\tCorvane settings cleared\r\nEND: load settings\r\n");
+  EXPECT_EQ(SaveFilePath(), HostSavePath("Save 12"));
+  const EvStore& s = TheStore();
+  EXPECT_EQ(*s.Find<EvKind::String>(kSunny, "name"), "Sunny");
+  EXPECT_EQ(*s.Find<EvKind::Form>(kSunny, "target"), 0x000A1B2Cu);
+  EXPECT_EQ(*s.Find<EvKind::Float>(kSunny, "hp"), 12.5f);
+  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(s.Find<EvKind::Form>(kBase, "ally"), nullptr);
+  EXPECT_EQ(s.EntryCount(EvKind::Float) + s.EntryCount(EvKind::Form) + s.EntryCount(EvKind::String),
+            4u);
+}
+
+TEST_F(SaveLoadTest, IdsFollowTheirModIntoANewLoadOrder) {
+  FillWorkedExample();
+  TheStore().Entry<EvKind::Float>(kDynamic, "made") = 1.5f;
+  save("Save 12");
+  Mods() = {"FalloutNV.esm", "Other.esp", "MyMod.esp"};
+  loadsettings("Save 12");
+  const EvStore& s = TheStore();
+  constexpr EvOwnerId kMoved = 0x0200ABCD;
+  EXPECT_EQ(*s.Find<EvKind::String>(kMoved, "name"), "Sunny");
+  EXPECT_EQ(*s.Find<EvKind::Form>(kMoved, "target"), 0x000A1B2Cu);
+  EXPECT_EQ(*s.Find<EvKind::Float>(kMoved, "hp"), 12.5f);
+  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(*s.Find<EvKind::Float>(kDynamic, "made"), 1.5f);
+  for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String})
+    EXPECT_FALSE(s.HasOwner(k, kSunny));
+  EXPECT_EQ(TheModMaps().loadedModIndices().at("MyMod.esp"), 2u);
+  EXPECT_EQ(TheModMaps().savedModNames().at(1), "MyMod.esp");
+}
+
+TEST_F(SaveLoadTest, ValuesOfARemovedModAreDroppedAndLogged) {
+  FillWorkedExample();
+  save("Save 12");
+  Mods() = {"FalloutNV.esm"};
+  ClearLog();
+  loadsettings("Save 12");
+  for (const char* lost :
+       {"\tLost EVST 'name': its mod is missing", "\tLost EVFO 'target': its mod is missing",
+        "\tLost EVFL 'hp': its mod is missing"})
+    EXPECT_NE(Log().find(std::string(lost) + "\r\n\t\tCannot map mod MyMod.esp\r\n"),
+              std::string::npos)
+        << lost;
+  EXPECT_EQ(LogCount("Cannot map mod MyMod.esp"), 3);
+  const EvStore& s = TheStore();
+  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(s.EntryCount(EvKind::Float) + s.EntryCount(EvKind::Form) + s.EntryCount(EvKind::String),
+            1u);
+}
+
+TEST_F(SaveLoadTest, FormRowsNeedBothModsAndNameEachMissingOne) {
+  Mods() = {"FalloutNV.esm", "MyMod.esp"};
+  WriteBytes(SaveFile("hand"),
+             "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\nIX, 2, \"Gone.esp\",\r\n"
+             "IX, 3, \"Away.esp\",\r\n"
+             "FO, 1, \"valuegone\", 33554442\r\n"        // owner 00000001, value 0200000A
+             "FO, 50331649, \"bothgone\", 33554443\r\n"  // owner 03000001, value 0200000B
+             "FO, 16777217, \"kept\", 16777218\r\n"      // 01000001 -> 01000002
+             "FL, 83886081, \"noix\", 1\r\n");           // index 5 has no IX row
+  ClearLog();
+  loadsettings("hand");
+  const std::string log = Log();
+  EXPECT_NE(log.find("\tLost EVFO 'valuegone': its mod is missing\r\n"
+                     "\t\tCannot map mod Gone.esp\r\n\tLost EVFO 'bothgone'"),
+            std::string::npos);
+  EXPECT_NE(log.find("\tLost EVFO 'bothgone': its mod is missing\r\n"
+                     "\t\tCannot map mod Away.esp\r\n\t\tCannot map mod Gone.esp\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("\tLost EVFL 'noix': its mod is missing\r\n\t\tCannot map mod \r\n"),
+            std::string::npos);
+  EXPECT_EQ(*TheStore().Find<EvKind::Form>(0x01000001, "kept"), 0x01000002u);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 1u);
+  EXPECT_EQ(TheModMaps().savedModNames().at(5), "");
+}
+
+TEST_F(SaveLoadTest, HighModIndicesAndLongModNamesMap) {
+  std::vector<std::string> mods;
+  for (int i = 0; i < 201; ++i) mods.push_back("Mod" + std::to_string(i) + ".esp");
+  mods[150] = std::string(700, 'L') + ".esp";  // longer than any fixed buffer
+  Mods() = mods;
+  TheStore().Entry<EvKind::Float>(0xC8000001, "high") = 2.0f;
+  TheStore().Entry<EvKind::Float>(0x96000001, "long") = 3.0f;
+  save("high");
+  std::swap(mods[200], mods[3]);
+  std::swap(mods[150], mods[7]);
+  Mods() = mods;
+  loadsettings("high");
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0x03000001, "high"), 2.0f);
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0x07000001, "long"), 3.0f);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 2u);
+}
+
+TEST_F(SaveLoadTest, AwkwardKeysAndValuesComeBackExactly) {
+  std::string high;
+  for (int b = 0x80; b <= 0xFF; ++b) high += static_cast<char>(b);
+  const std::vector<std::string> texts = {
+      "a,b",         "\"quoted\"", "  leading", "trailing \t",
+      "line\nbreak", "crlf\r\nin", "cr\r",      "\r\n",
+      "\"",          ",",          high,        std::string(1000, 'x') + ",\"",
+      "x",           "\t",         " "};
+  EvStore& s = TheStore();
+  EvOwnerId owner = 0x01000001;
+  for (const std::string& t : texts) {
+    s.Entry<EvKind::String>(owner, t) = t;  // as key and as value
+    s.Entry<EvKind::String>(owner + 1, "v" + t) = "=" + t;
+    s.Entry<EvKind::Form>(owner + 2, t) = 0x01000010;
+  }
+  const std::string longKey = std::string(600, 'k') + "\"," + high;  // beyond 511 bytes
+  s.Entry<EvKind::Float>(owner, longKey) = 4.0f;
+  save("awkward");
+  s.ClearAll();
+  loadsettings("awkward");
+  for (const std::string& t : texts) {
+    SCOPED_TRACE(t);
+    ASSERT_NE(s.Find<EvKind::String>(owner, t), nullptr);
+    EXPECT_EQ(*s.Find<EvKind::String>(owner, t), t);
+    ASSERT_NE(s.Find<EvKind::String>(owner + 1, "v" + t), nullptr);
+    EXPECT_EQ(*s.Find<EvKind::String>(owner + 1, "v" + t), "=" + t);
+    EXPECT_NE(s.Find<EvKind::Form>(owner + 2, t), nullptr);
+  }
+  EXPECT_EQ(s.EntryCount(EvKind::String), 2 * texts.size());
+  ASSERT_NE(s.Find<EvKind::Float>(owner, longKey), nullptr);
+  EXPECT_EQ(*s.Find<EvKind::Float>(owner, longKey), 4.0f);
+}
+
+TEST_F(SaveLoadTest, FloatsComeBackBitForBit) {
+  const std::vector<float> values = {std::numeric_limits<float>::denorm_min(),
+                                     -std::numeric_limits<float>::denorm_min(),
+                                     1e-40f,
+                                     std::numeric_limits<float>::min(),
+                                     std::numeric_limits<float>::max(),
+                                     -std::numeric_limits<float>::max(),
+                                     std::numeric_limits<float>::infinity(),
+                                     -std::numeric_limits<float>::infinity(),
+                                     16777216.0f,
+                                     16777215.0f,
+                                     1234567.0f,
+                                     0.1f,
+                                     3.14159274f,
+                                     -12.5f,
+                                     1e-05f,
+                                     0.0001f,
+                                     123456.789f};
+  EvStore& s = TheStore();
+  for (std::size_t i = 0; i < values.size(); ++i)
+    s.Entry<EvKind::Float>(0x00000100, "f" + std::to_string(i)) = values[i];
+  s.Entry<EvKind::Float>(0x00000100, "nan") = std::numeric_limits<float>::quiet_NaN();
+  s.Entry<EvKind::Float>(0x00000100, "zero") = 0.0f;
+  s.Entry<EvKind::Float>(0x00000100, "negzero") = -0.0f;
+  save("floats");
+  s.ClearAll();
+  loadsettings("floats");
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const float* got = s.Find<EvKind::Float>(0x00000100, "f" + std::to_string(i));
+    ASSERT_NE(got, nullptr) << i;
+    EXPECT_EQ(std::memcmp(got, &values[i], sizeof(float)), 0) << values[i] << " read " << *got;
+  }
+  ASSERT_NE(s.Find<EvKind::Float>(0x00000100, "nan"), nullptr);
+  EXPECT_TRUE(std::isnan(*s.Find<EvKind::Float>(0x00000100, "nan")));
+  // Zeros of either sign are not written, so they do not exist after a load.
+  EXPECT_EQ(s.Find<EvKind::Float>(0x00000100, "zero"), nullptr);
+  EXPECT_EQ(s.Find<EvKind::Float>(0x00000100, "negzero"), nullptr);
+}
+
+TEST_F(SaveLoadTest, MissingFileLeavesTheStoreEmpty) {
+  TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  ClearLog();
+  loadsettings("Never Saved");
+  EXPECT_EQ(Log(),
+            "START: load settings\r\n\tCorvane settings cleared\r\n\tFailed opening savefile " +
+                HostSavePath("Never Saved") + "\r\nEND: load settings\r\n");
+  EXPECT_FALSE(TheStore().HasOwner(EvKind::Float, kBase));
+}
+
+TEST_F(SaveLoadTest, LoadingAgainRestoresTheSavedValue) {
+  FillWorkedExample();
+  save("S");
+  loadsettings("S");
+  TheStore().Entry<EvKind::Float>(kSunny, "hp") = 1.0f;
+  TheStore().Entry<EvKind::Float>(kSunny, "new") = 1.0f;
+  loadsettings("S");
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(kSunny, "hp"), 12.5f);
+  EXPECT_EQ(TheStore().Find<EvKind::Float>(kSunny, "new"), nullptr);
+}
+
+TEST_F(SaveLoadTest, SavingTwiceKeepsOnlyTheSecond) {
+  FillWorkedExample();
+  save("S");
+  TheStore().ClearAll();
+  TheStore().Entry<EvKind::String>(kBase, "only") = "this";
+  save("S");
+  EXPECT_EQ(ReadBytes(SaveFile("S")),
+            "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n"
+            "ST, 74565, \"only\", \"this\"\r\n");
+}
+
+TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {
+  TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  save("Profile 1\\Deeper\\Save 3");
+  ASSERT_TRUE(fs::is_regular_file(SaveFile("Profile 1\\Deeper\\Save 3")));
+  TheStore().ClearAll();
+  loadsettings("Profile 1\\Deeper\\Save 3");
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(kBase, "count"), 3.0f);
+}
+
+TEST_F(SaveLoadTest, EmptyStoreWritesTheLoadOrderOnly) {
+  Mods() = {"A.esm", "B.esp", "C.esp"};
+  save("empty");
+  EXPECT_EQ(ReadBytes(SaveFile("empty")),
+            "IX, 0, \"A.esm\",\r\nIX, 1, \"B.esp\",\r\nIX, 2, \"C.esp\",\r\n");
+}
+
+TEST_F(SaveLoadTest, RootNotFoundWritesAndReadsNothing) {
+  platform::testing::OverrideMainExecutablePath("no-separator");
+  plugin::ResetGameRootForTesting();
+  TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  ClearLog();
+  save("S");
+  EXPECT_TRUE(LogHas("\tFailed writing savefile "));
+  EXPECT_TRUE(LogHas("END: save settings"));
+  loadsettings("S");
+  EXPECT_TRUE(LogHas("\tFailed opening savefile "));
+  EXPECT_FALSE(fs::exists(gameDir_ / "Data"));
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u);
+}
+
+TEST_F(SaveLoadTest, AFailedWriteKeepsThePreviousFile) {
+  FillWorkedExample();
+  save("S");
+  const std::string before = ReadBytes(SaveFile("S"));
+  TheStore().Entry<EvKind::String>(kBase, "more") = "data";
+  for (const char* seam : {"file.open", "file.write", "file.close", "file.replace"}) {
+    SCOPED_TRACE(seam);
+    fault::DisarmAll();
+    fault::Arm(seam, 1, fault::Kind::Return);
+    ClearLog();
+    save("S");
+    EXPECT_EQ(ReadBytes(SaveFile("S")), before);
+    EXPECT_FALSE(fs::exists(SaveFile("S").string() + ".tmp"));
+    EXPECT_TRUE(LogHas("\tFailed writing savefile " + HostSavePath("S")));
+    EXPECT_TRUE(LogHas("END: save settings"));
+  }
+  // A failure thrown while saving is logged; the file stays as it was.
+  fault::DisarmAll();
+  fault::Arm("file.open", 1, fault::Kind::StdError);
+  ClearLog();
+  save("S");
+  EXPECT_EQ(ReadBytes(SaveFile("S")), before);
+  EXPECT_TRUE(LogHas("\tException in save: injected fault: file.open"));
+  EXPECT_TRUE(LogHas("END: save settings"));
+  EXPECT_EQ(LogIndentLevel(), 0);
+}
+
+TEST_F(SaveLoadTest, AFailedLoadIsLoggedWithoutItsEndLine) {
+  FillWorkedExample();
+  save("S");
+  fault::Arm("file.open", 1, fault::Kind::Integer);
+  ClearLog();
+  loadsettings("S");
+  EXPECT_TRUE(LogHas("\tException in loadsettings: 0x0badf00d"));
+  EXPECT_EQ(LogCount("END: load settings"), 0);
+  EXPECT_EQ(LogIndentLevel(), 0);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u);
+}
+
+TEST_F(SaveLoadTest, AFailingRecordIsDroppedAndReadingGoesOn) {
+  WriteBytes(
+      SaveFile("cb"),
+      "FL, 4278190081, \"a\", 1\r\nFL, 4278190081, \"b\", 2\r\nFL, 4278190081, \"c\", 3\r\n");
+  // The second record callback throws a standard exception; the tenth field
+  // callback (the second field of the third record) something else.
+  static int calls[3];
+  calls[1] = calls[2] = 0;
+  testing::SetCallbackProbe([](int cb) {
+    ++calls[cb];
+    if (cb == 2 && calls[2] == 2) throw std::runtime_error("record failed");
+    if (cb == 1 && calls[1] == 10) throw 'x';
+  });
+  loadsettings("cb");
+  testing::SetCallbackProbe(nullptr);
+  EXPECT_TRUE(LogHas("\tException in csvp_cb2: record failed"));
+  EXPECT_TRUE(LogHas("\tUnknown exception in csvp_cb1"));
+  EXPECT_TRUE(LogHas("END: load settings"));
+  EXPECT_NE(TheStore().Find<EvKind::Float>(0xFF000001, "a"), nullptr);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
+}
+
+TEST_F(SaveLoadTest, GarbageIsReadWithoutACrash) {
+  using namespace std::string_literals;
+  std::mt19937 rng(1234);
+  std::string file = "IX, 0, \"FalloutNV.esm\",\r\n";
+  std::vector<int> valid;
+  for (int row = 0; row < 100000; ++row) {
+    switch (rng() % 4) {
+      case 0:  // a good row
+        file += "FL, " + std::to_string(row) + ", \"k\", " + std::to_string(row) + "\r\n";
+        valid.push_back(row);
+        break;
+      case 1: {  // bytes of any value but quote and line feed, NULs included
+        std::size_t n = rng() % 300;
+        for (std::size_t i = 0; i < n; ++i) {
+          char c = static_cast<char>(rng() % 256);
+          file += (c == '"' || c == '\n') ? '\0' : c;
+        }
+        file += "\r\n";
+        break;
+      }
+      case 2: file += "QQ, 1, \"x\", 2\r\n"; break;
+      default: file += "F\0L, 5, \"nul\", 1\r\n,,,,,,,\r\n\r\n"s; break;
+    }
+  }
+  file += "FL, 7, \"unterminated, 1\r\n";  // a quote still open at the end of the file
+  WriteBytes(SaveFile("garbage"), file);
+  loadsettings("garbage");
+  EXPECT_TRUE(LogHas("END: load settings"));
+  EXPECT_GT(LogCount("Unknown record type 'QQ'"), 20000);
+  EXPECT_GT(LogCount("Unknown record type 'F'"), 20000);
+  for (int row : valid) {
+    const float* got = TheStore().Find<EvKind::Float>(static_cast<EvOwnerId>(row), "k");
+    ASSERT_NE(got, nullptr) << row;
+    ASSERT_EQ(*got, static_cast<float>(row)) << row;
+  }
+  EXPECT_EQ(TheStore().Find<EvKind::Float>(7, "unterminated, 1"), nullptr);
+}
+
+}  // namespace
+}  // namespace cv::persist::testing

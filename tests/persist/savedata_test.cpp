@@ -1,0 +1,255 @@
+// The save-data file pieces on their own: quoting, numbers, the line
+// splitter, the mod maps and the save-name rule.
+#include "persist/savedata.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+
+#include "ev/store.h"
+#include "log/log.h"
+#include "persist/mod_maps.h"
+#include "persist/save_name.h"
+
+namespace cv::persist {
+namespace {
+
+std::string Quoted(std::string_view text) {
+  std::string out;
+  AppendQuoted(out, text);
+  return out;
+}
+
+std::string FloatText(float v) {
+  std::string out;
+  AppendFloat(out, v);
+  return out;
+}
+
+TEST(SaveDataWriter, QuotesEveryTextAndDoublesQuotes) {
+  EXPECT_EQ(Quoted("hp"), "\"hp\"");
+  EXPECT_EQ(Quoted(""), "\"\"");
+  EXPECT_EQ(Quoted("a\"b"), "\"a\"\"b\"");
+  EXPECT_EQ(Quoted(" a,b "), "\" a,b \"");
+  // Line feeds inside the quotes are written as CR LF like every line end.
+  EXPECT_EQ(Quoted("a\nb\r\nc"), "\"a\r\nb\r\r\nc\"");
+  std::string longKey(600, 'k');
+  EXPECT_EQ(Quoted(longKey), "\"" + longKey + "\"");
+}
+
+TEST(SaveDataWriter, FloatsAreTheShortestTextThatReadsBack) {
+  EXPECT_EQ(FloatText(12.5f), "12.5");
+  EXPECT_EQ(FloatText(100.0f), "100");
+  EXPECT_EQ(FloatText(3.14159274f), "3.1415927");
+  EXPECT_EQ(FloatText(1234567.0f), "1234567");
+  EXPECT_EQ(FloatText(1e-05f), "1e-05");
+  EXPECT_EQ(FloatText(16777216.0f), "16777216");
+  EXPECT_EQ(FloatText(-0.1f), "-0.1");
+}
+
+TEST(SaveDataWriter, RowsSkipZeroAndEmptyValues) {
+  EvStore store;
+  store.Entry<EvKind::String>(7, "empty") = "";
+  store.Entry<EvKind::Form>(7, "none") = 0;
+  store.Entry<EvKind::Float>(7, "zero") = 0.0f;
+  store.Entry<EvKind::Float>(7, "negzero") = -0.0f;
+  std::string out;
+  AppendStringRows(out, store);
+  AppendFormRows(out, store);
+  AppendFloatRows(out, store);
+  EXPECT_EQ(out, "");
+  store.Entry<EvKind::Float>(7, "nan") = std::numeric_limits<float>::quiet_NaN();
+  AppendFloatRows(out, store);
+  EXPECT_EQ(out, "FL, 7, \"nan\", nan\r\n");
+  out.clear();
+  AppendModRow(out, 3, "My \"Mod\".esp");
+  EXPECT_EQ(out, "IX, 3, \"My \"\"Mod\"\".esp\",\r\n");
+}
+
+TEST(SaveDataNumbers, Str2IntReadsLeadingDecimalDigits) {
+  EXPECT_EQ(str2int("16821197"), 16821197u);
+  EXPECT_EQ(str2int("  \t42abc"), 42u);
+  EXPECT_EQ(str2int("+7"), 7u);
+  EXPECT_EQ(str2int("4294967295"), 4294967295u);
+  EXPECT_EQ(str2int(""), 0u);
+  EXPECT_EQ(str2int("abc"), 0u);
+  EXPECT_EQ(str2int("-5"), 0u);
+  EXPECT_EQ(str2int("4294967296"), 0u);  // does not fit: not a 32-bit number
+}
+
+TEST(SaveDataNumbers, Str2FloatReadsOldAndNewForms) {
+  EXPECT_EQ(str2float(" 12.5xyz"), 12.5f);
+  EXPECT_EQ(str2float("1.23457e+06"), 1234570.0f);  // six digits, as older files hold
+  EXPECT_EQ(str2float("3.1415927"), 3.14159274f);
+  EXPECT_EQ(str2float("+2.5"), 2.5f);
+  EXPECT_EQ(str2float("-1e-05"), -1e-05f);
+  EXPECT_EQ(str2float("1e-45"), std::numeric_limits<float>::denorm_min());
+  EXPECT_TRUE(std::isnan(str2float("nan")));
+  EXPECT_TRUE(std::signbit(str2float("-nan")));
+  EXPECT_EQ(str2float("-inf"), -std::numeric_limits<float>::infinity());
+  EXPECT_EQ(str2float(""), 0.0f);
+  EXPECT_EQ(str2float("x1"), 0.0f);
+}
+
+TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
+  ModMaps maps;
+  EXPECT_EQ(maps.savedModNames().at(255), "dynamic");
+  EXPECT_EQ(maps.loadedModIndices().at("dynamic"), 255u);
+  EXPECT_EQ(maps.Remap(0xFF000801u), 0xFF000801u);
+
+  maps.SetSavedName(1, "MyMod.esp");
+  EXPECT_EQ(maps.Remap(0x0100ABCDu), std::nullopt);  // not loaded yet
+  maps.SetLoaded("MyMod.esp", 200);
+  EXPECT_EQ(maps.Remap(0x0100ABCDu), 0xC800ABCDu);
+  maps.SetSavedName(200, "Other.esp");
+  maps.SetLoaded("Other.esp", 1);
+  EXPECT_EQ(maps.Remap(0xC8000001u), 0x01000001u);
+  maps.SetLoaded("MyMod.esp", 2);  // a later answer replaces an earlier one
+  EXPECT_EQ(maps.Remap(0x0100ABCDu), 0x0200ABCDu);
+
+  // An index without an "IX" row is added with an empty name and is missing.
+  EXPECT_EQ(maps.Remap(0x05000001u), std::nullopt);
+  EXPECT_EQ(maps.savedModNames().at(5), "");
+  // Names compare with their letter case.
+  maps.SetSavedName(6, "mymod.esp");
+  EXPECT_EQ(maps.Remap(0x06000001u), std::nullopt);
+
+  maps.Reset();
+  EXPECT_EQ(maps.savedModNames().size(), 1u);
+  EXPECT_EQ(maps.loadedModIndices().size(), 1u);
+  EXPECT_EQ(maps.Remap(0x0100ABCDu), std::nullopt);
+}
+
+TEST(SaveNames, StayBelowTheSaveFolder) {
+  for (const char* ok : {"Save 12", "Quicksave", "Sub\\Name", "Sub/Name", "a..b", "x.y\\..z", ".",
+                         "", "name.", "\xE9t\xE9"})
+    EXPECT_TRUE(IsSafeSaveName(ok)) << ok;
+  for (const char* bad : {"..", "..\\x", "a\\..\\b", "a/../b", "x\\..", "...", ".. ", "a\\ ..\\b",
+                          "\\abs", "/abs", "\\\\server\\share\\x", "C:\\x", "C:x", "a:b"})
+    EXPECT_FALSE(IsSafeSaveName(bad)) << bad;
+}
+
+// Parses text with the reader, handed over in chunks of the given size.
+class ReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LogOpen("reader.log");
+    ::testing::internal::CaptureStdout();
+    TheStore().ClearAll();
+    TheModMaps().Reset();
+  }
+  void TearDown() override {
+    // The log's echo is kept from the output unless the test failed, when
+    // it shows among the failure messages that were captured with it.
+    std::string out = ::testing::internal::GetCapturedStdout();
+    if (HasFailure()) std::fputs(out.c_str(), stdout);
+    TheStore().ClearAll();
+    TheModMaps().Reset();
+    LogOpen("corvane.log");
+  }
+  static void Parse(std::string text, std::size_t chunk) {
+    SaveDataReader reader;
+    ASSERT_EQ(reader.Init(), 0);
+    for (std::size_t pos = 0; pos < text.size(); pos += chunk)
+      reader.Feed(text.data() + pos, std::min(chunk, text.size() - pos));
+    reader.Finish();
+  }
+  static const std::string* Str(EvOwnerId owner, std::string_view key) {
+    return TheStore().Find<EvKind::String>(owner, key);
+  }
+};
+
+TEST_F(ReaderTest, LinesSplitTheSameWhateverTheChunks) {
+  const std::string bigValue(100000, 'v');  // longer than the reader's own chunk
+  const std::string text =
+      "ST, 4278190081, \"a\", \"one\"\r\n"
+      "ST, 4278190081, \"multi\", \"x\r\ny\r\r\nz\"\r\n"
+      "\r\n"
+      "ST, 4278190081, \"lf\", plain\n"
+      "ST, 4278190081, \"big\", \"" +
+      bigValue +
+      "\"\r\n"
+      "ST, 4278190081, \"cr\", \"a\rb\"\r\n"
+      "ST, 4278190081, \"last\", \"no line end\"";
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                            std::size_t{4096}, text.size()}) {
+    SCOPED_TRACE(chunk);
+    TheStore().ClearAll();
+    Parse(text, chunk);
+    ASSERT_NE(Str(0xFF000001u, "a"), nullptr);
+    EXPECT_EQ(*Str(0xFF000001u, "a"), "one");
+    EXPECT_EQ(*Str(0xFF000001u, "multi"), "x\ny\r\nz");
+    EXPECT_EQ(*Str(0xFF000001u, "lf"), "plain");
+    EXPECT_EQ(*Str(0xFF000001u, "big"), bigValue);
+    EXPECT_EQ(*Str(0xFF000001u, "cr"), "a\rb");
+    EXPECT_EQ(*Str(0xFF000001u, "last"), "no line end");
+    EXPECT_EQ(TheStore().EntryCount(EvKind::String), 6u);
+  }
+}
+
+TEST_F(ReaderTest, ACarriageReturnEndingALineIsNeverPartOfAField) {
+  Parse(
+      "ST, 4278190081, \"k\", Sunny\r\nST, 4278190081, \"q\", \"Q\"\r\n"
+      "FL, 4278190081, \"f\", 2.5\r\r\n",
+      5);
+  EXPECT_EQ(*Str(0xFF000001u, "k"), "Sunny");
+  EXPECT_EQ(*Str(0xFF000001u, "q"), "Q");
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0xFF000001u, "f"), 2.5f);
+}
+
+TEST_F(ReaderTest, RecordsOfOddShapes) {
+  Parse(
+      "IX, 1, \"MyMod.esp\", extra, more\r\n"  // five fields: the mod still counts
+      "FL, 4278190081, \"three\"\r\n"          // no value: 0
+      "FL, 4278190081, \"twice\", 1\r\n"
+      "FL, 4278190081, \"twice\", 2\r\n"  // the later row wins
+      "FL, 4278190081, \"CAPS\", 3\r\n"   // keys are stored as read
+      "fl, 4278190081, \"lower\", 4\r\n"
+      "ZZ\r\n",
+      64);
+  EXPECT_EQ(TheModMaps().savedModNames().at(1), "MyMod.esp");
+  const EvStore& s = TheStore();
+  ASSERT_NE((s.Find<EvKind::Float>(0xFF000001u, "three")), nullptr);
+  EXPECT_EQ(*s.Find<EvKind::Float>(0xFF000001u, "three"), 0.0f);
+  EXPECT_EQ(*s.Find<EvKind::Float>(0xFF000001u, "twice"), 2.0f);
+  EXPECT_NE(s.Find<EvKind::Float>(0xFF000001u, "CAPS"), nullptr);
+  EXPECT_EQ(s.Find<EvKind::Float>(0xFF000001u, "lower"), nullptr);
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 3u);
+  std::string log = [] {
+    std::ifstream in("reader.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  EXPECT_EQ(log, "Unknown record type 'fl'\r\nUnknown record type 'ZZ'\r\n");
+}
+
+TEST_F(ReaderTest, ReadsAFileInChunksAndReportsReadErrors) {
+  {
+    std::ofstream out("chunks.csv", std::ios::binary);
+    for (int i = 0; i < 20000; ++i) out << "FL, 4278190081, \"k" << i << "\", " << i << "\r\n";
+  }
+  std::FILE* f = std::fopen("chunks.csv", "rb");
+  ASSERT_NE(f, nullptr);
+  SaveDataReader reader;
+  ASSERT_EQ(reader.Init(), 0);
+  EXPECT_TRUE(reader.ReadFile(f));
+  std::fclose(f);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 20000u);
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0xFF000001u, "k19999"), 19999.0f);
+
+  // A stream that cannot be read from reports the error.
+  std::FILE* writeOnly = std::fopen("chunks.csv", "ab");
+  ASSERT_NE(writeOnly, nullptr);
+  SaveDataReader failing;
+  ASSERT_EQ(failing.Init(), 0);
+  EXPECT_FALSE(failing.ReadFile(writeOnly));
+  std::fclose(writeOnly);
+}
+
+}  // namespace
+}  // namespace cv::persist
