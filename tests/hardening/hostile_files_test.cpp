@@ -128,7 +128,7 @@ TEST_F(HostileFiles, ByteOrderMark) {
 // A file cut off inside a quoted key: the rows before it are read, the
 // record it began is skipped with a log line.
 TEST_F(HostileFiles, TruncatedInsideAQuote) {
-  Load(std::string(kIx0) + "FL, 20, \"hp\", 5\r\nST, 20, \"cut, off\r\nFL, 20, \"inside\", 1");
+  Load(std::string(kIx0) + "FL, 20, \"hp\", 5\r\nST, 20, \"cut, off\r\nFL, 20, inside, 1");
   ASSERT_NE(Float(20, "hp"), nullptr);
   EXPECT_EQ(TakeSnapshot().size(), 1u) << Describe(TakeSnapshot());
   EXPECT_TRUE(LogHas("The file ends inside a quoted field; its last record is skipped"));
@@ -158,8 +158,7 @@ TEST_F(HostileFiles, AMillionModIndexRows) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ASSERT_NE(Float(0x01000014, "v"), nullptr);
   EXPECT_LE(persist::TheModMaps().savedModNames().size(), 256u);
-  EXPECT_TRUE(
-      LogHas("Skipped 999744 mod-index rows whose index is not a number from 0 to 255"));
+  EXPECT_TRUE(LogHas("Skipped 999744 mod-index rows whose index is not a number from 0 to 255"));
 }
 
 TEST_F(HostileFiles, FileThatIsAFolder) {
