@@ -1,5 +1,6 @@
 // The save-data reader: lines to libcsv, fields to a csvp_record, records to
 // the store through the mod maps.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -41,6 +42,9 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
 }
 
 constexpr int Tag(char a, char b) { return (a << 8) | b; }
+
+// libcsv's own block size, the least the field buffer grows by.
+constexpr std::size_t kMinBlock = 128;
 
 // The index of a mod-index row: a number from 0 to 255, read as str2int
 // reads it. Anything else (no digits, a sign, a larger number) is none, so
@@ -188,6 +192,11 @@ void SaveDataReader::ParseLine(const char* line, std::size_t sizeWithLf) {
   }
   if (!record_.scanForNul && std::memchr(line, '\0', sizeWithLf) != nullptr)
     record_.scanForNul = true;
+  // libcsv grows its field buffer by a fixed block, and every growth may
+  // copy the buffer. A block as large as the buffer and the line keeps a
+  // long field linear to read: one growth per line at most, and a field that
+  // spans lines doubles the buffer.
+  csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), sizeWithLf}));
   if (csv_parse(&parser_, line, sizeWithLf, csvp_cb1, csvp_cb2, &record_) != sizeWithLf)
     throw std::bad_alloc();  // the only failure outside strict mode
 }

@@ -107,10 +107,25 @@ int Game::Run(std::string_view text) {
   return status;
 }
 
-void RestartLog() { LogOpen(kLogName); }
+namespace {
+// Where the log read by LogLines starts. The log is opened once and marked
+// rather than truncated for every run: truncating is slow on some file
+// systems, and the walk restarts the log thousands of times.
+std::uintmax_t g_logStart = 0;
+}  // namespace
+
+void RestartLog() {
+  const char* name = LogFileName();
+  if (name == nullptr || std::string_view(name) != kLogName) LogOpen(kLogName);
+  std::error_code ec;
+  g_logStart = fs::file_size(kLogName, ec);
+  if (ec) g_logStart = 0;
+}
 
 std::vector<std::string> LogLines() {
-  std::string log = ReadBytes(kLogName);
+  std::ifstream in(kLogName, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(g_logStart));
+  const std::string log(std::istreambuf_iterator<char>(in), {});
   std::vector<std::string> lines;
   std::size_t pos = 0;
   while (pos < log.size()) {
