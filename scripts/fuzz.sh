@@ -23,7 +23,7 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < <(ls fuzz/corpus)
 fi
-ninja -C "$build" $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
+ninja -C "$build" -j2 $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 
 [ -x scripts/fetch-fuzz-seeds.sh ] && scripts/fetch-fuzz-seeds.sh "$build" || true
 
