@@ -116,4 +116,9 @@ char* HeapCopy(std::string_view text) {
   return block;
 }
 
+void HeapFree(const char* block) noexcept {
+  if (g_engine != nullptr && g_engine->FormHeap_Free != nullptr && block != nullptr)
+    g_engine->FormHeap_Free(const_cast<char*>(block));
+}
+
 }  // namespace cv::game

@@ -29,12 +29,25 @@ Array* CreateStringMap(Script* owner) {
 }
 
 namespace {
-void Set(Array* arr, std::string_view key, const NVSEArrayVarInterface::Element& value) {
+using Element = NVSEArrayVarInterface::Element;
+
+// The host takes over the strings of an element it is given; a string value
+// that never reaches it goes back to the game heap.
+void Set(Array* arr, std::string_view key, const Element& value) {
+  const char* valueText = value.type == Element::kType_String ? value.str : nullptr;
   NVSEArrayVarInterface* av = TheSlots().arrayVar;
-  if (av == nullptr || av->SetElement == nullptr || arr == nullptr) return;
-  NVSEArrayVarInterface::Element k{};
-  k.type = NVSEArrayVarInterface::Element::kType_String;
-  k.str = game::HeapCopy(key);
+  if (av == nullptr || av->SetElement == nullptr || arr == nullptr) {
+    game::HeapFree(valueText);
+    return;
+  }
+  Element k{};
+  k.type = Element::kType_String;
+  try {
+    k.str = game::HeapCopy(key);
+  } catch (...) {
+    game::HeapFree(valueText);
+    throw;
+  }
   av->SetElement(arr, k, value);
 }
 }  // namespace

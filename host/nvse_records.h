@@ -218,6 +218,9 @@ struct CVEngineInterface {
   bool (*IsConsoleMode)(void);
   void (*Console_Print)(const char* fmt, ...);
   void* (*FormHeap_Allocate)(UInt32 size);
+  // Gives back a block from FormHeap_Allocate that was never handed to the
+  // host (the host frees the strings of array elements it was given).
+  void (*FormHeap_Free)(void* block);
 };
 
 // Plug-in entry points, looked up by these undecorated names.

@@ -52,6 +52,8 @@ struct csvp_record {
   // Whether a field may hold a NUL byte and must be cut there. The reader
   // clears it until the file shows its first NUL.
   bool scanForNul = true;
+  // "IX" rows skipped because their index is no mod index (0 to 255).
+  std::uint32_t skippedModRows = 0;
 };
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
@@ -86,7 +88,9 @@ class SaveDataReader {
   // Hands the complete lines in data to the parser; a partial last line is
   // kept for the next call. data may be changed in place.
   void Feed(char* data, std::size_t size);
-  // Hands a last line that had no line end to the parser.
+  // Hands a last line that had no line end to the parser, and logs what the
+  // file left unread: a record cut off inside a quoted field, and the
+  // mod-index rows skipped.
   void Finish();
   // Reads the whole file from its current position; false on a read error
   // (the lines read before it have been handed on).
@@ -104,6 +108,7 @@ class SaveDataReader {
     return r;
   }
   std::string carry_;  // a line that began in an earlier chunk
+  bool firstLine_ = true;
 };
 
 }  // namespace cv::persist

@@ -1,5 +1,6 @@
 // The save-data reader: lines to libcsv, fields to a csvp_record, records to
 // the store through the mod maps.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -42,12 +43,35 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
 
 constexpr int Tag(char a, char b) { return (a << 8) | b; }
 
-void StoreRecord(const csvp_record& r) {
+// libcsv's own block size, the least the field buffer grows by.
+constexpr std::size_t kMinBlock = 128;
+
+// The index of a mod-index row: a number from 0 to 255, read as str2int
+// reads it. Anything else (no digits, a sign, a larger number) is none, so
+// that it cannot pass for mod 0 or fill the map with indices no form has.
+bool ReadModIndex(std::string_view text, std::uint32_t& index) {
+  std::string_view s = NumberStart(text);
+  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
+  std::uint32_t value = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (r.ec != std::errc() || value > 255) return false;
+  index = value;
+  return true;
+}
+
+void StoreRecord(csvp_record& r) {
   ModMaps& maps = TheModMaps();
   EvStore& store = TheStore();
   const std::string& tag = r.field1;
   switch (tag.size() == 2 ? Tag(tag[0], tag[1]) : 0) {
-    case Tag('I', 'X'): maps.SetSavedName(str2int(r.field2), r.field3); return;
+    case Tag('I', 'X'): {
+      std::uint32_t index = 0;
+      if (ReadModIndex(r.field2, index))
+        maps.SetSavedName(index, r.field3);
+      else
+        ++r.skippedModRows;
+      return;
+    }
     case Tag('S', 'T'): {
       std::uint32_t owner = str2int(r.field2);
       auto mapped = maps.Remap(owner);
@@ -159,8 +183,20 @@ int SaveDataReader::Init() {
 }
 
 void SaveDataReader::ParseLine(const char* line, std::size_t sizeWithLf) {
+  // A spreadsheet saving "CSV UTF-8" puts a byte-order mark first.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (std::exchange(firstLine_, false) && std::string_view(line, sizeWithLf).starts_with(kBom)) {
+    LogMessage("Skipped the byte-order mark at the start of the file");
+    line += kBom.size();
+    sizeWithLf -= kBom.size();
+  }
   if (!record_.scanForNul && std::memchr(line, '\0', sizeWithLf) != nullptr)
     record_.scanForNul = true;
+  // libcsv grows its field buffer by a fixed block, and every growth may
+  // copy the buffer. A block as large as the buffer and the line keeps a
+  // long field linear to read: one growth per line at most, and a field that
+  // spans lines doubles the buffer.
+  csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), sizeWithLf}));
   if (csv_parse(&parser_, line, sizeWithLf, csvp_cb1, csvp_cb2, &record_) != sizeWithLf)
     throw std::bad_alloc();  // the only failure outside strict mode
 }
@@ -197,13 +233,30 @@ void SaveDataReader::Feed(char* data, std::size_t size) {
 }
 
 void SaveDataReader::Finish() {
-  if (carry_.empty()) return;
-  if (carry_.back() == '\r')
-    carry_.back() = '\n';
-  else
-    carry_.push_back('\n');
-  ParseLine(carry_.data(), carry_.size());
-  carry_.clear();
+  if (!carry_.empty()) {
+    if (carry_.back() == '\r')
+      carry_.back() = '\n';
+    else
+      carry_.push_back('\n');
+    ParseLine(carry_.data(), carry_.size());
+    carry_.clear();
+  }
+  // Every line handed on ended with a line feed, so whatever the parser
+  // still holds lies inside a quoted field that never closed: the file was
+  // cut off. Its record is dropped, not stored with a torn key or value.
+  bool pending = record_.fieldCount > 0;
+  if (initialised_) {
+    csv_fini(
+        &parser_, [](void*, std::size_t, void* p) { *static_cast<bool*>(p) = true; },
+        [](int, void* p) { *static_cast<bool*>(p) = true; }, &pending);
+  }
+  record_.fieldCount = 0;
+  record_.dropped = false;
+  if (pending) LogMessage("The file ends inside a quoted field; its last record is skipped");
+  if (record_.skippedModRows > 0)
+    LogMessage("Skipped %u mod-index rows whose index is not a number from 0 to 255",
+               static_cast<unsigned>(record_.skippedModRows));
+  record_.skippedModRows = 0;
 }
 
 bool SaveDataReader::ReadFile(std::FILE* file) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/fault.h"
 #include "platform/platform.h"
@@ -94,21 +95,33 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+namespace {
+// The temporary file of WriteFileReplacing: closed and removed on every way
+// out (a failure thrown included) unless it took the target's place.
+struct TempFile {
+  std::string path;
+  std::FILE* file = nullptr;
+  bool kept = false;
+  ~TempFile() {
+    if (file != nullptr) std::fclose(file);
+    if (!kept) ::DeleteFileA(path.c_str());
+  }
+};
+}  // namespace
+
 bool WriteFileReplacing(const std::string& path, std::string_view data) {
-  std::string tmp = path + ".tmp";
   if (Failed("file.open")) return false;
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  ok = (std::fflush(f) == 0) && ok;
-  bool closed = std::fclose(f) == 0;
+  TempFile tmp{path + ".tmp"};
+  tmp.file = std::fopen(tmp.path.c_str(), "wb");
+  if (tmp.file == nullptr) return false;
+  bool ok =
+      !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), tmp.file) == data.size();
+  ok = (std::fflush(tmp.file) == 0) && ok;
+  bool closed = std::fclose(std::exchange(tmp.file, nullptr)) == 0;
   ok = closed && !Failed("file.close") && ok;
-  if (ok && !Failed("file.replace"))
-    ok = ::MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  else
-    ok = false;
-  if (!ok) ::DeleteFileA(tmp.c_str());
-  return ok;
+  if (!ok || Failed("file.replace")) return false;
+  tmp.kept = ::MoveFileExA(tmp.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return tmp.kept;
 }
 
 std::FILE* OpenForReading(const std::string& path) {

@@ -159,6 +159,12 @@ void* FormHeap_Allocate(UInt32 size) {
   return w != nullptr ? w->HeapAllocate(size) : nullptr;
 }
 
+void FormHeap_Free(void* block) {
+  Host* h = Host::Active();
+  if (h != nullptr && block != nullptr && !h->world.HeapFree(block))
+    h->Error("FormHeap_Free of a block not from the game heap");
+}
+
 const CVEngineInterface g_engine = {
     CVEngineInterface::kVersion,
     DynamicCast,
@@ -179,6 +185,7 @@ const CVEngineInterface g_engine = {
     IsConsoleMode,
     Console_Print,
     FormHeap_Allocate,
+    FormHeap_Free,
 };
 
 }  // namespace

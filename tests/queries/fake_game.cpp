@@ -97,6 +97,7 @@ struct FakeEngine {
     G().console_.emplace_back(line);
   }
   static void* Allocate(UInt32 size) { return ::operator new(size); }
+  static void Free(void* block) { ::operator delete(block); }
 
   static bool ExtractArgsEx(ParamInfo*, void*, UInt32*, Script*, ScriptEventList* last, ...) {
     FakeGame& g = G();
@@ -165,7 +166,8 @@ const CVEngineInterface kEngine{CVEngineInterface::kVersion,
                                 FakeEngine::GetModName,
                                 FakeEngine::IsConsoleMode,
                                 FakeEngine::ConsolePrint,
-                                FakeEngine::Allocate};
+                                FakeEngine::Allocate,
+                                FakeEngine::Free};
 NVSEScriptInterface g_script{1, FakeEngine::ExtractArgsEx};
 NVSEStringVarInterface g_stringVar{1,       FakeEngine::GetString, nullptr, nullptr,
                                    nullptr, FakeEngine::Assign};
