@@ -40,6 +40,12 @@ std::uint32_t Calls(const std::string& name) {
   return it == r.calls.end() ? 0 : it->second;
 }
 
+std::vector<std::string> Counted() {
+  std::vector<std::string> names;
+  for (const auto& [name, n] : Reg().calls) names.push_back(name);
+  return names;
+}
+
 Kind Hit(const char* name) {
   Registry& r = Reg();
   if (!r.any) return Kind::None;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cv::fault {
 
@@ -26,6 +27,8 @@ void DisarmAll();
 Kind Hit(const char* name);
 // How many calls of name were counted since the last DisarmAll().
 std::uint32_t Calls(const std::string& name);
+// Every name whose calls were counted since the last DisarmAll().
+std::vector<std::string> Counted();
 
 struct OtherFailure {
   int code;

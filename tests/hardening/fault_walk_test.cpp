@@ -9,11 +9,9 @@
 //       a failed save leaves the previous save-data file as it was.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
-#include <new>
 #include <set>
 #include <string>
 
@@ -211,31 +209,40 @@ std::string CaseName(const ::testing::TestParamInfo<std::size_t>& info) {
 INSTANTIATE_TEST_SUITE_P(Calls, FaultWalk, ::testing::Range<std::size_t>(0, WalkCases().size()),
                          CaseName);
 
-// The walk leaves out no command and no fault: every registered command is
-// called by some case, and every injectable fault is reached by some case.
-TEST(FaultWalkCoverage, EveryCommandAndEveryFault) {
+// The walk leaves out no command, no host message and no fault: every
+// registered command and every message the plug-in acts on is walked, every
+// fault of the table is reached, and every operation that can be made to
+// fail is in the table.
+TEST(FaultWalkCoverage, EveryCommandMessageAndFault) {
   std::set<std::string> called;
   std::set<std::string> reached;
   for (const WalkCase& c : WalkCases()) {
-    std::string call = c.call;
-    std::size_t verbEnd = call.find(' ');
-    if (call.compare(0, verbEnd, "message") != 0) {
-      std::size_t ref = call.find(' ', verbEnd + 1);
-      called.insert(call.substr(ref + 1, call.find(' ', ref + 1) - ref - 1));
+    const std::string call = c.call;
+    const std::size_t verbEnd = call.find(' ');
+    const std::size_t next = call.find(' ', verbEnd + 1);
+    if (call.compare(0, verbEnd, "message") == 0) {
+      called.insert("message " + call.substr(verbEnd + 1, next - verbEnd - 1));
+    } else {
+      called.insert(call.substr(next + 1, call.find(' ', next + 1) - next - 1));
     }
     auto g = Prepare(c);
     fault::DisarmAll();
     fault::Arm(kCounter, std::numeric_limits<std::uint32_t>::max(), fault::Kind::None);
     g->Run(c.call);
-    for (const FaultSpec& f : Faults())
-      if (fault::Calls(f.name) > 0) reached.insert(f.name);
+    for (const std::string& name : fault::Counted()) reached.insert(name);
     fault::DisarmAll();
   }
   Game g;
   for (const sim::Registration& r : g.session().host().registrations)
     EXPECT_TRUE(called.count(r.name)) << r.name << " is not walked";
+  for (const char* message : {"postload", "exitgame", "exittomenu", "loadgame", "savegame",
+                              "newgame", "deletegame", "renamegame", "renamenewgame"})
+    EXPECT_TRUE(called.count(std::string("message ") + message)) << message << " is not walked";
   for (const FaultSpec& f : Faults())
     EXPECT_TRUE(reached.count(f.name)) << f.name << " is never reached";
+  reached.erase(kCounter);
+  for (const std::string& name : reached)
+    EXPECT_NE(FindFault(name), nullptr) << name << " can fail but is not in the walk's table";
 }
 
 }  // namespace

@@ -161,6 +161,17 @@ TEST_F(HostileFiles, AMillionModIndexRows) {
   EXPECT_TRUE(LogHas("Skipped 999744 mod-index rows whose index is not a number from 0 to 255"));
 }
 
+// Tags, keys and mod names from a file reach the log as text.
+TEST_F(HostileFiles, FormatSequencesInAFile) {
+  Load(std::string(kIx0) + "IX, 1, \"%s%n%s.esp\",\r\n%n%s%x, 1, 2, 3\r\n" +
+       "FL, 16777236, \"%s%s%n\", 1\r\nST, 20, \"%p%n\", \"%s%n\"\r\n");
+  EXPECT_TRUE(LogHas("Unknown record type '%n%s%x'"));
+  EXPECT_TRUE(LogHas("Lost EVFL '%s%s%n': its mod is missing"));
+  EXPECT_TRUE(LogHas("Cannot map mod %s%n%s.esp"));
+  ASSERT_NE(String(20, "%p%n"), nullptr);
+  EXPECT_EQ(*String(20, "%p%n"), "%s%n");
+}
+
 TEST_F(HostileFiles, FileThatIsAFolder) {
   fs::create_directories(SaveFile("folder"));
   RestartLog();

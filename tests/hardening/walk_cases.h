@@ -29,7 +29,7 @@ const FaultSpec* FindFault(std::string_view name);
 struct WalkCase {
   const char* label;  // test name
   // Scenario text run after the common world, before the walked statement.
-  const char* setup;
+  const char* setup = "";
   // The walked statement.
   const char* call;
   // The log name of the guarded region that catches a failure, and the name
