@@ -3,20 +3,14 @@
 // longer messages are cut at 8191 characters.
 #pragma once
 
-#if defined(__GNUC__)
-#define CV_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define CV_PRINTF_FORMAT(f, a)
-#endif
-
 namespace cv {
 
 constexpr int kLogBufferSize = 8192;
 
 // Writes one line to the log and echoes it, with "\n", to standard output.
-void LogMessage(const char* fmt, ...) noexcept CV_PRINTF_FORMAT(1, 2);
+[[gnu::format(printf, 1, 2)]] void LogMessage(const char* fmt, ...) noexcept;
 // Writes one line to the log only.
-void LogMessageNoEcho(const char* fmt, ...) noexcept CV_PRINTF_FORMAT(1, 2);
+[[gnu::format(printf, 1, 2)]] void LogMessageNoEcho(const char* fmt, ...) noexcept;
 void LogIndent() noexcept;
 void LogOutdent() noexcept;
 int LogIndentLevel() noexcept;
