@@ -98,6 +98,8 @@ class SaveDataReader {
 
  private:
   void ParseLine(const char* line, std::size_t sizeWithLf);
+  // Hands on the carried line with its line end made a single line feed.
+  void ParseCarry();
 
   csv_parser parser_{};
   bool initialised_ = false;

@@ -212,12 +212,7 @@ void SaveDataReader::Feed(char* data, std::size_t size) {
     }
     if (!carry_.empty()) {
       carry_.append(p, lf);
-      if (carry_.back() == '\r')
-        carry_.back() = '\n';
-      else
-        carry_.push_back('\n');
-      ParseLine(carry_.data(), carry_.size());
-      carry_.clear();
+      ParseCarry();
     } else {
       // The line is whole in this chunk: a CR before the LF becomes the
       // line feed handed on, and the LF itself is left out.
@@ -232,15 +227,17 @@ void SaveDataReader::Feed(char* data, std::size_t size) {
   }
 }
 
+void SaveDataReader::ParseCarry() {
+  if (carry_.back() == '\r')
+    carry_.back() = '\n';
+  else
+    carry_.push_back('\n');
+  ParseLine(carry_.data(), carry_.size());
+  carry_.clear();
+}
+
 void SaveDataReader::Finish() {
-  if (!carry_.empty()) {
-    if (carry_.back() == '\r')
-      carry_.back() = '\n';
-    else
-      carry_.push_back('\n');
-    ParseLine(carry_.data(), carry_.size());
-    carry_.clear();
-  }
+  if (!carry_.empty()) ParseCarry();
   // Every line handed on ended with a line feed, so whatever the parser
   // still holds lies inside a quoted field that never closed: the file was
   // cut off. Its record is dropped, not stored with a torn key or value.
