@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 
-build=build/fuzz
+build=build/libfuzzer
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ not found" >&2
   exit 1
