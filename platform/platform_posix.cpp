@@ -15,6 +15,7 @@
 
 #include "platform/fault.h"
 #include "platform/platform.h"
+#include "platform/platform_os.h"
 
 namespace cv::platform {
 
@@ -22,17 +23,7 @@ const char* const kLineEnd = "\r\n";
 // The log stream is binary here, so it gets the bytes themselves.
 const char* const kLogLineEnd = "\r\n";
 
-namespace {
-std::string g_exeOverride;
-bool g_hasExeOverride = false;
-
-bool Failed(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
-}  // namespace
-
-void testing::OverrideMainExecutablePath(const char* path) {
-  g_hasExeOverride = path != nullptr;
-  g_exeOverride = path != nullptr ? path : "";
-}
+using detail::Failed;
 
 int testing::RunProgram(const std::vector<std::string>& args) {
   if (args.empty() || ::access(args[0].c_str(), X_OK) != 0) return -1;
@@ -59,30 +50,17 @@ std::string NativePath(const std::string& path) {
   return p;
 }
 
-std::uint32_t MainExecutablePath(char* buf, std::uint32_t size) {
-  if (size == 0) return 0;
-  std::string path;
-  if (g_hasExeOverride) {
-    path = g_exeOverride;
-  } else {
-    char tmp[4096];
-    ssize_t n = ::readlink("/proc/self/exe", tmp, sizeof tmp - 1);
-    if (n <= 0) return 0;
-    path.assign(tmp, static_cast<std::size_t>(n));
-    for (char& c : path)
-      if (c == '/') c = '\\';
-  }
-  if (path.size() >= size) {
-    // Cut like GetModuleFileNameA: size - 1 characters and a terminator.
-    std::memcpy(buf, path.data(), size - 1);
-    buf[size - 1] = '\0';
-    errno = ENAMETOOLONG;
-    return size;
-  }
-  std::memcpy(buf, path.data(), path.size());
-  buf[path.size()] = '\0';
-  return static_cast<std::uint32_t>(path.size());
+std::uint32_t os::ExecutablePath(char* buf, std::uint32_t size) {
+  char tmp[4096];
+  ssize_t n = ::readlink("/proc/self/exe", tmp, sizeof tmp - 1);
+  if (n <= 0) return 0;
+  std::string path(tmp, static_cast<std::size_t>(n));
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return detail::CopyCut(path, buf, size);
 }
+
+void os::SetNameTooLongError() { errno = ENAMETOOLONG; }
 
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
@@ -153,35 +131,11 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   return ::unlink(f.c_str()) == 0;
 }
 
-namespace {
-// The temporary file of WriteFileReplacing: closed and removed on every way
-// out (a failure thrown included) unless it took the target's place.
-struct TempFile {
-  std::string path;
-  std::FILE* file = nullptr;
-  bool kept = false;
-  ~TempFile() {
-    if (file != nullptr) std::fclose(file);
-    if (!kept) ::unlink(path.c_str());
-  }
-};
-}  // namespace
-
-bool WriteFileReplacing(const std::string& path, std::string_view data) {
-  std::string target = NativePath(path);
-  if (Failed("file.open")) return false;
-  TempFile tmp{target + ".tmp"};
-  tmp.file = std::fopen(tmp.path.c_str(), "wb");
-  if (tmp.file == nullptr) return false;
-  bool ok =
-      !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), tmp.file) == data.size();
-  ok = (std::fflush(tmp.file) == 0) && ok;
-  bool closed = std::fclose(std::exchange(tmp.file, nullptr)) == 0;
-  ok = closed && !Failed("file.close") && ok;
-  if (!ok || Failed("file.replace")) return false;
-  tmp.kept = ::rename(tmp.path.c_str(), target.c_str()) == 0;
-  return tmp.kept;
+bool os::MoveReplacing(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+void os::RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
 std::FILE* OpenForReading(const std::string& path) {
   if (Failed("file.open")) return nullptr;

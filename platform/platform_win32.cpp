@@ -13,29 +13,22 @@
 
 #include "platform/fault.h"
 #include "platform/platform.h"
+#include "platform/platform_os.h"
 
 namespace cv::platform {
+
+using detail::Failed;
 
 const char* const kLineEnd = "\r\n";
 // The log stream is in text mode: the run-time library turns "\n" into CR LF.
 const char* const kLogLineEnd = "\n";
 
 namespace {
-std::string g_exeOverride;
-bool g_hasExeOverride = false;
-
-bool Failed(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
-
 bool IsDirectory(const std::string& path) {
   DWORD attrs = ::GetFileAttributesA(path.c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 }  // namespace
-
-void testing::OverrideMainExecutablePath(const char* path) {
-  g_hasExeOverride = path != nullptr;
-  g_exeOverride = path != nullptr ? path : "";
-}
 
 int testing::RunProgram(const std::vector<std::string>& args) {
   if (args.empty()) return -1;
@@ -61,21 +54,11 @@ int testing::RunProgram(const std::vector<std::string>& args) {
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 
-std::uint32_t MainExecutablePath(char* buf, std::uint32_t size) {
-  if (size == 0) return 0;
-  if (!g_hasExeOverride) return ::GetModuleFileNameA(nullptr, buf, size);
-  const std::string& path = g_exeOverride;
-  if (path.size() >= size) {
-    // Cut the way GetModuleFileNameA cuts: size - 1 characters, a terminator.
-    std::memcpy(buf, path.data(), size - 1);
-    buf[size - 1] = '\0';
-    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
-  }
-  std::memcpy(buf, path.data(), path.size());
-  buf[path.size()] = '\0';
-  return static_cast<std::uint32_t>(path.size());
+std::uint32_t os::ExecutablePath(char* buf, std::uint32_t size) {
+  return ::GetModuleFileNameA(nullptr, buf, size);
 }
+
+void os::SetNameTooLongError() { ::SetLastError(ERROR_INSUFFICIENT_BUFFER); }
 
 std::uint32_t LastError() { return ::GetLastError(); }
 
@@ -95,34 +78,11 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-namespace {
-// The temporary file of WriteFileReplacing: closed and removed on every way
-// out (a failure thrown included) unless it took the target's place.
-struct TempFile {
-  std::string path;
-  std::FILE* file = nullptr;
-  bool kept = false;
-  ~TempFile() {
-    if (file != nullptr) std::fclose(file);
-    if (!kept) ::DeleteFileA(path.c_str());
-  }
-};
-}  // namespace
-
-bool WriteFileReplacing(const std::string& path, std::string_view data) {
-  if (Failed("file.open")) return false;
-  TempFile tmp{path + ".tmp"};
-  tmp.file = std::fopen(tmp.path.c_str(), "wb");
-  if (tmp.file == nullptr) return false;
-  bool ok =
-      !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), tmp.file) == data.size();
-  ok = (std::fflush(tmp.file) == 0) && ok;
-  bool closed = std::fclose(std::exchange(tmp.file, nullptr)) == 0;
-  ok = closed && !Failed("file.close") && ok;
-  if (!ok || Failed("file.replace")) return false;
-  tmp.kept = ::MoveFileExA(tmp.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  return tmp.kept;
+bool os::MoveReplacing(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
+
+void os::RemoveQuietly(const std::string& path) { ::DeleteFileA(path.c_str()); }
 
 std::FILE* OpenForReading(const std::string& path) {
   if (Failed("file.open")) return nullptr;
