@@ -36,10 +36,6 @@ bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) 
   return stored.size() >= given.size() && stored.compare(0, given.size(), given) == 0;
 }
 
-void detail::AllocationPoint() {
-  if (fault::Hit("store.alloc") == fault::Kind::Return) throw std::bad_alloc();
-}
-
 EvStore& TheStore() {
   static EvStore store;
   return store;

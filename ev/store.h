@@ -14,9 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "platform/fault.h"
 
 namespace cv {
 
@@ -154,7 +157,9 @@ decltype(auto) Slot(const It& it) {
 
 // Called before the store creates an owner map or an entry: throws
 // std::bad_alloc when the "store.alloc" fault is armed.
-void AllocationPoint();
+inline void AllocationPoint() {
+  if (fault::Hit("store.alloc") == fault::Kind::Return) throw std::bad_alloc();
+}
 
 }  // namespace detail
 
@@ -177,24 +182,34 @@ class BasicEvStore {
     return e == o->second.end() ? nullptr : &e->second;
   }
 
+  // Remembers the owner map the last Entry call with it used, so that a run
+  // of entries for one owner (as a save-data file lists them) looks the
+  // owner up once. The store checks it on each use: once owners were added
+  // or the table emptied, the next call looks the owner up again.
+  template <EvKind K>
+  class OwnerRun {
+    friend class BasicEvStore;
+    EvOwnerId owner_ = 0;
+    typename Maps::template OwnerMap<EvValueT<K>>* entries_ = nullptr;
+    std::uint64_t generation_ = 0;
+  };
+
   // Get-or-create: the owner and a zero/empty entry are created when absent.
   // Throws std::bad_alloc when memory runs out; the failed entry is then not
   // in the table (an owner created just before it stays).
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key) {
-    auto& t = table<K>();
-    auto o = t.find(owner);
-    if (o == t.end()) {
-      detail::AllocationPoint();
-      o = t.try_emplace(owner).first;
-      Maps::Prepare(detail::Slot(o));
+    return EntryIn(OwnerEntries<K>(owner), key);
+  }
+  template <EvKind K>
+  EvValueT<K>& Entry(EvOwnerId owner, std::string_view key, OwnerRun<K>& run) {
+    if (run.entries_ == nullptr || run.owner_ != owner || run.generation_ != generation_) {
+      auto* entries = &OwnerEntries<K>(owner);
+      run.owner_ = owner;
+      run.entries_ = entries;
+      run.generation_ = generation_;
     }
-    auto& entries = detail::Slot(o);
-    auto e = entries.find(key);
-    if (e != entries.end()) return detail::Slot(e);
-    detail::AllocationPoint();
-    EvKey stored(key);
-    return detail::Slot(entries.try_emplace(std::move(stored)).first);
+    return EntryIn(*run.entries_, key);
   }
 
   // Removes the entry with exactly this key; true when there was one.
@@ -232,6 +247,7 @@ class BasicEvStore {
 
   // Empties the kind's whole table: every owner, every entry.
   void ClearKind(EvKind kind) noexcept {
+    ++generation_;
     Visit(kind, [](auto& t) {
       t.clear();
       return 0;
@@ -239,6 +255,7 @@ class BasicEvStore {
   }
 
   void ClearAll() noexcept {
+    ++generation_;
     floats_.clear();
     forms_.clear();
     strings_.clear();
@@ -273,6 +290,43 @@ class BasicEvStore {
   template <class V>
   using Table = typename Maps::template Table<V>;
 
+  // The owner's map, created when absent. Creating an owner may move every
+  // owner map of the table.
+  template <EvKind K>
+  auto& OwnerEntries(EvOwnerId owner) {
+    auto& t = table<K>();
+    auto o = t.find(owner);
+    if (o == t.end()) {
+      detail::AllocationPoint();
+      ++generation_;
+      o = t.try_emplace(owner).first;
+      Maps::Prepare(detail::Slot(o));
+    }
+    return detail::Slot(o);
+  }
+  template <class Entries>
+  static auto& EntryIn(Entries& entries, std::string_view key) {
+    // A key that fits the string's own buffer costs no allocation to build,
+    // so it goes straight in: one hash and one probe instead of two.
+    if (key.size() <= kInlineKeyLength) {
+      auto [e, inserted] = entries.try_emplace(EvKey(key));
+      if (inserted) {
+        try {
+          detail::AllocationPoint();
+        } catch (...) {
+          entries.erase(e);
+          throw;
+        }
+      }
+      return detail::Slot(e);
+    }
+    auto e = entries.find(key);
+    if (e != entries.end()) return detail::Slot(e);
+    detail::AllocationPoint();
+    EvKey stored(key);
+    return detail::Slot(entries.try_emplace(std::move(stored)).first);
+  }
+
   template <EvKind K>
   Table<EvValueT<K>>& table() noexcept {
     if constexpr (K == EvKind::Float)
@@ -305,6 +359,10 @@ class BasicEvStore {
   Table<float> floats_;
   Table<std::uint32_t> forms_;
   Table<std::string> strings_;
+  // The longest key a string holds without allocating.
+  static constexpr std::size_t kInlineKeyLength = EvKey().capacity();
+  // Counts the changes to the tables' owners, for OwnerRun.
+  std::uint64_t generation_ = 1;
 };
 
 // The store the plug-in uses (a class, so other modules may declare it).

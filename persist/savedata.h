@@ -41,19 +41,37 @@ void AppendFloatRows(std::string& out, const EvStore& store);
 // ---------------------------------------------------------------------------
 // Reading: libcsv field and record callbacks assemble records in a
 // csvp_record; each complete record goes to the store and the mod maps.
+// Fields that hold numbers are read as they arrive, so only the texts the
+// record keeps (a key, a mod name, a string value) are copied.
 
 struct csvp_record {
   std::int32_t fieldCount = 0;
-  std::string field1;    // record tag
-  std::string field2;    // index or owner id
-  std::string field3;    // mod name or key
-  std::string field4;    // value
+  // Field 1, the record tag: which of the four it is, or none; the text of a
+  // tag that is none of them is kept for the log.
+  enum class Tag { None, ModIndex, String, Form, Float };
+  Tag tag = Tag::None;
+  std::string unknownTag;
+  // Field 2: the owner id, or the index of a mod-index row (valid only when
+  // it is a number from 0 to 255).
+  std::uint32_t id = 0;
+  bool modIndexValid = false;
+  // Field 3: the key, or the mod name.
+  std::string field3;
+  // Field 4: the value, read as the tag says.
+  std::string text;
+  std::uint32_t form = 0;
+  float number = 0;
   bool dropped = false;  // a field of this record failed; skip the record
   // Whether a field may hold a NUL byte and must be cut there. The reader
   // clears it until the file shows its first NUL.
   bool scanForNul = true;
   // "IX" rows skipped because their index is no mod index (0 to 255).
   std::uint32_t skippedModRows = 0;
+  // The owner the last row of each kind went to: a file lists an owner's
+  // rows together.
+  EvStore::OwnerRun<EvKind::Float> floatRun;
+  EvStore::OwnerRun<EvKind::Form> formRun;
+  EvStore::OwnerRun<EvKind::String> stringRun;
 };
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
@@ -73,9 +91,10 @@ std::uint32_t str2int(std::string_view text) noexcept;
 // exponent), "inf" or "nan"; 0 when there is none. Text after it is ignored.
 float str2float(std::string_view text) noexcept;
 
-// Feeds a save-data file to libcsv one line at a time, of any length: the
-// line end (LF, or CR LF) is removed and one line feed appended, so a quoted
-// field still open at the end of a line carries on into the next.
+// Feeds a save-data file to libcsv as it comes, in chunks of any size. The
+// parser ends a record at a CR or an LF, so CR LF and LF line ends read
+// alike; inside a quoted field the reader turns every CR LF back into the
+// line feed it was written for.
 class SaveDataReader {
  public:
   SaveDataReader() = default;
@@ -85,21 +104,20 @@ class SaveDataReader {
 
   // csv_init with CSV_APPEND_NULL; its return code (0 on success).
   int Init();
-  // Hands the complete lines in data to the parser; a partial last line is
-  // kept for the next call. data may be changed in place.
-  void Feed(char* data, std::size_t size);
-  // Hands a last line that had no line end to the parser, and logs what the
-  // file left unread: a record cut off inside a quoted field, and the
-  // mod-index rows skipped.
+  // Hands the next bytes of the file to the parser.
+  void Feed(const char* data, std::size_t size);
+  // Ends a last line that had no line end, and logs what the file left
+  // unread: a record cut off inside a quoted field, and the mod-index rows
+  // skipped.
   void Finish();
   // Reads the whole file from its current position; false on a read error
-  // (the lines read before it have been handed on).
+  // (the bytes read before it have been handed on).
   bool ReadFile(std::FILE* file);
 
  private:
-  void ParseLine(const char* line, std::size_t sizeWithLf);
-  // Hands on the carried line with its line end made a single line feed.
-  void ParseCarry();
+  // The most bytes handed to libcsv in one call.
+  static constexpr std::size_t kPiece = std::size_t{1} << 16;
+  void Parse(const char* data, std::size_t size);
 
   csv_parser parser_{};
   bool initialised_ = false;
@@ -109,8 +127,10 @@ class SaveDataReader {
     r.scanForNul = false;
     return r;
   }
-  std::string carry_;  // a line that began in an earlier chunk
-  bool firstLine_ = true;
+  // The first bytes of the file, kept until they show whether a byte-order
+  // mark opens it.
+  std::string start_;
+  bool atStart_ = true;
 };
 
 }  // namespace cv::persist

@@ -1,10 +1,14 @@
 // The save-data reader: lines to libcsv, fields to a csvp_record, records to
 // the store through the mod maps.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -41,6 +45,76 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
   LogOutdent();
 }
 
+// Whether the text holds a CR, eight bytes at a time (fields are short, and
+// a call to memchr or a loop over the bytes costs more than the test).
+bool HasCr(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  auto hasCr = [](std::uint64_t w) {
+    w ^= kOnes * '\r';
+    return ((w - kOnes) & ~w & (kOnes << 7)) != 0;
+  };
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8)
+      if (hasCr(detail::LoadWord(p + i, 8))) return true;
+    return hasCr(detail::LoadWord(p + n - 8, 8));
+  }
+  if (n >= 4) return hasCr(detail::LoadWord(p, 4) | detail::LoadWord(p + n - 4, 4) << 32);
+  return n > 0 && (p[0] == '\r' || p[n / 2] == '\r' || p[n - 1] == '\r');
+}
+
+// Inside a quoted field the parser keeps a CR LF as it stands; the writer
+// wrote each line feed of the text that way.
+void DropCrBeforeLf(std::string& s) {
+  std::size_t w = s.find("\r\n");
+  if (w == std::string::npos) return;
+  for (std::size_t r = w; r < s.size(); ++r)
+    if (s[r] != '\r' || r + 1 == s.size() || s[r + 1] != '\n') s[w++] = s[r];
+  s.resize(w);
+}
+
+// Whether all eight bytes of the word are ASCII digits.
+bool EightDigits(std::uint64_t w) {
+  return ((w & 0xF0F0F0F0F0F0F0F0ull) |
+          (((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) == 0x3333333333333333ull;
+}
+
+// The value of eight ASCII digits loaded as one little-endian word: the
+// digits are paired, the pairs paired, then the halves, by three multiplies.
+std::uint32_t EightDigitsValue(std::uint64_t w) {
+  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+  return static_cast<std::uint32_t>(((w & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32);
+}
+
+// The leading decimal digits of s as a 32-bit number: none, or a number
+// too large, gives nothing. Ids have eight to ten digits, so they are read
+// eight at a time; a chain of one multiply per digit is the slow part of a
+// load otherwise.
+std::optional<std::uint32_t> ReadDigits(std::string_view s) {
+  static_assert(std::endian::native == std::endian::little);
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  std::uint64_t value = 0;
+  bool any = false;
+  while (end - p >= 8) {
+    std::uint64_t w = detail::LoadWord(p, 8);
+    if (!EightDigits(w)) break;
+    value = value * 100000000u + EightDigitsValue(w);
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+    any = true;
+    p += 8;
+  }
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+    value = value * 10 + static_cast<unsigned>(*p - '0');
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
 constexpr int Tag(char a, char b) { return (a << 8) | b; }
 
 // libcsv's own block size, the least the field buffer grows by.
@@ -59,45 +133,88 @@ bool ReadModIndex(std::string_view text, std::uint32_t& index) {
   return true;
 }
 
+using RecordTag = csvp_record::Tag;
+
+RecordTag TagOf(std::string_view text) {
+  if (text.size() != 2) return RecordTag::None;
+  switch (Tag(text[0], text[1])) {
+    case Tag('I', 'X'): return RecordTag::ModIndex;
+    case Tag('S', 'T'): return RecordTag::String;
+    case Tag('F', 'O'): return RecordTag::Form;
+    case Tag('F', 'L'): return RecordTag::Float;
+    default: return RecordTag::None;
+  }
+}
+
+// A kept text: copied whole, and inside a quoted field every CR LF read
+// back as the line feed it was written for.
+void Keep(std::string& dest, std::string_view text) {
+  dest.assign(text);
+  if (HasCr(text)) DropCrBeforeLf(dest);
+}
+
+void ReadField(csvp_record& r, std::string_view text) {
+  switch (r.fieldCount) {
+    case 1:
+      r.tag = TagOf(text);
+      if (r.tag == RecordTag::None) Keep(r.unknownTag, text);
+      r.id = 0;
+      r.modIndexValid = false;
+      r.field3.clear();
+      r.text.clear();
+      r.form = 0;
+      r.number = 0;
+      return;
+    case 2:
+      if (r.tag == RecordTag::ModIndex)
+        r.modIndexValid = ReadModIndex(text, r.id);
+      else if (r.tag != RecordTag::None)
+        r.id = str2int(text);
+      return;
+    case 3: return Keep(r.field3, text);
+    case 4:
+      switch (r.tag) {
+        case RecordTag::String: return Keep(r.text, text);
+        case RecordTag::Form: r.form = str2int(text); return;
+        case RecordTag::Float: r.number = str2float(text); return;
+        default: return;  // the empty last field of a mod-index row
+      }
+    default: return;  // fields after the fourth are ignored
+  }
+}
+
 void StoreRecord(csvp_record& r) {
   ModMaps& maps = TheModMaps();
   EvStore& store = TheStore();
-  const std::string& tag = r.field1;
-  switch (tag.size() == 2 ? Tag(tag[0], tag[1]) : 0) {
-    case Tag('I', 'X'): {
-      std::uint32_t index = 0;
-      if (ReadModIndex(r.field2, index))
-        maps.SetSavedName(index, r.field3);
+  switch (r.tag) {
+    case RecordTag::ModIndex:
+      if (r.modIndexValid)
+        maps.SetSavedName(r.id, r.field3);
       else
         ++r.skippedModRows;
       return;
-    }
-    case Tag('S', 'T'): {
-      std::uint32_t owner = str2int(r.field2);
-      auto mapped = maps.Remap(owner);
-      if (!mapped) return LogLostValue("EVST", r.field3, maps, {owner});
-      store.Entry<EvKind::String>(*mapped, r.field3) = r.field4;
+    case RecordTag::String: {
+      auto mapped = maps.Remap(r.id);
+      if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
+      store.Entry<EvKind::String>(*mapped, r.field3, r.stringRun) = r.text;
       return;
     }
-    case Tag('F', 'O'): {
-      std::uint32_t owner = str2int(r.field2);
-      std::uint32_t value = str2int(r.field4);
-      auto mappedOwner = maps.Remap(owner);
-      auto mappedValue = maps.Remap(value);
-      if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {owner, value});
-      if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {owner});
-      if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {value});
-      store.Entry<EvKind::Form>(*mappedOwner, r.field3) = *mappedValue;
+    case RecordTag::Form: {
+      auto mappedOwner = maps.Remap(r.id);
+      auto mappedValue = maps.Remap(r.form);
+      if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.id, r.form});
+      if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {r.id});
+      if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.form});
+      store.Entry<EvKind::Form>(*mappedOwner, r.field3, r.formRun) = *mappedValue;
       return;
     }
-    case Tag('F', 'L'): {
-      std::uint32_t owner = str2int(r.field2);
-      auto mapped = maps.Remap(owner);
-      if (!mapped) return LogLostValue("EVFL", r.field3, maps, {owner});
-      store.Entry<EvKind::Float>(*mapped, r.field3) = str2float(r.field4);
+    case RecordTag::Float: {
+      auto mapped = maps.Remap(r.id);
+      if (!mapped) return LogLostValue("EVFL", r.field3, maps, {r.id});
+      store.Entry<EvKind::Float>(*mapped, r.field3, r.floatRun) = r.number;
       return;
     }
-    default: LogMessage("Unknown record type '%s'", tag.c_str());
+    case RecordTag::None: LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
   }
 }
 
@@ -108,14 +225,10 @@ void testing::SetCallbackProbe(CallbackProbe probe) { g_probe = probe; }
 std::uint32_t str2int(std::string_view text) noexcept {
   std::uint32_t result = 0;
   Guarded({"str2int"}, [&] {
+    // Plain digits only: no sign, and a number that does not fit in 32 bits
+    // is out of range. Either way the result stays 0.
     std::string_view s = NumberStart(text);
-    std::uint64_t value = 0;
-    std::size_t i = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-      value = value * 10 + static_cast<unsigned>(s[i] - '0');
-      if (value > 0xFFFFFFFFu) return;  // does not fit: not a 32-bit number
-    }
-    result = static_cast<std::uint32_t>(value);
+    if (auto value = ReadDigits(s)) result = *value;
   });
   return result;
 }
@@ -144,19 +257,7 @@ void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
       if (const void* nul = std::memchr(s, '\0', size); nul != nullptr)
         size = static_cast<std::size_t>(static_cast<const char*>(nul) - s);
     }
-    std::string_view text(s, size);
-    switch (r.fieldCount) {
-      case 1:
-        r.field1.assign(text);
-        r.field2.clear();
-        r.field3.clear();
-        r.field4.clear();
-        break;
-      case 2: r.field2.assign(text); break;
-      case 3: r.field3.assign(text); break;
-      case 4: r.field4.assign(text); break;
-      default: break;
-    }
+    ReadField(r, std::string_view(s, size));
   });
   if (!ok) r.dropped = true;
 }
@@ -182,71 +283,56 @@ int SaveDataReader::Init() {
   return rc;
 }
 
-void SaveDataReader::ParseLine(const char* line, std::size_t sizeWithLf) {
-  // A spreadsheet saving "CSV UTF-8" puts a byte-order mark first.
+void SaveDataReader::Parse(const char* data, std::size_t size) {
+  if (!initialised_) throw std::logic_error("the reader was not initialised");
+  if (!record_.scanForNul && std::memchr(data, '\0', size) != nullptr) record_.scanForNul = true;
+  while (size > 0) {
+    // libcsv grows its field buffer by a fixed block, and every growth may
+    // copy the buffer. A block as large as the buffer and the piece keeps a
+    // long field linear to read: one growth per piece at most, and a field
+    // that spans pieces doubles the buffer.
+    const std::size_t n = std::min(size, kPiece);
+    csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), n}));
+    if (csv_parse(&parser_, data, n, csvp_cb1, csvp_cb2, &record_) != n)
+      throw std::bad_alloc();  // the only failure outside strict mode
+    data += n;
+    size -= n;
+  }
+}
+
+void SaveDataReader::Feed(const char* data, std::size_t size) {
+  if (!atStart_) return Parse(data, size);
+  // A spreadsheet saving "CSV UTF-8" puts a byte-order mark first. The
+  // first bytes are kept until they show whether one is there.
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (std::exchange(firstLine_, false) && std::string_view(line, sizeWithLf).starts_with(kBom)) {
+  std::string_view head(data, size);
+  if (!start_.empty() || head.size() < kBom.size()) {
+    start_.append(head);
+    if (start_.size() < kBom.size() && kBom.starts_with(start_)) return;
+    head = start_;
+  }
+  atStart_ = false;
+  if (head.starts_with(kBom)) {
     LogMessage("Skipped the byte-order mark at the start of the file");
-    line += kBom.size();
-    sizeWithLf -= kBom.size();
+    head.remove_prefix(kBom.size());
   }
-  if (!record_.scanForNul && std::memchr(line, '\0', sizeWithLf) != nullptr)
-    record_.scanForNul = true;
-  // libcsv grows its field buffer by a fixed block, and every growth may
-  // copy the buffer. A block as large as the buffer and the line keeps a
-  // long field linear to read: one growth per line at most, and a field that
-  // spans lines doubles the buffer.
-  csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), sizeWithLf}));
-  if (csv_parse(&parser_, line, sizeWithLf, csvp_cb1, csvp_cb2, &record_) != sizeWithLf)
-    throw std::bad_alloc();  // the only failure outside strict mode
-}
-
-void SaveDataReader::Feed(char* data, std::size_t size) {
-  char* p = data;
-  char* const end = data + size;
-  while (p < end) {
-    char* lf = static_cast<char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    if (lf == nullptr) {
-      carry_.append(p, end);
-      return;
-    }
-    if (!carry_.empty()) {
-      carry_.append(p, lf);
-      ParseCarry();
-    } else {
-      // The line is whole in this chunk: a CR before the LF becomes the
-      // line feed handed on, and the LF itself is left out.
-      char* last = lf;
-      if (lf > p && lf[-1] == '\r') {
-        --last;
-        *last = '\n';
-      }
-      ParseLine(p, static_cast<std::size_t>(last - p) + 1);
-    }
-    p = lf + 1;
-  }
-}
-
-void SaveDataReader::ParseCarry() {
-  if (carry_.back() == '\r')
-    carry_.back() = '\n';
-  else
-    carry_.push_back('\n');
-  ParseLine(carry_.data(), carry_.size());
-  carry_.clear();
+  Parse(head.data(), head.size());
+  start_ = std::string();
 }
 
 void SaveDataReader::Finish() {
-  if (!carry_.empty()) ParseCarry();
-  // Every line handed on ended with a line feed, so whatever the parser
-  // still holds lies inside a quoted field that never closed: the file was
-  // cut off. Its record is dropped, not stored with a torn key or value.
+  if (std::exchange(atStart_, false)) Parse(start_.data(), start_.size());
+  start_ = std::string();
+  // A last line without a line end ends here; after a line end the parser
+  // skips it as an empty line.
+  Parse("\n", 1);
+  // So whatever the parser still holds lies inside a quoted field that never
+  // closed: the file was cut off. Its record is dropped, not stored with a
+  // torn key or value.
   bool pending = record_.fieldCount > 0;
-  if (initialised_) {
-    csv_fini(
-        &parser_, [](void*, std::size_t, void* p) { *static_cast<bool*>(p) = true; },
-        [](int, void* p) { *static_cast<bool*>(p) = true; }, &pending);
-  }
+  csv_fini(
+      &parser_, [](void*, std::size_t, void* p) { *static_cast<bool*>(p) = true; },
+      [](int, void* p) { *static_cast<bool*>(p) = true; }, &pending);
   record_.fieldCount = 0;
   record_.dropped = false;
   if (pending) LogMessage("The file ends inside a quoted field; its last record is skipped");
@@ -257,7 +343,7 @@ void SaveDataReader::Finish() {
 }
 
 bool SaveDataReader::ReadFile(std::FILE* file) {
-  std::vector<char> chunk(std::size_t{1} << 16);
+  std::vector<char> chunk(kPiece);
   for (;;) {
     std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file);
     if (n > 0) Feed(chunk.data(), n);

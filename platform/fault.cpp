@@ -13,7 +13,6 @@ struct Armed {
 struct Registry {
   std::map<std::string, Armed, std::less<>> armed;
   std::map<std::string, std::uint32_t, std::less<>> calls;
-  bool any = false;
 };
 Registry& Reg() {
   static Registry r;
@@ -24,14 +23,14 @@ Registry& Reg() {
 void Arm(const std::string& name, std::uint32_t nth, Kind kind) {
   Registry& r = Reg();
   r.armed[name] = Armed{nth, kind};
-  r.any = true;
+  detail::anyArmed = true;
 }
 
 void DisarmAll() {
   Registry& r = Reg();
   r.armed.clear();
   r.calls.clear();
-  r.any = false;
+  detail::anyArmed = false;
 }
 
 std::uint32_t Calls(const std::string& name) {
@@ -46,9 +45,10 @@ std::vector<std::string> Counted() {
   return names;
 }
 
-Kind Hit(const char* name) {
+bool detail::anyArmed = false;
+
+Kind detail::HitArmed(const char* name) {
   Registry& r = Reg();
-  if (!r.any) return Kind::None;
   std::uint32_t n = ++r.calls[name];
   auto it = r.armed.find(std::string_view(name));
   if (it == r.armed.end() || it->second.nth != n) return Kind::None;

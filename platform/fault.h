@@ -2,8 +2,8 @@
 //
 // A fault is armed with the operation's name, the call number (1 = the next
 // call) and how it fails. Operations that can fail call Hit() and act on the
-// answer; nothing is armed in normal runs, so Hit() is a single map look-up
-// on an empty map.
+// answer; nothing is armed in normal runs, so Hit() is a single test of a
+// flag.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,16 @@ enum class Kind {
 
 void Arm(const std::string& name, std::uint32_t nth, Kind kind);
 void DisarmAll();
+namespace detail {
+// Whether anything was armed since the last DisarmAll(). Set only by Arm()
+// and DisarmAll(); read inline so that an unarmed Hit() costs one load.
+extern bool anyArmed;
+Kind HitArmed(const char* name);
+}  // namespace detail
+
 // Counts a call of name; returns the failure to produce now, if any.
 // Throwing kinds are thrown here; only Return (or None) is returned.
-Kind Hit(const char* name);
+inline Kind Hit(const char* name) { return detail::anyArmed ? detail::HitArmed(name) : Kind::None; }
 // How many calls of name were counted since the last DisarmAll().
 std::uint32_t Calls(const std::string& name);
 // Every name whose calls were counted since the last DisarmAll().

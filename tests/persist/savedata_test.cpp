@@ -83,6 +83,56 @@ TEST(SaveDataNumbers, Str2IntReadsLeadingDecimalDigits) {
   EXPECT_EQ(str2int("4294967296"), 0u);  // does not fit: not a 32-bit number
 }
 
+// Ids are read eight digits at a time. Every length from 0 to 24 digits,
+// with and without leading zeros, each cut short by every kind of byte at
+// every position, is checked against a plain digit-by-digit reading.
+TEST(SaveDataNumbers, Str2IntAgreesWithPlainDigitReading) {
+  auto plain = [](std::string_view s) -> std::uint32_t {
+    std::size_t i = 0;
+    while (i < s.size() && std::string_view(" \t\n\v\f\r").find(s[i]) != std::string_view::npos)
+      ++i;
+    if (i < s.size() && s[i] == '+') ++i;
+    unsigned long long v = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+      v = v * 10 + static_cast<unsigned>(s[i] - '0');
+      if (v > 0xFFFFFFFFull) return 0;
+    }
+    return static_cast<std::uint32_t>(v);
+  };
+  std::uint64_t seed = 0x2545F4914F6CDD1Dull;
+  auto next = [&] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  // Bytes next to the digits in the ASCII table, and the high bytes whose
+  // nibbles look like digits.
+  const std::string stoppers = std::string("/:; ,x\r\n\0", 9) + "\x40\xB0\xF3\x3F";
+  int checked = 0;
+  for (std::size_t len = 0; len <= 24; ++len) {
+    for (int round = 0; round < 200; ++round) {
+      std::string digits;
+      for (std::size_t i = 0; i < len; ++i) digits += static_cast<char>('0' + next() % 10);
+      if (round % 4 == 0 && len > 0) digits[0] = '0';
+      for (int tail = 0; tail <= 1; ++tail) {
+        std::string text = digits;
+        if (tail) text += stoppers[next() % stoppers.size()] + std::string("123456789");
+        SCOPED_TRACE(text);
+        ASSERT_EQ(str2int(text), plain(text));
+        ++checked;
+      }
+    }
+  }
+  // Near the 32-bit limit, padded with zeros to cross the eight-digit steps.
+  for (std::string text : {"4294967295", "4294967296", "04294967295", "000000004294967295",
+                           "0000000042949672950", "99999999", "100000000", "0000000000000001"}) {
+    SCOPED_TRACE(text);
+    ASSERT_EQ(str2int(text), plain(text));
+  }
+  EXPECT_EQ(checked, 25 * 200 * 2);
+}
+
 TEST(SaveDataNumbers, Str2FloatReadsOldAndNewForms) {
   EXPECT_EQ(str2float(" 12.5xyz"), 12.5f);
   EXPECT_EQ(str2float("1.23457e+06"), 1234570.0f);  // six digits, as older files hold
@@ -191,6 +241,31 @@ TEST_F(ReaderTest, LinesSplitTheSameWhateverTheChunks) {
     EXPECT_EQ(*Str(0xFF000001u, "last"), "no line end");
     EXPECT_EQ(TheStore().EntryCount(EvKind::String), 6u);
   }
+}
+
+TEST_F(ReaderTest, AByteOrderMarkIsSkippedWhereverTheChunksCutIt) {
+  const std::string text = "\xEF\xBB\xBFST, 4278190081, \"a\", \"one\"\r\n";
+  const std::size_t chunks[] = {1, 2, 3, 4, text.size()};
+  for (std::size_t chunk : chunks) {
+    SCOPED_TRACE(chunk);
+    TheStore().ClearAll();
+    Parse(text, chunk);
+    ASSERT_NE(Str(0xFF000001u, "a"), nullptr);
+    EXPECT_EQ(*Str(0xFF000001u, "a"), "one");
+    EXPECT_EQ(TheStore().EntryCount(EvKind::String), 1u);
+  }
+  // The first bytes of a mark without the rest are no mark: they stay part
+  // of the first field, here the tag, and the file is shorter than a mark.
+  Parse("\xEF\xBBST, 4278190081, \"b\", \"two\"\r\n", 1);
+  Parse("\xEF\xBB", 1);
+  EXPECT_EQ(Str(0xFF000001u, "b"), nullptr);
+  std::ifstream in("reader.log", std::ios::binary);
+  const std::string log(std::istreambuf_iterator<char>(in), {});
+  std::string expected;
+  for (std::size_t i = 0; i < std::size(chunks); ++i)
+    expected += "Skipped the byte-order mark at the start of the file\r\n";
+  expected += "Unknown record type '\xEF\xBBST'\r\nUnknown record type '\xEF\xBB'\r\n";
+  EXPECT_EQ(log, expected);
 }
 
 TEST_F(ReaderTest, ACarriageReturnEndingALineIsNeverPartOfAField) {
