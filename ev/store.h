@@ -360,7 +360,7 @@ class BasicEvStore {
   Table<std::uint32_t> forms_;
   Table<std::string> strings_;
   // The longest key a string holds without allocating.
-  static constexpr std::size_t kInlineKeyLength = EvKey().capacity();
+  static inline const std::size_t kInlineKeyLength = EvKey().capacity();
   // Counts the changes to the tables' owners, for OwnerRun.
   std::uint64_t generation_ = 1;
 };

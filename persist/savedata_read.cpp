@@ -1,5 +1,5 @@
-// The save-data reader: lines to libcsv, fields to a csvp_record, records to
-// the store through the mod maps.
+// The save-data reader: the file to libcsv, fields to a csvp_record, records
+// to the store through the mod maps.
 #include <algorithm>
 #include <bit>
 #include <charconv>

@@ -23,7 +23,11 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < <(ls fuzz/corpus)
 fi
-ninja -C "$build" -j2 $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
+if ! ninja -C "$build" -j2 $(printf 'fuzz_%s ' "${targets[@]}") >"$build/build.log" 2>&1; then
+  echo "fuzz: the fuzzers did not build" >&2
+  grep -E -A5 'error|FAILED' "$build/build.log" | head -40 >&2
+  exit 1
+fi
 
 [ -x scripts/fetch-fuzz-seeds.sh ] && scripts/fetch-fuzz-seeds.sh "$build" || true
 
