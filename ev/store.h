@@ -127,12 +127,12 @@ struct RobinMaps {
   using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
   // Robin hood probing stays short at high load; a fuller owner map grows
   // less often and is shorter to walk.
+  // An owner map is made with room for six entries (eight buckets).
+  static constexpr std::size_t kOwnerMapBuckets = 8;
   template <class Map>
   static void Prepare(Map& entries) {
     entries.max_load_factor(kOwnerMapLoad);
-    entries.reserve(kOwnerMapStart);
   }
-  static constexpr std::size_t kOwnerMapStart = 6;
   static constexpr float kOwnerMapLoad = 0.8f;
 };
 struct StdMaps {
@@ -140,6 +140,7 @@ struct StdMaps {
   using OwnerMap = std::unordered_map<EvKey, V, KeyHash, KeyEq>;
   template <class V>
   using Table = std::unordered_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
+  static constexpr std::size_t kOwnerMapBuckets = 0;
   template <class Map>
   static void Prepare(Map&) {}
 };
@@ -295,12 +296,18 @@ class BasicEvStore {
   template <EvKind K>
   auto& OwnerEntries(EvOwnerId owner) {
     auto& t = table<K>();
-    auto o = t.find(owner);
-    if (o == t.end()) {
-      detail::AllocationPoint();
+    // One probe: the owner goes straight in, and comes out again should its
+    // map fail to be made.
+    auto [o, inserted] = t.try_emplace(owner, Maps::kOwnerMapBuckets);
+    if (inserted) {
       ++generation_;
-      o = t.try_emplace(owner).first;
-      Maps::Prepare(detail::Slot(o));
+      try {
+        detail::AllocationPoint();
+        Maps::Prepare(detail::Slot(o));
+      } catch (...) {
+        t.erase(o);
+        throw;
+      }
     }
     return detail::Slot(o);
   }
@@ -359,8 +366,10 @@ class BasicEvStore {
   Table<float> floats_;
   Table<std::uint32_t> forms_;
   Table<std::string> strings_;
-  // The longest key a string holds without allocating.
-  static inline const std::size_t kInlineKeyLength = EvKey().capacity();
+  // The longest key a string holds without allocating (15 bytes in the
+  // standard libraries the plug-in is built with; were it less, a short key
+  // already present would only cost a needless allocation).
+  static constexpr std::size_t kInlineKeyLength = 15;
   // Counts the changes to the tables' owners, for OwnerRun.
   std::uint64_t generation_ = 1;
 };

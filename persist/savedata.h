@@ -27,6 +27,8 @@
 
 namespace cv::persist {
 
+class ModMaps;
+
 // ---------------------------------------------------------------------------
 // Writing. Each function appends to out; the caller writes out to disk.
 
@@ -67,6 +69,10 @@ struct csvp_record {
   bool scanForNul = true;
   // "IX" rows skipped because their index is no mod index (0 to 255).
   std::uint32_t skippedModRows = 0;
+  // Where the records go: the process-wide store and mod maps, looked up at
+  // the first record.
+  EvStore* store = nullptr;
+  ModMaps* maps = nullptr;
   // The owner the last row of each kind went to: a file lists an owner's
   // rows together.
   EvStore::OwnerRun<EvKind::Float> floatRun;

@@ -29,6 +29,7 @@ bool IsBlank(char c) {
 
 // The text from its first non-blank, without a leading '+'.
 std::string_view NumberStart(std::string_view text) {
+  if (!text.empty() && text[0] >= '0' && text[0] <= '9') return text;  // as the writer writes
   std::size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
   if (i < text.size() && text[i] == '+') ++i;
@@ -115,6 +116,47 @@ std::optional<std::uint32_t> ReadDigits(std::string_view s) {
   return static_cast<std::uint32_t>(value);
 }
 
+// A decimal as the writer writes floats ("12.5", "-0.37", "370001.38"): an
+// optional minus, at most 15 digits with at most one point among them, and
+// no exponent. Nothing when the text is anything else, or when the quick
+// reading could be wrong; from_chars reads those.
+//
+// The digits and the power of ten are exact in a double, so the quotient is
+// rounded once, to the nearest double (or, in the x87 unit, to its own
+// precision first). Rounding that to a float gives the float nearest the
+// decimal unless the double sits exactly halfway between two floats: no
+// halfway point can lie strictly between the decimal and a nearest value of
+// 25 bits or more, since every halfway point is itself such a value.
+std::optional<float> PlainDecimal(std::string_view s) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++i;
+  std::uint64_t digits = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point; -1 before any point
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      if (++count > 15) return std::nullopt;
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      break;
+    }
+  }
+  if (count == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E'))) return std::nullopt;
+  const double quotient = static_cast<double>(digits) / kPow10[fraction < 0 ? 0 : fraction];
+  // Halfway between two floats: the 29 bits a float does not keep are 1
+  // and then zeros.
+  if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) return std::nullopt;
+  const float value = static_cast<float>(quotient);
+  return negative ? -value : value;
+}
+
 constexpr int Tag(char a, char b) { return (a << 8) | b; }
 
 // libcsv's own block size, the least the field buffer grows by.
@@ -147,9 +189,16 @@ RecordTag TagOf(std::string_view text) {
 }
 
 // A kept text: copied whole, and inside a quoted field every CR LF read
-// back as the line feed it was written for.
+// back as the line feed it was written for. The texts of one kind are much
+// alike from record to record, so most fit in the last one's place, which
+// spares the general assignment.
 void Keep(std::string& dest, std::string_view text) {
-  dest.assign(text);
+  if (text.size() <= dest.size()) {
+    std::memcpy(dest.data(), text.data(), text.size());
+    dest.resize(text.size());
+  } else {
+    dest.assign(text);
+  }
   if (HasCr(text)) DropCrBeforeLf(dest);
 }
 
@@ -160,8 +209,6 @@ void ReadField(csvp_record& r, std::string_view text) {
       if (r.tag == RecordTag::None) Keep(r.unknownTag, text);
       r.id = 0;
       r.modIndexValid = false;
-      r.field3.clear();
-      r.text.clear();
       r.form = 0;
       r.number = 0;
       return;
@@ -184,8 +231,12 @@ void ReadField(csvp_record& r, std::string_view text) {
 }
 
 void StoreRecord(csvp_record& r) {
-  ModMaps& maps = TheModMaps();
-  EvStore& store = TheStore();
+  if (r.store == nullptr) {
+    r.store = &TheStore();
+    r.maps = &TheModMaps();
+  }
+  ModMaps& maps = *r.maps;
+  EvStore& store = *r.store;
   switch (r.tag) {
     case RecordTag::ModIndex:
       if (r.modIndexValid)
@@ -237,6 +288,10 @@ float str2float(std::string_view text) noexcept {
   float result = 0;
   Guarded({"str2float"}, [&] {
     std::string_view s = NumberStart(text);
+    if (auto plain = PlainDecimal(s)) {
+      result = *plain;
+      return;
+    }
     float value = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), value);
     if (r.ec == std::errc()) result = value;
@@ -264,10 +319,14 @@ void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
 
 void csvp_cb2(int, void* state) noexcept {
   auto& r = *static_cast<csvp_record*>(state);
-  r.fieldCount = 0;
+  const std::int32_t fields = std::exchange(r.fieldCount, 0);
   if (std::exchange(r.dropped, false)) return;
   Guarded({"csvp_cb2"}, [&] {
     if (g_probe != nullptr) g_probe(2);
+    // The kept texts still hold the last record's until their field comes;
+    // a record cut short reads the missing ones as empty.
+    if (fields < 3) r.field3.clear();
+    if (fields < 4) r.text.clear();
     StoreRecord(r);
   });
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -147,6 +148,83 @@ TEST(SaveDataNumbers, Str2FloatReadsOldAndNewForms) {
   EXPECT_EQ(str2float("x1"), 0.0f);
 }
 
+// Plain decimals take a quicker path than from_chars; it must give the
+// same float, bit for bit, for every text. Checked: the shortest text of
+// floats across the whole range (what the writer writes), random decimals of
+// 1 to 17 digits with the point anywhere, and the decimals that sit exactly
+// halfway between two floats or a hair either side.
+TEST(SaveDataNumbers, Str2FloatAgreesWithFromChars) {
+  auto bits = [](float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+  };
+  auto reference = [](const std::string& text) {
+    float value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+  };
+  std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+  auto next = [&] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  int checked = 0;
+  auto check = [&](const std::string& text) {
+    SCOPED_TRACE(text);
+    ASSERT_EQ(bits(str2float(text)), bits(reference(text)));
+    ++checked;
+  };
+  for (int i = 0; i < 100000; ++i) {
+    // Any finite float, as the writer writes it.
+    float f;
+    std::uint32_t b = static_cast<std::uint32_t>(next());
+    std::memcpy(&f, &b, sizeof f);
+    if (!std::isfinite(f)) continue;
+    char buf[64];
+    check(std::string(buf, std::to_chars(buf, buf + sizeof buf, f).ptr));
+    // A random decimal: up to 17 digits, a point at any place or none.
+    std::string d = (next() % 2) ? "-" : "";
+    const int n = 1 + static_cast<int>(next() % 17);
+    const int point = static_cast<int>(next() % (n + 2));
+    for (int k = 0; k < n; ++k) {
+      if (k == point) d += '.';
+      d += static_cast<char>('0' + next() % 10);
+    }
+    check(d);
+  }
+  // Halfway between two floats, exactly, and just below and above: 2^24 + 1
+  // and its like are halfway between neighbours two apart.
+  for (std::uint32_t m = (1u << 24) + 1; m < (1u << 24) + 2000; m += 2) {
+    const std::string exact = std::to_string(m);
+    check(exact);
+    check(exact + ".0000001");
+    check(std::to_string(m - 1) + ".9999999");
+    check("0." + exact);  // not halfway after the division: still must agree
+  }
+  // Fifteen-digit decimals next to the halfway points between the floats in
+  // [0.5, 1): a halfway point (2q + 1) / 2^25 is N / 2^10 / 10^15 with
+  // N = (2q + 1) * 5^15, so the decimals just below and above it are
+  // floor(N / 2^10) and that plus one. Some of them round to the halfway
+  // point itself as doubles, the one case the quick path must leave alone.
+  constexpr std::uint64_t kFive15 = 30517578125ull;
+  for (int i = 0; i < 4000; ++i) {
+    const std::uint64_t q = (1u << 23) + next() % (1u << 23);
+    const std::uint64_t below = (2 * q + 1) * kFive15 / 1024;
+    for (std::uint64_t d : {below, below + 1}) {
+      std::string digits = std::to_string(d);
+      check("." + std::string(15 - digits.size(), '0') + digits);  // no "0": 15 digits
+    }
+  }
+  for (const char* text :
+       {"-0", "-0.0", "0.", ".5", "-.5", "5.", "1.5e3", "1.5e", "1.2.3", "999999999999999",
+        "0.000000000000001", "3.4028235e38", "1e-45", "0.1", "16777216", "1234567"})
+    check(text);
+  EXPECT_GT(checked, 200000);
+}
+
 TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
   ModMaps maps;
   EXPECT_EQ(maps.savedModNames().at(255), "dynamic");
@@ -276,6 +354,27 @@ TEST_F(ReaderTest, ACarriageReturnEndingALineIsNeverPartOfAField) {
   EXPECT_EQ(*Str(0xFF000001u, "k"), "Sunny");
   EXPECT_EQ(*Str(0xFF000001u, "q"), "Q");
   EXPECT_EQ(*TheStore().Find<EvKind::Float>(0xFF000001u, "f"), 2.5f);
+}
+
+// The reader keeps each text in the place of the one before it; a record
+// cut short must read its missing fields as empty, not as what the record
+// before held.
+TEST_F(ReaderTest, AShortRecordNeverTakesTextsFromTheOneBefore) {
+  Parse(
+      "ST, 4278190081, \"a.rather.long.key\", \"a rather long value\"\r\n"
+      "ST, 4278190082, \"k\"\r\n"  // no value
+      "ST, 4278190083\r\n"         // no key either
+      "ST, 4278190084, \"k\", \"v\"\r\n"
+      "ST, 4278190084, \"key.longer.than.before\", \"value longer than before\"\r\n",
+      7);
+  EXPECT_EQ(*Str(0xFF000001u, "a.rather.long.key"), "a rather long value");
+  ASSERT_NE(Str(0xFF000002u, "k"), nullptr);
+  EXPECT_EQ(*Str(0xFF000002u, "k"), "");
+  ASSERT_NE(Str(0xFF000003u, ""), nullptr);
+  EXPECT_EQ(*Str(0xFF000003u, ""), "");
+  EXPECT_EQ(*Str(0xFF000004u, "k"), "v");
+  EXPECT_EQ(*Str(0xFF000004u, "key.longer.than.before"), "value longer than before");
+  EXPECT_EQ(TheStore().EntryCount(EvKind::String), 5u);
 }
 
 TEST_F(ReaderTest, RecordsOfOddShapes) {
