@@ -125,15 +125,15 @@ struct RobinMaps {
       tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>, true>;
   template <class V>
   using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
-  // Robin hood probing stays short at high load; a fuller owner map grows
-  // less often and is shorter to walk.
-  // An owner map is made with room for six entries (eight buckets).
+  // An owner map is made with eight buckets, room for six entries: robin
+  // hood probing stays short at high load, and a fuller owner map grows less
+  // often and is shorter to walk.
   static constexpr std::size_t kOwnerMapBuckets = 8;
+  static constexpr float kOwnerMapLoad = 0.8f;
   template <class Map>
   static void Prepare(Map& entries) {
     entries.max_load_factor(kOwnerMapLoad);
   }
-  static constexpr float kOwnerMapLoad = 0.8f;
 };
 struct StdMaps {
   template <class V>
