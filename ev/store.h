@@ -291,6 +291,19 @@ class BasicEvStore {
   template <class V>
   using Table = typename Maps::template Table<V>;
 
+  // What was just inserted at it stays only when the allocation point and
+  // then finish pass; should either fail, it comes out again.
+  template <class Map, class It, class Finish>
+  static void KeepOrUndo(Map& map, It it, Finish&& finish) {
+    try {
+      detail::AllocationPoint();
+      finish();
+    } catch (...) {
+      map.erase(it);
+      throw;
+    }
+  }
+
   // The owner's map, created when absent. Creating an owner may move every
   // owner map of the table.
   template <EvKind K>
@@ -298,18 +311,13 @@ class BasicEvStore {
     auto& t = table<K>();
     // One probe: the owner goes straight in, and comes out again should its
     // map fail to be made.
-    auto [o, inserted] = t.try_emplace(owner, Maps::kOwnerMapBuckets);
-    if (inserted) {
+    auto made = t.try_emplace(owner, Maps::kOwnerMapBuckets);
+    auto& entries = detail::Slot(made.first);
+    if (made.second) {
       ++generation_;
-      try {
-        detail::AllocationPoint();
-        Maps::Prepare(detail::Slot(o));
-      } catch (...) {
-        t.erase(o);
-        throw;
-      }
+      KeepOrUndo(t, made.first, [&] { Maps::Prepare(entries); });
     }
-    return detail::Slot(o);
+    return entries;
   }
   template <class Entries>
   static auto& EntryIn(Entries& entries, std::string_view key) {
@@ -317,14 +325,7 @@ class BasicEvStore {
     // so it goes straight in: one hash and one probe instead of two.
     if (key.size() <= kInlineKeyLength) {
       auto [e, inserted] = entries.try_emplace(EvKey(key));
-      if (inserted) {
-        try {
-          detail::AllocationPoint();
-        } catch (...) {
-          entries.erase(e);
-          throw;
-        }
-      }
+      if (inserted) KeepOrUndo(entries, e, [] {});
       return detail::Slot(e);
     }
     auto e = entries.find(key);

@@ -46,25 +46,6 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
   LogOutdent();
 }
 
-// Whether the text holds a CR, eight bytes at a time (fields are short, and
-// a call to memchr or a loop over the bytes costs more than the test).
-bool HasCr(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  auto hasCr = [](std::uint64_t w) {
-    w ^= kOnes * '\r';
-    return ((w - kOnes) & ~w & (kOnes << 7)) != 0;
-  };
-  const char* p = text.data();
-  const std::size_t n = text.size();
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 8 < n; i += 8)
-      if (hasCr(detail::LoadWord(p + i, 8))) return true;
-    return hasCr(detail::LoadWord(p + n - 8, 8));
-  }
-  if (n >= 4) return hasCr(detail::LoadWord(p, 4) | detail::LoadWord(p + n - 4, 4) << 32);
-  return n > 0 && (p[0] == '\r' || p[n / 2] == '\r' || p[n - 1] == '\r');
-}
-
 // Inside a quoted field the parser keeps a CR LF as it stands; the writer
 // wrote each line feed of the text that way.
 void DropCrBeforeLf(std::string& s) {
@@ -73,47 +54,6 @@ void DropCrBeforeLf(std::string& s) {
   for (std::size_t r = w; r < s.size(); ++r)
     if (s[r] != '\r' || r + 1 == s.size() || s[r + 1] != '\n') s[w++] = s[r];
   s.resize(w);
-}
-
-// Whether all eight bytes of the word are ASCII digits.
-bool EightDigits(std::uint64_t w) {
-  return ((w & 0xF0F0F0F0F0F0F0F0ull) |
-          (((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) == 0x3333333333333333ull;
-}
-
-// The value of eight ASCII digits loaded as one little-endian word: the
-// digits are paired, the pairs paired, then the halves, by three multiplies.
-std::uint32_t EightDigitsValue(std::uint64_t w) {
-  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
-  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
-  return static_cast<std::uint32_t>(((w & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32);
-}
-
-// The leading decimal digits of s as a 32-bit number: none, or a number
-// too large, gives nothing. Ids have eight to ten digits, so they are read
-// eight at a time; a chain of one multiply per digit is the slow part of a
-// load otherwise.
-std::optional<std::uint32_t> ReadDigits(std::string_view s) {
-  static_assert(std::endian::native == std::endian::little);
-  const char* p = s.data();
-  const char* const end = p + s.size();
-  std::uint64_t value = 0;
-  bool any = false;
-  while (end - p >= 8) {
-    std::uint64_t w = detail::LoadWord(p, 8);
-    if (!EightDigits(w)) break;
-    value = value * 100000000u + EightDigitsValue(w);
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-    any = true;
-    p += 8;
-  }
-  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + static_cast<unsigned>(*p - '0');
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-    any = true;
-  }
-  if (!any) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
 }
 
 // A decimal as the writer writes floats ("12.5", "-0.37", "370001.38"): an
@@ -199,7 +139,7 @@ void Keep(std::string& dest, std::string_view text) {
   } else {
     dest.assign(text);
   }
-  if (HasCr(text)) DropCrBeforeLf(dest);
+  DropCrBeforeLf(dest);
 }
 
 void ReadField(csvp_record& r, std::string_view text) {
@@ -279,7 +219,8 @@ std::uint32_t str2int(std::string_view text) noexcept {
     // Plain digits only: no sign, and a number that does not fit in 32 bits
     // is out of range. Either way the result stays 0.
     std::string_view s = NumberStart(text);
-    if (auto value = ReadDigits(s)) result = *value;
+    std::uint32_t value = 0;
+    if (std::from_chars(s.data(), s.data() + s.size(), value).ec == std::errc()) result = value;
   });
   return result;
 }

@@ -84,7 +84,18 @@ TEST(SaveDataNumbers, Str2IntReadsLeadingDecimalDigits) {
   EXPECT_EQ(str2int("4294967296"), 0u);  // does not fit: not a 32-bit number
 }
 
-// Ids are read eight digits at a time. Every length from 0 to 24 digits,
+// A fixed sequence of pseudo-random numbers, the same on every run.
+struct XorShift {
+  std::uint64_t state;
+  std::uint64_t operator()() {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  }
+};
+
+// Ids are read with from_chars. Every length from 0 to 24 digits,
 // with and without leading zeros, each cut short by every kind of byte at
 // every position, is checked against a plain digit-by-digit reading.
 TEST(SaveDataNumbers, Str2IntAgreesWithPlainDigitReading) {
@@ -100,17 +111,10 @@ TEST(SaveDataNumbers, Str2IntAgreesWithPlainDigitReading) {
     }
     return static_cast<std::uint32_t>(v);
   };
-  std::uint64_t seed = 0x2545F4914F6CDD1Dull;
-  auto next = [&] {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
-  };
+  XorShift next{0x2545F4914F6CDD1Dull};
   // Bytes next to the digits in the ASCII table, and the high bytes whose
   // nibbles look like digits.
   const std::string stoppers = std::string("/:; ,x\r\n\0", 9) + "\x40\xB0\xF3\x3F";
-  int checked = 0;
   for (std::size_t len = 0; len <= 24; ++len) {
     for (int round = 0; round < 200; ++round) {
       std::string digits;
@@ -121,7 +125,6 @@ TEST(SaveDataNumbers, Str2IntAgreesWithPlainDigitReading) {
         if (tail) text += stoppers[next() % stoppers.size()] + std::string("123456789");
         SCOPED_TRACE(text);
         ASSERT_EQ(str2int(text), plain(text));
-        ++checked;
       }
     }
   }
@@ -131,7 +134,6 @@ TEST(SaveDataNumbers, Str2IntAgreesWithPlainDigitReading) {
     SCOPED_TRACE(text);
     ASSERT_EQ(str2int(text), plain(text));
   }
-  EXPECT_EQ(checked, 25 * 200 * 2);
 }
 
 TEST(SaveDataNumbers, Str2FloatReadsOldAndNewForms) {
@@ -164,18 +166,10 @@ TEST(SaveDataNumbers, Str2FloatAgreesWithFromChars) {
     std::from_chars(text.data(), text.data() + text.size(), value);
     return value;
   };
-  std::uint64_t seed = 0x9E3779B97F4A7C15ull;
-  auto next = [&] {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
-  };
-  int checked = 0;
+  XorShift next{0x9E3779B97F4A7C15ull};
   auto check = [&](const std::string& text) {
     SCOPED_TRACE(text);
     ASSERT_EQ(bits(str2float(text)), bits(reference(text)));
-    ++checked;
   };
   for (int i = 0; i < 100000; ++i) {
     // Any finite float, as the writer writes it.
@@ -222,7 +216,6 @@ TEST(SaveDataNumbers, Str2FloatAgreesWithFromChars) {
        {"-0", "-0.0", "0.", ".5", "-.5", "5.", "1.5e3", "1.5e", "1.2.3", "999999999999999",
         "0.000000000000001", "3.4028235e38", "1e-45", "0.1", "16777216", "1234567"})
     check(text);
-  EXPECT_GT(checked, 200000);
 }
 
 TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
