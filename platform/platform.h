@@ -48,6 +48,11 @@ std::FILE* OpenSharedLog(const char* name);
 // std::runtime_error("invalid random_device value") when the source fails.
 std::uint32_t RandomU32();
 
+// The address of a symbol that the process's main program exports by this
+// name, or null when it exports none (the real game exports nothing the
+// plug-in looks for).
+void* ProgramSymbol(const char* name);
+
 // Host path (backslashes) to the form the file system takes.
 std::string NativePath(const std::string& path);
 

@@ -1,4 +1,5 @@
 // POSIX implementation of the platform layer (Linux).
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -41,6 +42,17 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   while (::waitpid(pid, &status, 0) < 0)
     if (errno != EINTR) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void* ProgramSymbol(const char* name) {
+  if (name == nullptr) return nullptr;
+  // The main program's handle; its symbols are found only when it was
+  // linked to export them.
+  void* program = ::dlopen(nullptr, RTLD_NOW);
+  if (program == nullptr) return nullptr;
+  void* symbol = ::dlsym(program, name);
+  ::dlclose(program);
+  return symbol;
 }
 
 std::string NativePath(const std::string& path) {

@@ -51,6 +51,12 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   return ok ? static_cast<int>(code) : -1;
 }
 
+void* ProgramSymbol(const char* name) {
+  HMODULE program = ::GetModuleHandleA(nullptr);
+  if (program == nullptr || name == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(program, name));
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 

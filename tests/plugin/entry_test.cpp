@@ -189,11 +189,10 @@ TEST_F(EntryTest, LoadInTheGameRequestsInterfacesInOrder) {
   NVSEInterface nvse = MakeHost(0x040020D0, 0);
   EXPECT_TRUE(cv::plugin::Load(&nvse));
   ExpectTableRegistered();
-  // Messaging for the listener first, then array, string, script, command
-  // table, and last the engine table of the simulated game.
-  std::vector<UInt32> expected = {kInterface_Messaging,    kInterface_ArrayVar,
-                                  kInterface_StringVar,    kInterface_Script,
-                                  kInterface_CommandTable, kInterface_CorvaneEngine};
+  // Messaging for the listener first, then array, string, script and
+  // command table; the host serves no engine table.
+  std::vector<UInt32> expected = {kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
+                                  kInterface_Script, kInterface_CommandTable};
   EXPECT_EQ(g_rec.interfaceIds, expected);
   EXPECT_NE(g_rec.listener, nullptr);
   EXPECT_EQ(g_rec.listenerSender, "NVSE");

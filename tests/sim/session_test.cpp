@@ -49,10 +49,9 @@ TEST(CorvaneInSim, RegistersTheCommandTableAndKeepsInterfaces) {
   EXPECT_EQ(r.front().opcode, 0x2140u);
   EXPECT_EQ(r.back().opcode, 0x2154u);
   EXPECT_EQ(s.host().FindCommand("GetEVFl"), s.host().FindCommand("CV_GetEVFl"));
-  EXPECT_EQ(
-      s.host().interfaceQueries,
-      (std::vector<UInt32>{kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
-                           kInterface_Script, kInterface_CommandTable, kInterface_CorvaneEngine}));
+  EXPECT_EQ(s.host().interfaceQueries,
+            (std::vector<UInt32>{kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
+                                 kInterface_Script, kInterface_CommandTable}));
   ASSERT_EQ(s.Plugins().size(), 1u);
   EXPECT_STREQ(s.Plugins()[0].info.name, "Corvane");
   EXPECT_EQ(s.Plugins()[0].info.version, 19u);
