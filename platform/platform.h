@@ -34,8 +34,12 @@ bool DeleteFile(const std::string& path);
 // Moves a file; never replaces an existing target; across volumes allowed.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // Writes data to a temporary file beside path and then replaces path with it.
-// The previous file at path stays untouched unless every step succeeded.
+// The previous file at path stays untouched unless every step succeeded, and
+// no temporary file is left behind on failure.
 bool WriteFileReplacing(const std::string& path, std::string_view data);
+// The temporary file WriteFileReplacing uses for path (native form): beside
+// it and never longer than it.
+std::string TemporaryPathFor(const std::string& path);
 // Opens an existing file for reading in binary mode; null when it fails.
 std::FILE* OpenForReading(const std::string& path);
 bool FileExists(const std::string& path);

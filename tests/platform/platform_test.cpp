@@ -148,7 +148,7 @@ TEST_F(PlatformTest, WriteFileReplacingKeepsBytesAndReplaces) {
   EXPECT_EQ(ReadBytes("save.csv"), rows) << "written in binary: no CR is added";
   ASSERT_TRUE(WriteFileReplacing("save.csv", "short\r\n"));
   EXPECT_EQ(ReadBytes("save.csv"), "short\r\n");
-  EXPECT_FALSE(FileExists("save.csv.tmp"));
+  EXPECT_FALSE(FileExists(TemporaryPathFor("save.csv")));
 }
 
 TEST_F(PlatformTest, WriteFileReplacingLeavesOldFileOnFailure) {
@@ -158,12 +158,35 @@ TEST_F(PlatformTest, WriteFileReplacingLeavesOldFileOnFailure) {
     fault::Arm(op, 1, fault::Kind::Return);
     EXPECT_FALSE(WriteFileReplacing("keep.csv", "new\r\n"));
     EXPECT_EQ(ReadBytes("keep.csv"), "old\r\n");
-    EXPECT_FALSE(FileExists("keep.csv.tmp"));
+    EXPECT_FALSE(FileExists(TemporaryPathFor("keep.csv")));
     fault::DisarmAll();
   }
   (void)CreateDir("dirtarget");
   EXPECT_FALSE(WriteFileReplacing("dirtarget", "x"));
-  EXPECT_FALSE(FileExists("dirtarget.tmp"));
+  EXPECT_FALSE(FileExists(TemporaryPathFor("dirtarget")));
+}
+
+TEST_F(PlatformTest, NamesAtTheSystemsLimitSaveOrFailCleanly) {
+  // The temporary name is never longer than the final one, so any name the
+  // file system takes can be saved under; a longer one fails and leaves
+  // nothing behind.
+  EXPECT_EQ(TemporaryPathFor("a\\Save.csv"), "a\\Save.tmp");
+  EXPECT_EQ(TemporaryPathFor("log"), "lo~");
+  for (std::size_t length = 240; length <= 270; ++length) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".csv";
+    std::FILE* direct = std::fopen(NativePath(name).c_str(), "wb");
+    const bool fits = direct != nullptr;
+    if (direct != nullptr) std::fclose(direct);
+    (void)DeleteFile(name);
+    const bool saved = WriteFileReplacing(name, "row\r\n");
+    EXPECT_EQ(saved, fits);
+    if (saved) {
+      EXPECT_EQ(ReadBytes(name), "row\r\n");
+    }
+    EXPECT_FALSE(FileExists(TemporaryPathFor(name)));
+    (void)DeleteFile(name);
+  }
 }
 
 TEST_F(PlatformTest, OpenForReadingReadsRegularFilesOnly) {
