@@ -86,6 +86,25 @@ TEST_F(HostileArgs, KeysOfTheLongestLengthAndLonger) {
   ASSERT_NE(TheStore().Find<EvKind::Float>(0x14, std::string(511, 'k')), nullptr);
 }
 
+TEST_F(HostileArgs, TheLongestLiteralAndAMegabyteVariableComeBackWhole) {
+  // The host copies a string argument with no bound: a literal of up to
+  // 65,535 bytes, a string variable of any length.
+  std::string literal(65535, 'l');
+  std::string variable(1000000, 'v');
+  for (std::size_t i = 0; i < variable.size(); i += 997)
+    variable[i] = static_cast<char>('A' + i % 26);
+  literal.back() = '!';
+  ASSERT_EQ(Run("stringvar 9 \"" + variable + "\"\nrun 14 CV_SetEVSt \"lit\" \"" + literal +
+                "\"\nrun 14 CV_SetEVSt \"var\" $9\n"),
+            sim::kPassed)
+      << game->Errors();
+  ExpectSaveAndLoadKeep("long-values.fos");
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"lit\""), sim::kPassed) << game->Errors();
+  EXPECT_EQ(LastStringResult(), literal);
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"var\""), sim::kPassed) << game->Errors();
+  EXPECT_EQ(LastStringResult(), variable);
+}
+
 TEST_F(HostileArgs, BuffersWithoutTerminatingNulAreReadToTheirEnd) {
   const std::string full(host::kArgBufferSize, 'A');  // fills the buffer, no NUL
   {
