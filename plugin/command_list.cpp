@@ -68,8 +68,8 @@ std::string Json() {
            ",\n     \"params\": [";
     for (UInt16 p = 0; p < info.numParams; ++p) {
       const ParamInfo& param = info.params[p];
-      out += std::string(p ? ", " : "") + "{\"name\": " + Quoted(param.typeStr) + ", \"type\": \"" +
-             ParamTypeName(param.typeID) +
+      out += std::string(p ? ",\n                " : "") + "{\"name\": " + Quoted(param.typeStr) +
+             ", \"type\": \"" + ParamTypeName(param.typeID) +
              "\", \"optional\": " + (param.isOptional ? "true" : "false") + "}";
     }
     out += i + 1 < cv::plugin::kCommandCount ? "]},\n" : "]}\n";
