@@ -15,11 +15,19 @@ file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)
 if(NOT EXISTS "${LGPL_TEXT}")
   message(FATAL_ERROR "the LGPL 2.1 text is missing: '${LGPL_TEXT}'")
 endif()
+# Copies a text file unchanged but for CR LF line ends.
+function(copy_crlf from to)
+  file(READ ${from} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${to} "${text}")
+endfunction()
+
 set(CORVANE_VERSION ${VERSION})
 configure_file(${SOURCE_DIR}/packaging/Corvane-readme.txt.in ${STAGE}/Corvane-readme.txt @ONLY
   NEWLINE_STYLE CRLF)
-configure_file(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
-  ${STAGE}/NVSE/Plugins/Corvane/Corvane-data-folder.txt COPYONLY NEWLINE_STYLE CRLF)
+copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
+  ${STAGE}/NVSE/Plugins/Corvane/Corvane-data-folder.txt)
 foreach(pair
     "LICENSE|Corvane-LICENSE.txt"
     "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md"
@@ -27,9 +35,9 @@ foreach(pair
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 from)
   list(GET pair 1 to)
-  configure_file(${SOURCE_DIR}/${from} ${STAGE}/${to} COPYONLY NEWLINE_STYLE CRLF)
+  copy_crlf(${SOURCE_DIR}/${from} ${STAGE}/${to})
 endforeach()
-configure_file(${LGPL_TEXT} ${STAGE}/Corvane-LGPL-2.1.txt COPYONLY NEWLINE_STYLE CRLF)
+copy_crlf(${LGPL_TEXT} ${STAGE}/Corvane-LGPL-2.1.txt)
 
 get_filename_component(zip_dir ${ZIP} DIRECTORY)
 file(MAKE_DIRECTORY ${zip_dir})
