@@ -265,6 +265,22 @@ TEST_F(PlatformTest, SecondProcessFallsBackToLog0) {
   EXPECT_EQ(ReadBytes("corvane.log"), "");
 }
 
+// A program with no game in it (the real host serves no engine table, and
+// this program exports none): the plug-in loads and says it found no game.
+TEST_F(PlatformTest, APluginWithNoGameSaysSo) {
+  LogClose();
+  std::FILE* holder = OpenSharedLog("corvane.log");
+  ASSERT_NE(holder, nullptr);
+  int rc = testing::RunProgram({Tool(CORVANE_LOG_PROBE), Tool(CORVANE_PLUGIN_PATH), "load"});
+  std::fclose(holder);
+  ASSERT_EQ(rc, 0);
+  const std::string log = ReadBytes("corvane.log0");
+  EXPECT_NE(log.find("Corvane 19, runtime 040020D0, NVSE 06030000, engine: none\r\n"
+                     "No game engine found: Corvane's commands will return nothing\r\n"),
+            std::string::npos)
+      << log;
+}
+
 // The same through the holder tool that scenarios use, whose exit code is the
 // program's; a plug-in that cannot be loaded makes the probe exit with 3.
 TEST_F(PlatformTest, LogHolderHoldsWhileItsProgramRuns) {

@@ -40,6 +40,7 @@ NVSEMessagingInterface g_messaging = {
 
 NVSEInterface MakeHost(UInt32 runtime, UInt32 editor) {
   NVSEInterface nvse{};
+  nvse.nvseVersion = 0x06030000;
   nvse.runtimeVersion = runtime;
   nvse.isEditor = editor;
   nvse.GetPluginHandle = [] {
@@ -196,7 +197,13 @@ TEST_F(EntryTest, LoadInTheGameRequestsInterfacesInOrder) {
   EXPECT_EQ(g_rec.interfaceIds, expected);
   EXPECT_NE(g_rec.listener, nullptr);
   EXPECT_EQ(g_rec.listenerSender, "NVSE");
-  EXPECT_NE(Log().find("Corvane settings cleared\r\n"), std::string::npos);
+  const std::string log = Log();
+  EXPECT_NE(log.find("Corvane settings cleared\r\n"), std::string::npos);
+  // This program holds no game, real or simulated, and the plug-in says so.
+  EXPECT_NE(log.find("Corvane 19, runtime 040020D0, NVSE 06030000, engine: none\r\n"
+                     "No game engine found: Corvane's commands will return nothing\r\n"),
+            std::string::npos)
+      << log;
 }
 
 class DatabaseTest : public EntryTest {

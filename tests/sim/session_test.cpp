@@ -15,7 +15,9 @@ TEST(CorvaneInSim, VersionFromScriptAndConsole) {
                                 "run - CV_GetVersion\nexpect 19\nexpect-console none\n"
                                 "console - CV_GetVersion\nexpect 19\n"
                                 "expect-console \"Corvane version: 19\"\n"
-                                "expect-log \"Standard Corvane ready\"\n");
+                                "expect-log \"Standard Corvane ready\"\n"
+                                "expect-log \"Corvane 19, runtime 040020D0, NVSE 06030000, "
+                                "engine: simulator\"\n");
   EXPECT_EQ(r.status, kPassed) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "CV_GetVersion => 19\nconsole: Corvane version: 19\nCV_GetVersion => 19\n");
