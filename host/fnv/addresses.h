@@ -25,14 +25,14 @@ inline constexpr Addr kImageBase = 0x00400000;
 inline constexpr Addr kImageSpan = 0x00F00000;
 
 // §2.1 Global addresses and routines.
-inline constexpr Addr kFormMapPtr = 0x011C54C0;      // NiTPointerMap<TESForm>* (form map)
-inline constexpr Addr kDataHandlerPtr = 0x011C3F2C;  // DataHandler**
-inline constexpr Addr kHeapAllocate = 0x00401000;    // cdecl void*(UInt32 size)
-inline constexpr Addr kHeapFree = 0x00401030;        // cdecl void(void* block)
+inline constexpr Addr kFormMapPtr = 0x011C54C0;        // NiTPointerMap<TESForm>* (form map)
+inline constexpr Addr kDataHandlerPtr = 0x011C3F2C;    // DataHandler**
+inline constexpr Addr kHeapAllocate = 0x00401000;      // cdecl void*(UInt32 size)
+inline constexpr Addr kHeapFree = 0x00401030;          // cdecl void(void* block)
 inline constexpr Addr kConsoleSingleton = 0x0071B160;  // cdecl ConsoleManager*(bool create)
-inline constexpr Addr kConsolePrint = 0x0071D0A0;  // thiscall (mgr, fmt, va_list)
-inline constexpr Addr kConsoleOpenByte = 0x011DEA2E;  // UInt8 "console menu open"
-inline constexpr Addr kTlsIndexVar = 0x0126FD98;      // UInt32 the game's TLS index
+inline constexpr Addr kConsolePrint = 0x0071D0A0;      // thiscall (mgr, fmt, va_list)
+inline constexpr Addr kConsoleOpenByte = 0x011DEA2E;   // UInt8 "console menu open"
+inline constexpr Addr kTlsIndexVar = 0x0126FD98;       // UInt32 the game's TLS index
 // §2.1 "Executing from console" flag, and §2.5 IsConsoleMode: the byte at
 // +0x268 of the thread's block, found through TEB->ThreadLocalStoragePointer
 // (fs:[0x2C]) indexed by the game's TLS index.
@@ -107,9 +107,9 @@ inline constexpr std::uint8_t kTypeNPC = 0x2A;
 inline constexpr std::uint8_t kTypeCreature = 0x2B;
 inline constexpr std::uint8_t kTypeLevCreature = 0x2C;
 inline constexpr std::uint8_t kTypeLevCharacter = 0x2D;
-inline constexpr std::uint8_t kTypeReference = 0x3A;      // first reference code
-inline constexpr std::uint8_t kTypeCharacter = 0x3B;      // ACHR
-inline constexpr std::uint8_t kTypeCreatureRef = 0x3C;    // ACRE
+inline constexpr std::uint8_t kTypeReference = 0x3A;       // first reference code
+inline constexpr std::uint8_t kTypeCharacter = 0x3B;       // ACHR
+inline constexpr std::uint8_t kTypeCreatureRef = 0x3C;     // ACRE
 inline constexpr std::uint8_t kTypeLastProjectile = 0x40;  // 0x3A-0x40 are references
 inline constexpr std::uint8_t kTypeQuest = 0x47;
 inline constexpr std::uint8_t kTypePackage = 0x49;
@@ -125,6 +125,7 @@ inline constexpr Addr kTD_Character = 0x011A0F14;
 inline constexpr Addr kTD_Creature = 0x011A106C;
 inline constexpr Addr kTD_PlayerCharacter = 0x0118A23C;
 inline constexpr Addr kTD_TESActorBase = 0x011846E8;
+inline constexpr Addr kTD_TESModel = 0x011831E8;  // a part of actor bases at +0xDC (§2.2.7)
 inline constexpr Addr kTD_TESNPC = 0x01183A1C;
 inline constexpr Addr kTD_TESCreature = 0x01183A00;
 inline constexpr Addr kTD_BGSListForm = 0x011863D4;

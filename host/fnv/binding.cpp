@@ -67,9 +67,8 @@ Addr AsQuest(Addr p) {
 }
 
 Addr AsConversation(Addr p) {
-  return AsClass(p, kTD_DialoguePackage, kDialogueReadSpan) != 0 && TypeOf(p) == kTypePackage
-             ? p
-             : 0;
+  return AsClass(p, kTD_DialoguePackage, kDialogueReadSpan) != 0 && TypeOf(p) == kTypePackage ? p
+                                                                                              : 0;
 }
 
 Addr AsProcess(Addr p) {
@@ -157,7 +156,9 @@ TESForm* GetParentLink(TESForm* linkedBase) {
   return parent != 0 && TypeOf(parent) == TypeOf(child) ? Out<TESForm>(parent) : nullptr;
 }
 
-bool IsValidObject(const void* object) { return HierarchyOf(AddrOf(object), 4) != 0; }
+// Every object the plug-in handles (forms, processes, packages) is at least
+// a form header long.
+bool IsValidObject(const void* object) { return HierarchyOf(AddrOf(object), kFormSize) != 0; }
 
 // The node after node, or 0 at the end or at a node that cannot be read.
 Addr NextNode(Addr node) {
@@ -300,13 +301,14 @@ bool IsConsoleMode() {
   std::uint8_t flag = 0;
   // The thread's own block array (TEB->ThreadLocalStoragePointer).
   asm volatile("movl %%fs:(%1), %0" : "=r"(slots) : "r"(kTebTlsPointer));
-  return ReadAt(kTlsIndexVar, index) && index < 0x10000 && slots != 0 && ReadAt(slots + index * 4, block) && block != 0 &&
-         ReadAt(block + kTlsConsoleFlag, flag) && flag != 0;
+  return ReadAt(kTlsIndexVar, index) && index < 0x10000 && slots != 0 &&
+         ReadAt(slots + index * 4, block) && block != 0 && ReadAt(block + kTlsConsoleFlag, flag) &&
+         flag != 0;
 }
 
 using ConsoleSingletonFn = void* (*)(bool create);
 using ConsolePrintFn = void(__attribute__((fastcall)) *)(void* console, void* unused,
-                                                          const char* fmt, va_list args);
+                                                         const char* fmt, va_list args);
 
 void Console_Print(const char* fmt, ...) {
   if (fmt == nullptr || !InCode(kConsoleSingleton) || !InCode(kConsolePrint)) return;

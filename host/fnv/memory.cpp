@@ -59,7 +59,7 @@ bool ReadSections(Sections& out) {
     out_s.end = begin + size;
     out_s.kind = (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0 ? SectionKind::Code
                  : (s.Characteristics & IMAGE_SCN_MEM_WRITE) != 0 ? SectionKind::Writable
-                                                                   : SectionKind::ReadOnly;
+                                                                  : SectionKind::ReadOnly;
   }
   return out.count != 0;
 }

@@ -32,9 +32,7 @@ bool ReadAt(Addr address, T& value) {
   return true;
 }
 
-inline Addr AddrOf(const void* p) {
-  return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p));
-}
+inline Addr AddrOf(const void* p) { return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p)); }
 template <class T>
 T* PointerTo(Addr a) {
   return reinterpret_cast<T*>(static_cast<std::uintptr_t>(a));
