@@ -42,12 +42,20 @@ bool Built();
 inline constexpr const char* kReserveVariable = "WINEPRELOADRESERVE";
 inline constexpr const char* kReserveValue = "00400000-01300000";
 
+// For a program about to load plug-ins: builds the image, or, when the
+// range is taken and the program was not started with the reserve variable,
+// runs the program again with it and gives that run's exit status. -1: carry
+// on (with the image when Built(), else with none, said on standard error).
+int Start();
+
 // Game heap hooks (the functions at the heap addresses call them); by default
 // the process heap.
 struct Hooks {
   void* (*allocate)(std::uint32_t size) = nullptr;
   void (*free)(void* block) = nullptr;
   void (*print)(std::string_view line) = nullptr;
+  // Misuse of the image's functions; by default kept for TakeErrors.
+  void (*error)(std::string message) = nullptr;
 };
 void SetHooks(const Hooks& hooks);
 

@@ -55,7 +55,12 @@ constexpr Addr kStubArea = 0x00C00000;
 constexpr std::uint32_t kVtableSlots = kProcessRunningPackageSlot / 4 + 1;
 constexpr std::uint32_t kObjectSize = 0x200;
 
-void Error(std::string message) { g_errors.push_back(std::move(message)); }
+void Error(std::string message) {
+  if (g_hooks.error != nullptr)
+    g_hooks.error(std::move(message));
+  else
+    g_errors.push_back(std::move(message));
+}
 
 // --- The functions at the published addresses, and what they call.
 
@@ -408,6 +413,35 @@ bool Build() {
   g_built = true;
   SetForms({});
   return true;
+}
+
+int Start() {
+  if (Build()) return -1;
+  char value[64] = {};
+  if (::GetEnvironmentVariableA(kReserveVariable, value, sizeof value) == 0) {
+    // Started plainly: the range is taken by what Wine mapped first. The
+    // same program again, with the range kept free for it.
+    ::SetEnvironmentVariableA(kReserveVariable, kReserveValue);
+    std::fflush(nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    char program[MAX_PATH] = {};
+    if (::GetModuleFileNameA(nullptr, program, sizeof program) != 0 &&
+        ::CreateProcessA(program, ::GetCommandLineA(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &si, &pi)) {
+      ::WaitForSingleObject(pi.hProcess, INFINITE);
+      DWORD code = 1;
+      ::GetExitCodeProcess(pi.hProcess, &code);
+      ::CloseHandle(pi.hThread);
+      ::CloseHandle(pi.hProcess);
+      return static_cast<int>(code);
+    }
+  }
+  std::fprintf(stderr,
+               "corvane-sim: the game's address range 0x00400000-0x01300000 cannot be had; "
+               "serving the simulated engine table instead\n");
+  return -1;
 }
 
 void SetHooks(const Hooks& hooks) { g_hooks = hooks; }

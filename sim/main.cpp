@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/dynlib.h"
+#include "sim/host.h"
 #include "sim/session.h"
 
 namespace {
@@ -52,6 +53,7 @@ int RunStdin(cv::sim::Session& session) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (int status = cv::sim::StartGameImage(); status >= 0) return status;
   cv::sim::Options options;
   bool postLoad = true;
   std::vector<std::string> files;

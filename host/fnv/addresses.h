@@ -96,6 +96,11 @@ inline constexpr Addr kProcessLevel = 0x28;
 inline constexpr std::uint32_t kLowestProcessLevel = 3;
 inline constexpr Addr kProcessReadSpan = 0x2C;
 inline constexpr Addr kProcessRunningPackageSlot = 0x27C;
+// §2.2.10 the packages behind that slot (read by the miniature image's stand-
+// in for it, never by the binding): the current package's TESPackage* at
+// +0x04, and on middle-high and high processes the run-once one at +0xE4.
+inline constexpr Addr kProcessCurrentPackage = 0x04;
+inline constexpr Addr kProcessRunOncePackage = 0xE4;
 
 // §2.2.11 DialoguePackage: subject +0xB0, target +0xB4; §3d step 3: to +0xB8.
 inline constexpr Addr kDialogueSubject = 0xB0;

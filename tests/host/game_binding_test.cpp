@@ -303,7 +303,7 @@ TEST_F(GameBinding, ConversationsThroughTheProcessAtEveryLevel) {
     void* p = w.processes[level];
     SCOPED_TRACE("process level " + std::to_string(level));
     // The running package: the run-once one on the upper levels, else the current one.
-    const std::uint32_t field = level <= 1 ? 0xE4 : 0x04;
+    const Addr field = level <= 1 ? kProcessRunOncePackage : kProcessCurrentPackage;
     EXPECT_EQ(E().GetCurrentActivity(p), nullptr);
     image::Put(p, field, w.plainPackage);
     EXPECT_EQ(E().GetCurrentActivity(p), w.plainPackage);
