@@ -42,11 +42,6 @@ function(corvane_add_scenarios root)
         "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
         -DENGINE=${engine}
         -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
-    if(WIN32)
-      # Wine keeps the game's address range free for the image (game-facts §7).
-      set_tests_properties(scenario.${name} PROPERTIES
-        ENVIRONMENT "WINEPRELOADRESERVE=00400000-01300000")
-    endif()
     file(STRINGS ${scn} header LIMIT_COUNT 10)
     if(WIN32 AND header MATCHES "# host-throws: *yes")
       set_tests_properties(scenario.${name} PROPERTIES DISABLED TRUE)

@@ -206,10 +206,8 @@ void ImageError(std::string message) {
 
 const CVEngineInterface* EngineInterface() { return &g_engine; }
 
-int StartGameImage() {
-  const int status = image::Start();
-  if (image::Built()) image::SetHooks({ImageAllocate, ImageFree, ImagePrint, ImageError});
-  return status;
+void StartGameImage() {
+  if (image::Start()) image::SetHooks({ImageAllocate, ImageFree, ImagePrint, ImageError});
 }
 
 }  // namespace cv::sim

@@ -33,20 +33,15 @@ enum class Class {
   LowProcess,
 };
 
-// Builds the image once; true when it is there. False when the address
-// range is taken (see the WINEPRELOADRESERVE note in game_image_win32.cpp)
-// or on a build without images.
+// Builds the image once, in the program's own image; true when it is there.
+// False for a program not linked as a game image (cmake/game_image.cmake)
+// and on builds without images.
 bool Build();
 bool Built();
-// The environment variable and value that keep the range free under Wine.
-inline constexpr const char* kReserveVariable = "WINEPRELOADRESERVE";
-inline constexpr const char* kReserveValue = "00400000-01300000";
 
-// For a program about to load plug-ins: builds the image, or, when the
-// range is taken and the program was not started with the reserve variable,
-// runs the program again with it and gives that run's exit status. -1: carry
-// on (with the image when Built(), else with none, said on standard error).
-int Start();
+// For a program about to load plug-ins: Build(), and when the image cannot
+// be had, a line on standard error saying so.
+bool Start();
 
 // Game heap hooks (the functions at the heap addresses call them); by default
 // the process heap.

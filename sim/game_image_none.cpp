@@ -3,7 +3,7 @@
 
 namespace cv::sim::image {
 
-int Start() { return -1; }
+bool Start() { return false; }
 bool Build() { return false; }
 bool Built() { return false; }
 void SetHooks(const Hooks&) {}

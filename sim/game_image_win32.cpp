@@ -1,7 +1,12 @@
-// The miniature game image (see game_image.h). Under Wine the game's range
-// 0x00400000-0x01300000 is only free when the program was started with
-// WINEPRELOADRESERVE=00400000-01300000 and is itself linked at another base
-// with dynamic base off (game-facts §7); then one VirtualAlloc claims it.
+// The miniature game image (see game_image.h). The range 0x00400000-
+// 0x01300000 is the program's own image, as it is FalloutNV.exe's: the
+// program is linked at 0x00400000 with zero-filled sections where the game
+// keeps its code, read-only data and data (cmake/game_image.cmake), and its
+// own sections above them. Under Wine that is the one way to have the range:
+// a running process cannot claim it (game-facts §7), and the preloader
+// variable that keeps it free is not passed on to a program that a Windows
+// process starts (measured with Wine 8). The header at the image base is the
+// program's own, so the binding reads real section bounds.
 #include <windows.h>
 
 #include <algorithm>
@@ -43,12 +48,24 @@ void Write(Addr a, T value) {
 }
 Addr AddressOf(const void* p) { return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p)); }
 
-// Sections: code, read-only data (vtables and RTTI records), writable data
-// (type descriptors and the game's globals). Their bounds are the image's
-// own choice; the binding reads them from the header.
+// The program's sections in the game's range (as in game_image_space.cpp):
+// code, read-only data (vtables and RTTI records), writable data (type
+// descriptors and the game's globals).
 constexpr Addr kTextStart = 0x00401000, kTextEnd = 0x01000000;
 constexpr Addr kRdataStart = 0x01000000, kRdataEnd = 0x01180000;
 constexpr Addr kDataStart = 0x01180000, kDataEnd = kImageBase + kImageSpan;
+
+// Whether [begin, end) is committed memory of this program's image.
+bool OwnImage(Addr begin, Addr end, DWORD protection) {
+  MEMORY_BASIC_INFORMATION info;
+  for (Addr at = begin; at < end; at = AddressOf(info.BaseAddress) + info.RegionSize) {
+    if (::VirtualQuery(At<void>(at), &info, sizeof info) != sizeof info ||
+        info.State != MEM_COMMIT || info.Type != MEM_IMAGE || info.RegionSize == 0 ||
+        (protection != 0 && (info.Protect & protection) == 0))
+      return false;
+  }
+  return true;
+}
 // Where the RTTI records and the image's own stubs go.
 constexpr Addr kRttiArea = 0x01110000;
 constexpr Addr kStubArea = 0x00C00000;
@@ -299,51 +316,6 @@ void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
   if (runningPackage != 0) Write(c.vtable + kProcessRunningPackageSlot, runningPackage);
 }
 
-// --- The header.
-
-void WriteHeader() {
-  IMAGE_DOS_HEADER dos{};
-  dos.e_magic = IMAGE_DOS_SIGNATURE;
-  dos.e_lfanew = 0x80;
-  std::memcpy(At<void>(kImageBase), &dos, sizeof dos);
-  IMAGE_NT_HEADERS32 nt{};
-  nt.Signature = IMAGE_NT_SIGNATURE;
-  nt.FileHeader.Machine = IMAGE_FILE_MACHINE_I386;
-  nt.FileHeader.NumberOfSections = 3;
-  nt.FileHeader.SizeOfOptionalHeader = sizeof(IMAGE_OPTIONAL_HEADER32);
-  nt.FileHeader.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE;
-  nt.OptionalHeader.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-  nt.OptionalHeader.ImageBase = kImageBase;
-  nt.OptionalHeader.SectionAlignment = 0x1000;
-  nt.OptionalHeader.FileAlignment = 0x200;
-  nt.OptionalHeader.SizeOfImage = kImageSpan;
-  nt.OptionalHeader.SizeOfHeaders = 0x1000;
-  const Addr ntAt = kImageBase + 0x80;
-  std::memcpy(At<void>(ntAt), &nt, sizeof nt);
-  const struct {
-    const char* name;
-    Addr begin, end;
-    DWORD flags;
-  } sections[] = {
-      {".text", kTextStart, kTextEnd,
-       IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_MEM_READ},
-      {".rdata", kRdataStart, kRdataEnd, IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ},
-      {".data", kDataStart, kDataEnd,
-       IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ | IMAGE_SCN_MEM_WRITE},
-  };
-  Addr at = ntAt + sizeof nt;
-  for (const auto& s : sections) {
-    IMAGE_SECTION_HEADER h{};
-    std::memcpy(h.Name, s.name, std::strlen(s.name));
-    h.VirtualAddress = s.begin - kImageBase;
-    h.Misc.VirtualSize = s.end - s.begin;
-    h.SizeOfRawData = s.end - s.begin;
-    h.Characteristics = s.flags;
-    std::memcpy(At<void>(at), &h, sizeof h);
-    at += sizeof h;
-  }
-}
-
 // The thread's block in this program's static TLS, and where the console
 // flag lands in it; null when the area does not cover the flag.
 char* ConsoleFlag() {
@@ -361,14 +333,18 @@ bool Built() { return g_built; }
 
 bool Build() {
   if (g_built) return true;
-  void* range = ::VirtualAlloc(At<void>(kImageBase), kImageSpan, MEM_RESERVE | MEM_COMMIT,
-                               PAGE_EXECUTE_READWRITE);
-  if (range == nullptr) return false;
-  if (AddressOf(range) != kImageBase) {
-    ::VirtualFree(range, 0, MEM_RELEASE);
+  // The program must be linked as a game image: its own image at the
+  // image base, with the three sections in place.
+  if (AddressOf(::GetModuleHandleA(nullptr)) != kImageBase ||
+      !OwnImage(kTextStart, kTextEnd, PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY) ||
+      !OwnImage(kRdataStart, kRdataEnd, PAGE_READONLY) ||
+      !OwnImage(kDataStart, kDataEnd, PAGE_READWRITE | PAGE_WRITECOPY))
     return false;
-  }
-  WriteHeader();
+  // Read-only data is written once, then made read-only again.
+  DWORD rdataProtection = 0;
+  if (!::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, PAGE_READWRITE,
+                        &rdataProtection))
+    return false;
 
   // A type_info vtable for every type descriptor, and two stubs: a slot
   // that answers 0, and the process's running package.
@@ -404,7 +380,9 @@ bool Build() {
   CdeclStub(kHeapFree, reinterpret_cast<const void*>(&FreeHandler));
   CdeclStub(kConsoleSingleton, reinterpret_cast<const void*>(&SingletonHandler));
   PrintStub(kConsolePrint, reinterpret_cast<const void*>(&PrintHandler));
-  ::FlushInstructionCache(::GetCurrentProcess(), At<void>(kImageBase), kImageSpan);
+  ::FlushInstructionCache(::GetCurrentProcess(), At<void>(kTextStart), kTextEnd - kTextStart);
+  DWORD written = 0;
+  ::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, rdataProtection, &written);
 
   g_console = NewRaw(0x100);
   g_dataHandler = AddressOf(NewRaw(kDataMods + kMaxMods * 4));
@@ -415,33 +393,12 @@ bool Build() {
   return true;
 }
 
-int Start() {
-  if (Build()) return -1;
-  char value[64] = {};
-  if (::GetEnvironmentVariableA(kReserveVariable, value, sizeof value) == 0) {
-    // Started plainly: the range is taken by what Wine mapped first. The
-    // same program again, with the range kept free for it.
-    ::SetEnvironmentVariableA(kReserveVariable, kReserveValue);
-    std::fflush(nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    char program[MAX_PATH] = {};
-    if (::GetModuleFileNameA(nullptr, program, sizeof program) != 0 &&
-        ::CreateProcessA(program, ::GetCommandLineA(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                         &si, &pi)) {
-      ::WaitForSingleObject(pi.hProcess, INFINITE);
-      DWORD code = 1;
-      ::GetExitCodeProcess(pi.hProcess, &code);
-      ::CloseHandle(pi.hThread);
-      ::CloseHandle(pi.hProcess);
-      return static_cast<int>(code);
-    }
-  }
+bool Start() {
+  if (Build()) return true;
   std::fprintf(stderr,
                "corvane-sim: the game's address range 0x00400000-0x01300000 cannot be had; "
                "serving the simulated engine table instead\n");
-  return -1;
+  return false;
 }
 
 void SetHooks(const Hooks& hooks) { g_hooks = hooks; }

@@ -123,9 +123,8 @@ NVSECommandTableInterface* CommandTableInterface();
 const CVEngineInterface* EngineInterface();
 // For the corvane-sim program, before it loads plug-ins: the game's world in
 // the miniature game image where one can be built (Windows), in which case
-// the program serves no engine table. Returns the exit status of a re-run
-// of the program (see image::Start), or -1 to carry on.
-int StartGameImage();
+// the program serves no engine table.
+void StartGameImage();
 
 // The value an argument token gives a parameter of this type, or false when
 // the token does not fit (a quoted string for a number, a form of the wrong

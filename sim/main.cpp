@@ -53,7 +53,7 @@ int RunStdin(cv::sim::Session& session) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (int status = cv::sim::StartGameImage(); status >= 0) return status;
+  cv::sim::StartGameImage();
   cv::sim::Options options;
   bool postLoad = true;
   std::vector<std::string> files;

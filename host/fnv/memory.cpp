@@ -53,7 +53,10 @@ bool ReadSections(Sections& out) {
     const Addr begin = kImageBase + s.VirtualAddress;
     if (size == 0 || begin < kImageBase || begin + size < begin || begin + size > imageEnd)
       continue;
-    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0) continue;
+    // Only sections readable from end to end: image sections stay mapped
+    // for the life of the process (patches only ever add write access), so
+    // whatever lies inside one reads without a further check (§3d).
+    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Readable(begin, size)) continue;
     Section& out_s = out.list[out.count++];
     out_s.begin = begin;
     out_s.end = begin + size;
@@ -84,9 +87,9 @@ bool InSection(Addr address, Addr bytes, SectionKind kind) {
 // within kTypeNameMax bytes, all inside the image's writable data.
 bool WellFormedTypeName(Addr td) {
   const Addr name = td + kTypeName;
-  if (!InWritableData(td, kTypeName + 4) || !Readable(td, kTypeName + 4)) return false;
+  if (!InWritableData(td, kTypeName + 4)) return false;
   for (Addr i = 0; i < kTypeNameMax; ++i) {
-    if (!InWritableData(name + i, 1) || !Readable(name + i, 1)) return false;
+    if (!InWritableData(name + i, 1)) return false;
     const char c = At<char>(name + i);
     if (i < 3 && c != ".?A"[i]) return false;
     if (c == '\0') return i > 3;
@@ -132,22 +135,17 @@ Addr HierarchyOf(Addr p, Addr span) {
   if (p < kLowestObject || p % 4 != 0 || span < 4 || !Readable(p, span)) return 0;
   const Addr vtable = At<Addr>(p);
   if (vtable % 4 != 0 || vtable < kVtableLocator ||
-      !InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4) ||
-      !Readable(vtable - kVtableLocator, kVtableLocator + 4))
+      !InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4))
     return 0;
   const Addr locator = At<Addr>(vtable - kVtableLocator);
-  if (locator % 4 != 0 || !InReadOnlyData(locator, kLocatorSize) ||
-      !Readable(locator, kLocatorSize))
-    return 0;
+  if (locator % 4 != 0 || !InReadOnlyData(locator, kLocatorSize)) return 0;
   // Signature 0 (x86) and offset 0: p is the start of the complete object,
   // never a base-class part inside one.
   if (At<Addr>(locator + kLocatorSignature) != 0 || At<Addr>(locator + kLocatorOffset) != 0)
     return 0;
   if (!WellFormedTypeName(At<Addr>(locator + kLocatorType))) return 0;
   const Addr hierarchy = At<Addr>(locator + kLocatorHierarchy);
-  if (hierarchy % 4 != 0 || !InReadOnlyData(hierarchy, kHierarchySize) ||
-      !Readable(hierarchy, kHierarchySize))
-    return 0;
+  if (hierarchy % 4 != 0 || !InReadOnlyData(hierarchy, kHierarchySize)) return 0;
   return hierarchy;
 }
 
@@ -156,12 +154,10 @@ bool IsA(Addr p, Addr typeDescriptor, Addr span) {
   if (hierarchy == 0) return false;
   const Addr count = At<Addr>(hierarchy + kHierarchyCount);
   const Addr bases = At<Addr>(hierarchy + kHierarchyBases);
-  if (count == 0 || count > kMaxBaseClasses || !InReadOnlyData(bases, count * 4) ||
-      !Readable(bases, count * 4))
-    return false;
+  if (count == 0 || count > kMaxBaseClasses || !InReadOnlyData(bases, count * 4)) return false;
   for (Addr i = 0; i < count; ++i) {
     const Addr base = At<Addr>(bases + i * 4);
-    if (!InReadOnlyData(base, kBaseSize) || !Readable(base, kBaseSize)) return false;
+    if (!InReadOnlyData(base, kBaseSize)) return false;
     if (At<Addr>(base + kBaseType) == typeDescriptor)
       return At<std::int32_t>(base + kBaseDisplacement) == 0;
   }

@@ -43,7 +43,8 @@ T* PointerTo(Addr a) {
 bool IsGameImage();
 
 // Where a range lies in the image: read-only data (vtables, locators,
-// hierarchies), writable data (type descriptors), or code.
+// hierarchies), writable data (type descriptors), or code. Only sections
+// found readable throughout count, so a range inside one is readable.
 bool InReadOnlyData(Addr address, Addr bytes);
 bool InWritableData(Addr address, Addr bytes);
 bool InCode(Addr address);

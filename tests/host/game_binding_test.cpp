@@ -143,8 +143,7 @@ const CVEngineInterface& E() {
 class GameBinding : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(W().npc, nullptr) << "the miniature image could not be built (is "
-                                << image::kReserveVariable << " set?)";
+    ASSERT_NE(W().npc, nullptr) << "the miniature image could not be built";
     ASSERT_NE(cv::host::GameEngine(), nullptr);
   }
   void TearDown() override { EXPECT_EQ(image::TakeErrors(), std::vector<std::string>{}); }
