@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -257,9 +258,12 @@ TEST_F(GameBinding, SkeletonFollowsTheTemplateWhileItGivesTheModel) {
       EXPECT_STREQ(got, c.path);
     }
   }
-  // The path is the binding's own copy, not the game's string.
-  const char* copy = E().GetSkeletonModelPath(F(w.npc));
-  EXPECT_NE(copy, image::Get<const char*>(w.npc, kBaseModelPath));
+  // The path is the binding's own copy: the game may change its string.
+  void* changing = image::New(Class::NPC, kTypeNPC, 0x10B);
+  image::PutString(changing, kBaseModelPath, "Before\\Skeleton.nif");
+  const char* copy = E().GetSkeletonModelPath(F(changing));
+  std::memcpy(image::Get<char*>(changing, kBaseModelPath), "Change", 6);
+  EXPECT_STREQ(copy, "Before\\Skeleton.nif");
   void* empty = image::New(Class::NPC, kTypeNPC, 0x10A);
   ASSERT_NE(E().GetSkeletonModelPath(F(empty)), nullptr);
   EXPECT_STREQ(E().GetSkeletonModelPath(F(empty)), "");
@@ -334,6 +338,11 @@ TEST_F(GameBinding, ModsConsoleAndHeap) {
   EXPECT_STREQ(E().GetModName(0), "FalloutNV.esm");
   EXPECT_STREQ(E().GetModName(2), "Corvane Test.esp");
   EXPECT_EQ(E().GetModName(3), nullptr);
+  // The name is the binding's own copy: the game may change or free its own.
+  const char* name = E().GetModName(1);
+  image::SetMods({"FalloutNV.esm", "Renamed.esm", "Corvane Test.esp"});
+  EXPECT_STREQ(name, "DeadMoney.esm");
+  EXPECT_STREQ(E().GetModName(1), "Renamed.esm");
   EXPECT_EQ(E().GetModName(0xFFFFFFFF), nullptr);
 
   EXPECT_FALSE(E().IsConsoleMode());
