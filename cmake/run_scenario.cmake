@@ -1,6 +1,7 @@
 # Runs one scenario file through corvane-sim in a fresh copy of the game
 # folder. Inputs: GAME_DIR, WORK_DIR, SCENARIO, SIM, EMULATOR (may be empty),
-# HOLDER (the log_holder tool, for "# hold-log:").
+# HOLDER (the log_holder tool, for "# hold-log:"), ENGINE (the engine the
+# plug-in's start-up line must name, when it names one).
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
@@ -15,6 +16,8 @@ foreach(line ${header})
     set(expect_exit ${CMAKE_MATCH_1})
   elseif(line MATCHES "^# sim-args: *(.*)$")
     separate_arguments(sim_args UNIX_COMMAND "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^# engine: *([a-z]+)")
+    set(ENGINE ${CMAKE_MATCH_1})
   elseif(line MATCHES "^# hold-log: *(.+)$")
     set(hold_log "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^# expect-crlf: *\"(.+)\"$")
@@ -44,6 +47,19 @@ if(NOT "${err}" STREQUAL "")
 endif()
 if(NOT "${rc}" STREQUAL "${expect_exit}")
   message(FATAL_ERROR "corvane-sim exited with ${rc}, expected ${expect_exit}")
+endif()
+
+# The engine the plug-in bound, as its start-up line names it.
+if(NOT "${ENGINE}" STREQUAL "")
+  file(GLOB logs ${WORK_DIR}/corvane.log*)
+  foreach(log IN LISTS logs)
+    file(STRINGS ${log} engines REGEX "engine: ")
+    foreach(line IN LISTS engines)
+      if(NOT line MATCHES "engine: ${ENGINE}$")
+        message(FATAL_ERROR "the plug-in bound another engine than ${ENGINE}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
 endif()
 
 # Files that must exist with every line ended by CR LF (no lone LF or CR).

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/dynlib.h"
+#include "sim/host.h"
 #include "sim/session.h"
 
 namespace {
@@ -52,6 +53,7 @@ int RunStdin(cv::sim::Session& session) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cv::sim::StartGameImage();
   cv::sim::Options options;
   bool postLoad = true;
   std::vector<std::string> files;
