@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "ev/store.h"
 #include "host/game.h"
@@ -21,6 +23,14 @@ namespace {
 constexpr const char* kSaveFolder = "Data\\NVSE\\Plugins\\Corvane\\Saves\\";
 
 std::string& SavePath() {
+  static std::string path;
+  return path;
+}
+
+// The save-data file that the last load could not read whole (it could not
+// be opened, a read failed, or memory ran out), or "". The next save to that
+// path moves it aside first, so that what was never read is not overwritten.
+std::string& UnreadPath() {
   static std::string path;
   return path;
 }
@@ -63,6 +73,80 @@ void OutdentTo(int level) {
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
+
+// Moves the file at path aside when the last load could not read it: to a
+// name beside it that ends in ".unread" (and a number when that is taken),
+// which no save name gives. False when it is still there.
+bool MoveUnreadAside(const std::string& path) {
+  std::string& unread = UnreadPath();
+  if (unread.empty() || unread != path) return true;
+  if (!platform::FileExists(path)) {
+    unread.clear();
+    return true;
+  }
+  for (int i = 1; i <= 100; ++i) {
+    const std::string aside = path + ".unread" + (i > 1 ? std::to_string(i) : std::string());
+    if (platform::FileExists(aside)) continue;
+    if (!platform::MoveFileNoReplace(path, aside)) {
+      const std::string why = platform::LastErrorText();
+      LogMessage("Failed renaming savefile %s to %s: %s", path.c_str(), aside.c_str(), why.c_str());
+      return false;
+    }
+    LogMessage("Moved the unread savefile %s to %s", path.c_str(), aside.c_str());
+    unread.clear();
+    return true;
+  }
+  LogMessage("Failed renaming savefile %s: every name beside it is taken", path.c_str());
+  return false;
+}
+
+// Reads the save-data file at path into the reader. A file that is not
+// there is the quiet case; anything else that keeps the file from being
+// read whole is logged and leaves the path in UnreadPath().
+void ReadSaveData(const std::string& path, SaveDataReader& reader) {
+  if (path.empty()) {
+    LogMessage("Failed opening savefile %s", path.c_str());
+    return;
+  }
+  UnreadPath() = path;  // until the last byte was read
+  bool missing = false;
+  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenForReading(path, &missing));
+  if (file == nullptr) {
+    const std::string why = platform::LastErrorText();
+    if (missing) {
+      UnreadPath().clear();
+      LogMessage("Failed opening savefile %s", path.c_str());
+    } else {
+      LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
+    }
+    return;
+  }
+  bool outOfMemory = false;
+  try {
+    std::vector<char> chunk(std::size_t{1} << 16);
+    for (;;) {
+      std::size_t got = 0;
+      const bool ok = platform::ReadBytes(file.get(), chunk.data(), chunk.size(), &got);
+      const std::string why = ok ? std::string() : platform::LastErrorText();
+      reader.Feed(chunk.data(), got);
+      if (reader.OutOfMemory()) break;
+      if (!ok) {
+        LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
+        return;
+      }
+      if (got < chunk.size()) break;
+    }
+    reader.Finish();
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+  }
+  if (outOfMemory || reader.OutOfMemory()) {
+    LogMessage("Out of memory reading savefile %s: stopped after %llu records", path.c_str(),
+               static_cast<unsigned long long>(reader.Records()));
+    return;
+  }
+  UnreadPath().clear();
+}
 
 // Rough size of a row, so that the buffer grows only once or twice.
 constexpr std::size_t kRowEstimate = 48;
@@ -126,7 +210,7 @@ void save(std::string saveName) {
     const std::string path = SaveFileFor(saveName);
     LogMessage("Saving to: '%s'", path.c_str());
     std::string data = FormatSaveData();
-    if (path.empty() || !platform::WriteFileReplacing(path, data))
+    if (path.empty() || !MoveUnreadAside(path) || !platform::WriteFileReplacing(path, data))
       LogMessage("Failed writing savefile %s", path.c_str());
   });
   OutdentTo(level);
@@ -144,15 +228,7 @@ void loadsettings(std::string saveName) {
       LogMessage("csv_init failed with %u", static_cast<unsigned>(rc));
     } else {
       newmodmap();
-      if (AcceptSaveName(saveName)) {
-        const std::string path = SaveFileFor(saveName);
-        std::unique_ptr<std::FILE, FileCloser> file(path.empty() ? nullptr
-                                                                 : platform::OpenForReading(path));
-        if (file == nullptr)
-          LogMessage("Failed opening savefile %s", path.c_str());
-        else if (!reader.ReadFile(file.get()))
-          LogMessage("Failed reading savefile %s", path.c_str());
-      }
+      if (AcceptSaveName(saveName)) ReadSaveData(SaveFileFor(saveName), reader);
     }
     LogOutdent();
     LogMessage("END: load settings");
@@ -169,9 +245,10 @@ void deleteSavegame(std::string saveName) {
     if (!AcceptSaveName(saveName)) return;
     std::string path = SaveDataPath(root, saveName);
     LogMessage("Remove '%s'", path.c_str());
-    if (platform::DeleteFile(path))
+    if (platform::DeleteFile(path)) {
       LogMessage("Savegame %s deleted", path.c_str());
-    else
+      if (UnreadPath() == path) UnreadPath().clear();
+    } else
       LogMessage("Error removing savegame %s", path.c_str());
   });
 }
@@ -186,7 +263,12 @@ void renameSavegame(std::string fromName, std::string toName) {
     std::string from = SaveDataPath(root, fromName);
     std::string to = SaveDataPath(root, toName);
     LogMessage("Renaming '%s' to '%s'", from.c_str(), to.c_str());
-    platform::MoveFileNoReplace(from, to);
+    if (!platform::MoveFileNoReplace(from, to)) {
+      const std::string why = platform::LastErrorText();
+      LogMessage("Failed renaming savefile %s to %s: %s", from.c_str(), to.c_str(), why.c_str());
+    } else if (UnreadPath() == from) {
+      UnreadPath() = to;  // what was not read keeps its protection
+    }
   });
 }
 

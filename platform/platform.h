@@ -26,18 +26,28 @@ extern const char* const kLogLineEnd;
 std::uint32_t MainExecutablePath(char* buf, std::uint32_t size);
 // The last error code of the platform (GetLastError / errno).
 std::uint32_t LastError();
+// The system's own words for the last error, without a line end.
+std::string LastErrorText();
 
 // Single-level directory creation; false when it failed or already exists.
 bool CreateDir(const std::string& path);
 // Deletes a file; false when it failed.
 bool DeleteFile(const std::string& path);
 // Moves a file; never replaces an existing target; across volumes allowed.
+// False when it failed; LastErrorText() then says why.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // Writes data to a temporary file beside path and then replaces path with it.
 // The previous file at path stays untouched unless every step succeeded.
 bool WriteFileReplacing(const std::string& path, std::string_view data);
 // Opens an existing file for reading in binary mode; null when it fails.
-std::FILE* OpenForReading(const std::string& path);
+// Then *missing (when given) tells whether there was no file to read (no
+// such file or folder, a folder or a device in its place) rather than a file
+// that could not be opened (held by another program, not permitted, ...);
+// LastErrorText() says why.
+std::FILE* OpenForReading(const std::string& path, bool* missing = nullptr);
+// Reads up to size bytes into buf; *got is how many came. False on a read
+// error (the bytes before it are in buf); LastErrorText() then says why.
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got);
 bool FileExists(const std::string& path);
 
 // Opens name for writing (truncated) so that other processes may read it but

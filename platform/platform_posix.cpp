@@ -64,6 +64,8 @@ void os::SetNameTooLongError() { errno = ENAMETOOLONG; }
 
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
+std::string LastErrorText() { return std::strerror(errno); }
+
 bool CreateDir(const std::string& path) {
   if (Failed("dir.create")) return false;
   return ::mkdir(NativePath(path).c_str(), 0755) == 0;
@@ -114,10 +116,17 @@ bool CopyExclusive(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-  if (Failed("file.rename")) return false;
+  if (Failed("file.rename")) {
+    errno = EACCES;
+    return false;
+  }
   std::string f = NativePath(from), t = NativePath(to);
   struct stat st;
-  if (::lstat(f.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::lstat(f.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
   if (::renameat2(AT_FDCWD, f.c_str(), AT_FDCWD, t.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {
     // The file system cannot rename without replacing: link, then unlink.
@@ -137,16 +146,41 @@ bool os::MoveReplacing(const std::string& from, const std::string& to) {
 
 void os::RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
-std::FILE* OpenForReading(const std::string& path) {
-  if (Failed("file.open")) return nullptr;
+std::FILE* OpenForReading(const std::string& path, bool* missing) {
+  if (missing != nullptr) *missing = false;
+  if (Failed("file.open")) {
+    errno = EACCES;  // as when the file may not be read
+    return nullptr;
+  }
   std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
-  if (f == nullptr) return nullptr;
+  if (f == nullptr) {
+    if (missing != nullptr) *missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG;
+    return nullptr;
+  }
   struct stat st;
-  if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(::fileno(f), &st) != 0) {
+    const int error = errno;
     std::fclose(f);
+    errno = error;
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {  // a folder or a device: no file there
+    std::fclose(f);
+    if (missing != nullptr) *missing = true;
+    errno = EISDIR;
     return nullptr;
   }
   return f;
+}
+
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got) {
+  *got = 0;
+  if (Failed("file.read")) {
+    errno = EIO;
+    return false;
+  }
+  *got = std::fread(buf, 1, size, file);
+  return *got == size || std::ferror(file) == 0;
 }
 
 bool FileExists(const std::string& path) {

@@ -3,6 +3,8 @@
 // <windows.h> maps DeleteFile to DeleteFileA; the layer has its own.
 #undef DeleteFile
 #include <bcrypt.h>
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
 
 #include <cstdio>
@@ -62,6 +64,18 @@ void os::SetNameTooLongError() { ::SetLastError(ERROR_INSUFFICIENT_BUFFER); }
 
 std::uint32_t LastError() { return ::GetLastError(); }
 
+std::string LastErrorText() {
+  const DWORD code = ::GetLastError();
+  char buf[512];
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, buf, sizeof buf, nullptr);
+  std::string text(buf, n);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  if (text.empty()) text = "error " + std::to_string(code);
+  return text;
+}
+
 bool CreateDir(const std::string& path) {
   if (Failed("dir.create")) return false;
   return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
@@ -73,7 +87,10 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-  if (Failed("file.rename")) return false;
+  if (Failed("file.rename")) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
@@ -84,10 +101,54 @@ bool os::MoveReplacing(const std::string& from, const std::string& to) {
 
 void os::RemoveQuietly(const std::string& path) { ::DeleteFileA(path.c_str()); }
 
-std::FILE* OpenForReading(const std::string& path) {
-  if (Failed("file.open")) return nullptr;
-  if (IsDirectory(path)) return nullptr;
-  return std::fopen(path.c_str(), "rb");
+std::FILE* OpenForReading(const std::string& path, bool* missing) {
+  if (missing != nullptr) *missing = false;
+  if (Failed("file.open")) {
+    ::SetLastError(ERROR_SHARING_VIOLATION);  // as when another program holds it
+    return nullptr;
+  }
+  if (IsDirectory(path)) {
+    if (missing != nullptr) *missing = true;
+    ::SetLastError(ERROR_DIRECTORY);
+    return nullptr;
+  }
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (missing != nullptr)
+      *missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                 error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE;
+    return nullptr;
+  }
+  if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device: no file there
+    ::CloseHandle(h);
+    if (missing != nullptr) *missing = true;
+    ::SetLastError(ERROR_BAD_FILE_TYPE);
+    return nullptr;
+  }
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* f = ::_fdopen(fd, "rb");
+  if (f == nullptr) ::_close(fd);
+  return f;
+}
+
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got) {
+  *got = 0;
+  if (Failed("file.read")) {
+    ::SetLastError(ERROR_READ_FAULT);
+    return false;
+  }
+  ::SetLastError(ERROR_SUCCESS);
+  *got = std::fread(buf, 1, size, file);
+  if (*got == size || std::ferror(file) == 0) return true;
+  if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_READ_FAULT);
+  return false;
 }
 
 bool FileExists(const std::string& path) {
