@@ -11,10 +11,13 @@
 
 #include <tsl/robin_map.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,57 +77,187 @@ inline std::uint64_t LoadWord(const char* p, std::size_t n) noexcept {
   std::memcpy(&w, p, n);
   return w;
 }
+inline std::uint32_t LoadHalf(const char* p, std::size_t n) noexcept {
+  std::uint32_t w = 0;
+  std::memcpy(&w, p, n);
+  return w;
+}
 
-// Eight bytes at a time, each word mixed in by a multiply and a shift; the
-// last word overlaps the one before it instead of being loaded byte by byte.
-// The final mix makes every input bit reach the low bits a power-of-two
-// table uses. Only 64-bit arithmetic, so 32-bit targets hash alike.
+// The key of the hashes below: drawn once per process from the system's
+// random source (store.cpp), so that no input can be made to collide.
+struct HashSeed {
+  std::uint64_t k0, k1;
+};
+extern const HashSeed g_hashSeed;
+
+// SipHash-1-3 (one compression round, three finalisation rounds): a keyed
+// hash made to withstand chosen inputs, unlike a multiply-and-shift mix,
+// whose collisions hold whatever its seed. 64-bit words.
+class SipHash13 {
+ public:
+  explicit SipHash13(const HashSeed& k) noexcept
+      : v0_(k.k0 ^ 0x736f6d6570736575ull),
+        v1_(k.k1 ^ 0x646f72616e646f6dull),
+        v2_(k.k0 ^ 0x6c7967656e657261ull),
+        v3_(k.k1 ^ 0x7465646279746573ull) {}
+  std::uint64_t operator()(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{7};
+    for (std::size_t i = 0; i < whole; i += 8) Absorb(LoadWord(p + i, 8));
+    Absorb((static_cast<std::uint64_t>(n) << 56) | LoadWord(p + whole, n - whole));
+    return Finish();
+  }
+  // A single value of up to 56 bits as the whole message.
+  std::uint64_t Word(std::uint64_t w, std::size_t n) noexcept {
+    Absorb((static_cast<std::uint64_t>(n) << 56) | w);
+    return Finish();
+  }
+
+ private:
+  static std::uint64_t Rotl(std::uint64_t x, int b) noexcept { return (x << b) | (x >> (64 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v0_, v0_ = Rotl(v0_, 32);
+    v2_ += v3_, v3_ = Rotl(v3_, 16), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 21), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 17), v1_ ^= v2_, v2_ = Rotl(v2_, 32);
+  }
+  void Absorb(std::uint64_t m) noexcept {
+    v3_ ^= m;
+    Round();
+    v0_ ^= m;
+  }
+  std::uint64_t Finish() noexcept {
+    v2_ ^= 0xff;
+    Round();
+    Round();
+    Round();
+    return v0_ ^ v1_ ^ v2_ ^ v3_;
+  }
+  std::uint64_t v0_, v1_, v2_, v3_;
+};
+
+// HalfSipHash-1-3: the same construction on 32-bit words with a 64-bit key,
+// for 32-bit targets, where it is the faster of the two.
+class HalfSipHash13 {
+ public:
+  explicit HalfSipHash13(const HashSeed& k) noexcept
+      : v0_(static_cast<std::uint32_t>(k.k0)),
+        v1_(static_cast<std::uint32_t>(k.k0 >> 32)),
+        v2_(0x6c796765u ^ static_cast<std::uint32_t>(k.k0)),
+        v3_(0x74656462u ^ static_cast<std::uint32_t>(k.k0 >> 32)) {}
+  std::uint32_t operator()(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{3};
+    for (std::size_t i = 0; i < whole; i += 4) Absorb(LoadHalf(p + i, 4));
+    Absorb((static_cast<std::uint32_t>(n) << 24) | LoadHalf(p + whole, n - whole));
+    return Finish();
+  }
+  std::uint32_t Word(std::uint32_t w) noexcept {
+    Absorb(w);
+    Absorb(4u << 24);
+    return Finish();
+  }
+
+ private:
+  static std::uint32_t Rotl(std::uint32_t x, int b) noexcept { return (x << b) | (x >> (32 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 5), v1_ ^= v0_, v0_ = Rotl(v0_, 16);
+    v2_ += v3_, v3_ = Rotl(v3_, 8), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 7), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v2_, v2_ = Rotl(v2_, 16);
+  }
+  void Absorb(std::uint32_t m) noexcept {
+    v3_ ^= m;
+    Round();
+    v0_ ^= m;
+  }
+  std::uint32_t Finish() noexcept {
+    v2_ ^= 0xff;
+    Round();
+    Round();
+    Round();
+    return v1_ ^ v3_;
+  }
+  std::uint32_t v0_, v1_, v2_, v3_;
+};
+
+// Keys and owner ids both come from save-data files, so both are hashed
+// with the seeded hash: the 64-bit one where size_t has 64 bits, the
+// 32-bit one where it has 32.
+constexpr bool kHalfHash = sizeof(std::size_t) < 8;
+
 struct KeyHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view s) const noexcept {
-    const char* p = s.data();
-    const std::size_t n = s.size();
-    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
-    if (n >= 8) {
-      for (std::size_t i = 0; i + 8 < n; i += 8) {
-        h = (h ^ LoadWord(p + i, 8)) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 31;
-      }
-      h ^= LoadWord(p + n - 8, 8);
-    } else if (n >= 4) {
-      h ^= LoadWord(p, 4) | (LoadWord(p + n - 4, 4) << 32);
-    } else if (n > 0) {
-      h ^= static_cast<unsigned char>(p[0]) |
-           (static_cast<unsigned>(static_cast<unsigned char>(p[n / 2])) << 8) |
-           (static_cast<unsigned>(static_cast<unsigned char>(p[n - 1])) << 16);
-    }
-    h *= 0x94D049BB133111EBull;
-    h ^= h >> 29;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    return static_cast<std::size_t>(h);
+    if constexpr (kHalfHash)
+      return HalfSipHash13(g_hashSeed)(s.data(), s.size());
+    else
+      return static_cast<std::size_t>(SipHash13(g_hashSeed)(s.data(), s.size()));
   }
 };
 struct KeyEq {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
 };
-// Form ids differ mostly in their low bits and in the mod index on top; the
-// mix spreads both over the low bits that a power-of-two table uses.
 struct OwnerHash {
   std::size_t operator()(EvOwnerId id) const noexcept {
-    std::uint64_t h = static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(h ^ (h >> 32));
+    if constexpr (kHalfHash)
+      return HalfSipHash13(g_hashSeed).Word(id);
+    else
+      return static_cast<std::size_t>(SipHash13(g_hashSeed).Word(id, 4));
+  }
+};
+
+// Thrown instead of inserting a key that would make its table grow far
+// beyond what its size needs: only keys whose hashes cluster do that, and
+// such a table would go on doubling until memory ran out.
+class TableRefused : public std::runtime_error {
+ public:
+  TableRefused() : std::runtime_error("the table refuses the key: it would grow without bound") {}
+};
+
+// The most buckets a table may grow to during the insertion under way. The
+// store sets it before each insertion (GrowthCap); the store is used from
+// one thread only.
+inline std::size_t g_growthCap = static_cast<std::size_t>(-1);
+class GrowthCap {
+ public:
+  // Room for eight buckets an entry once the insertion is made (a table
+  // grown for its size alone has fewer than five), and never less than a
+  // small table's.
+  explicit GrowthCap(std::size_t size) noexcept : previous_(g_growthCap) {
+    g_growthCap = std::max<std::size_t>(1024, 8 * (size + 1));
+  }
+  ~GrowthCap() { g_growthCap = previous_; }
+  GrowthCap(const GrowthCap&) = delete;
+  GrowthCap& operator=(const GrowthCap&) = delete;
+
+ private:
+  std::size_t previous_;
+};
+
+// Power-of-two growth, except past the cap. A robin hood table also grows
+// when one probe run gets too long, and keeps doubling within one insertion
+// while it stays too long, which keys sharing a hash make it do without end:
+// the insertion is refused before the table passes the cap, and the key is
+// not kept.
+class BoundedGrowth : public tsl::rh::power_of_two_growth_policy<2> {
+ public:
+  using power_of_two_growth_policy::power_of_two_growth_policy;
+  std::size_t next_bucket_count() const {
+    const std::size_t next = power_of_two_growth_policy::next_bucket_count();
+    if (next > g_growthCap) throw TableRefused();
+    return next;
   }
 };
 
 // The map families the store can be built on. The bench measures both.
 struct RobinMaps {
   template <class V>
-  using OwnerMap =
-      tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>, true>;
+  using OwnerMap = tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>,
+                                  true, BoundedGrowth>;
   template <class V>
-  using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
+  using Table =
+      tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
+                     std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false, BoundedGrowth>;
   // An owner map is made with eight buckets, room for six entries: robin
   // hood probing stays short at high load, and a fuller owner map grows less
   // often and is shorter to walk.
@@ -164,6 +297,8 @@ inline void AllocationPoint() {
 
 }  // namespace detail
 
+using detail::TableRefused;
+
 template <class Maps>
 class BasicEvStore {
  public:
@@ -196,8 +331,9 @@ class BasicEvStore {
   };
 
   // Get-or-create: the owner and a zero/empty entry are created when absent.
-  // Throws std::bad_alloc when memory runs out; the failed entry is then not
-  // in the table (an owner created just before it stays).
+  // Throws std::bad_alloc when memory runs out, and TableRefused when the
+  // key's or the owner's table would grow without bound; the failed entry
+  // is then not in the table (an owner created just before it stays).
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key) {
     return EntryIn(OwnerEntries<K>(owner), key);
@@ -222,6 +358,7 @@ class BasicEvStore {
       auto e = entries.find(key);
       if (e == entries.end()) return false;
       entries.erase(e);
+      ReleaseIfEmpty(entries);
       return true;
     });
   }
@@ -242,6 +379,7 @@ class BasicEvStore {
           ++it;
         }
       }
+      ReleaseIfEmpty(entries);
       return removed;
     });
   }
@@ -287,21 +425,38 @@ class BasicEvStore {
     });
   }
 
+  // Buckets of a kind's tables, every owner's map included (diagnostics and
+  // tests: what the tables hold room for).
+  std::size_t BucketCount(EvKind kind) const noexcept {
+    return Visit(kind, [](const auto& t) {
+      std::size_t n = t.bucket_count();
+      for (const auto& [owner, entries] : t) n += entries.bucket_count();
+      return n;
+    });
+  }
+
  private:
   template <class V>
   using Table = typename Maps::template Table<V>;
 
-  // What was just inserted at it stays only when the allocation point and
-  // then finish pass; should either fail, it comes out again.
-  template <class Map, class It, class Finish>
-  static void KeepOrUndo(Map& map, It it, Finish&& finish) {
+  // What was just inserted at it stays only when the allocation point
+  // passes; should it fail, it comes out again.
+  template <class Map, class It>
+  static void KeepOrUndo(Map& map, It it) {
     try {
       detail::AllocationPoint();
-      finish();
     } catch (...) {
       map.erase(it);
       throw;
     }
+  }
+
+  // An owner map left empty gives its buckets back; the owner stays.
+  template <class Entries>
+  static void ReleaseIfEmpty(Entries& entries) {
+    if (!entries.empty() || entries.bucket_count() == 0) return;
+    Entries().swap(entries);
+    Maps::Prepare(entries);
   }
 
   // The owner's map, created when absent. Creating an owner may move every
@@ -311,11 +466,13 @@ class BasicEvStore {
     auto& t = table<K>();
     // One probe: the owner goes straight in, and comes out again should its
     // map fail to be made.
+    detail::GrowthCap cap(t.size());
     auto made = t.try_emplace(owner, Maps::kOwnerMapBuckets);
     auto& entries = detail::Slot(made.first);
     if (made.second) {
       ++generation_;
-      KeepOrUndo(t, made.first, [&] { Maps::Prepare(entries); });
+      Maps::Prepare(entries);
+      KeepOrUndo(t, made.first);
     }
     return entries;
   }
@@ -323,9 +480,10 @@ class BasicEvStore {
   static auto& EntryIn(Entries& entries, std::string_view key) {
     // A key that fits the string's own buffer costs no allocation to build,
     // so it goes straight in: one hash and one probe instead of two.
+    detail::GrowthCap cap(entries.size());
     if (key.size() <= kInlineKeyLength) {
       auto [e, inserted] = entries.try_emplace(EvKey(key));
-      if (inserted) KeepOrUndo(entries, e, [] {});
+      if (inserted) KeepOrUndo(entries, e);
       return detail::Slot(e);
     }
     auto e = entries.find(key);

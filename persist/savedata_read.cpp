@@ -283,7 +283,12 @@ void csvp_cb2(int, void* state) noexcept {
       // a record cut short reads the missing ones as empty.
       if (fields < 3) r.field3.clear();
       if (fields < 4) r.text.clear();
-      StoreRecord(r);
+      try {
+        StoreRecord(r);
+      } catch (const TableRefused&) {
+        LogMessage("Refusing key '%s' of %u: its table would grow without bound", r.field3.c_str(),
+                   static_cast<unsigned>(r.id));
+      }
       ++r.records;
     });
   });
