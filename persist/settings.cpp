@@ -42,8 +42,10 @@ bool SetSaveFile(const std::string& fileName) {
   if (root.empty()) return false;
   std::string path = root + kSaveFolder + fileName;
   // Every folder on the way, outermost first; failures (it exists, or it
-  // names a drive) are ignored.
-  for (std::size_t i = 1; i < path.size(); ++i)
+  // names a drive) are ignored. Read a character at a time: the second byte
+  // of a two-byte character may be a backslash's.
+  for (std::size_t i = platform::NextChar(path, 0); i < path.size();
+       i = platform::NextChar(path, i))
     if (path[i] == '\\' || path[i] == '/') platform::CreateDir(path.substr(0, i));
   SavePath() = std::move(path);
   return true;
@@ -59,7 +61,7 @@ std::string SaveFileFor(const std::string& saveName) {
 
 // Logs the refusal of a name that would leave the save-data folder.
 bool AcceptSaveName(const std::string& saveName) {
-  if (IsSafeSaveName(saveName)) return true;
+  if (IsSafeSaveName(saveName, {platform::kReservedDeviceNames, &platform::NextChar})) return true;
   LogMessage("Refusing save name '%s'", saveName.c_str());
   return false;
 }

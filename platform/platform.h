@@ -61,11 +61,27 @@ std::uint32_t RandomU32();
 // Host path (backslashes) to the form the file system takes.
 std::string NativePath(const std::string& path);
 
+// Whether the file system reserves device names (CON, AUX, COM1, ...) in
+// every folder: true on Windows.
+extern const bool kReservedDeviceNames;
+// The index of the character after the one at text[i], reading the text in
+// the code page of the system's file names (CharNextExA on the active code
+// page on Windows, where a character may take two bytes); i + 1 elsewhere.
+// At most text.size().
+std::size_t NextChar(std::string_view text, std::size_t i);
+// A host path (the system's code page on Windows) in UTF-8, for libraries
+// that take UTF-8 file names; unchanged where paths are bytes already.
+std::string Utf8Path(const std::string& path);
+
 }  // namespace cv::platform
 
 namespace cv::platform::testing {
 // Makes MainExecutablePath report this text (null restores the real answer).
 void OverrideMainExecutablePath(const char* path);
+// Makes NextChar and Utf8Path read text in this code page instead of the
+// system's (0 restores it). On Windows any installed code page; elsewhere
+// 932 (Shift-JIS, whose lead bytes are told apart) and 1252.
+void OverrideCodePage(unsigned codePage);
 // Runs a program (args[0], native path) with these arguments, sharing this
 // process's standard streams, and waits for it: its exit code, or -1 when it
 // could not be started. For the test tools, never used by the plug-in.

@@ -43,10 +43,42 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+unsigned g_codePage = 0;
+}  // namespace
+
+void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+const bool kReservedDeviceNames = false;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return text.size();
+  const auto b = static_cast<unsigned char>(text[i]);
+  const bool lead = g_codePage == 932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+  return lead && i + 1 < text.size() ? i + 2 : i + 1;
+}
+
+// Paths are bytes here; under an overridden code page 1252 the bytes from
+// 0x80 up are read as Latin-1 (the code page's letters), for the tests.
+std::string Utf8Path(const std::string& path) {
+  if (g_codePage != 1252) return path;
+  std::string out;
+  for (char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string NativePath(const std::string& path) {
   std::string p = path;
-  for (char& c : p)
-    if (c == '\\') c = '/';
+  for (std::size_t i = 0; i < p.size(); i = NextChar(p, i))
+    if (p[i] == '\\') p[i] = '/';
   return p;
 }
 

@@ -53,6 +53,38 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   return ok ? static_cast<int>(code) : -1;
 }
 
+namespace {
+unsigned g_codePage = CP_ACP;
+}  // namespace
+
+void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+const bool kReservedDeviceNames = true;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return text.size();
+  // The character and the byte after it, terminated, as CharNextExA reads.
+  const char pair[3] = {text[i], i + 1 < text.size() ? text[i + 1] : '\0', '\0'};
+  const std::size_t step =
+      static_cast<std::size_t>(::CharNextExA(static_cast<WORD>(g_codePage), pair, 0) - pair);
+  return i + (step == 0 ? 1 : step);
+}
+
+std::string Utf8Path(const std::string& path) {
+  if (path.empty()) return path;
+  const UINT cp = g_codePage;
+  const int wide =
+      ::MultiByteToWideChar(cp, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  if (wide <= 0) return path;
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  ::MultiByteToWideChar(cp, 0, path.data(), static_cast<int>(path.size()), w.data(), wide);
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return path;
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 

@@ -356,6 +356,22 @@ TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {
   EXPECT_EQ(*TheStore().Find<EvKind::Float>(kBase, "count"), 3.0f);
 }
 
+// In Shift-JIS the second byte of some letters is 0x5C, a backslash's
+// byte. Read a character at a time, such a name makes no folder, and a name
+// of one such letter and two dots is no parent folder.
+TEST_F(SaveLoadTest, DoubleByteLettersMakeNoFolders) {
+  platform::testing::OverrideCodePage(932);
+  TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  ClearLog();
+  save("Save \x83\x5C\x83\x93");
+  save("\x95\x5C..");
+  loadsettings("\x95\x5C..");
+  platform::testing::OverrideCodePage(0);
+  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << Log();
+  for (const auto& e : fs::directory_iterator(SavesDir()))
+    EXPECT_FALSE(e.is_directory()) << "stray folder " << e.path();
+}
+
 TEST_F(SaveLoadTest, EmptyStoreWritesTheLoadOrderOnly) {
   Mods() = {"A.esm", "B.esp", "C.esp"};
   save("empty");
