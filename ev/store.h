@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 
 #include "platform/fault.h"
@@ -72,15 +73,29 @@ bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) 
 
 namespace detail {
 
-inline std::uint64_t LoadWord(const char* p, std::size_t n) noexcept {
-  std::uint64_t w = 0;
-  std::memcpy(&w, p, n);
+template <class Word>
+inline Word Load(const char* p) noexcept {
+  Word w;
+  std::memcpy(&w, p, sizeof w);
   return w;
 }
-inline std::uint32_t LoadHalf(const char* p, std::size_t n) noexcept {
-  std::uint32_t w = 0;
-  std::memcpy(&w, p, n);
-  return w;
+
+// The last r bytes of the n bytes at p (r less than the word size, r <= n)
+// as a little-endian word, read without a copy of variable length: one
+// load that ends at the last byte when n holds a whole word, else two
+// overlapping half-word loads, else single bytes.
+template <class Word>
+inline Word LoadTail(const char* p, std::size_t n, std::size_t r) noexcept {
+  using Half = std::conditional_t<sizeof(Word) == 8, std::uint32_t, std::uint16_t>;
+  constexpr std::size_t kBits = 8 * sizeof(Word);
+  if (r == 0) return 0;
+  if (n >= sizeof(Word)) return Load<Word>(p + n - sizeof(Word)) >> (kBits - 8 * r);
+  // Here n == r: the whole message is shorter than a word.
+  if (r >= sizeof(Half))
+    return static_cast<Word>(Load<Half>(p)) |
+           (static_cast<Word>(Load<Half>(p + r - sizeof(Half))) << (8 * (r - sizeof(Half))));
+  auto byte = [&](std::size_t i) { return static_cast<Word>(static_cast<unsigned char>(p[i])); };
+  return byte(0) | (byte(r / 2) << (8 * (r / 2))) | (byte(r - 1) << (8 * (r - 1)));
 }
 
 // The key of the hashes below: drawn once per process from the system's
@@ -102,8 +117,8 @@ class SipHash13 {
         v3_(k.k1 ^ 0x7465646279746573ull) {}
   std::uint64_t operator()(const char* p, std::size_t n) noexcept {
     const std::size_t whole = n & ~std::size_t{7};
-    for (std::size_t i = 0; i < whole; i += 8) Absorb(LoadWord(p + i, 8));
-    Absorb((static_cast<std::uint64_t>(n) << 56) | LoadWord(p + whole, n - whole));
+    for (std::size_t i = 0; i < whole; i += 8) Absorb(Load<std::uint64_t>(p + i));
+    Absorb((static_cast<std::uint64_t>(n) << 56) | LoadTail<std::uint64_t>(p, n, n - whole));
     return Finish();
   }
   // A single value of up to 56 bits as the whole message.
@@ -146,8 +161,8 @@ class HalfSipHash13 {
         v3_(0x74656462u ^ static_cast<std::uint32_t>(k.k0 >> 32)) {}
   std::uint32_t operator()(const char* p, std::size_t n) noexcept {
     const std::size_t whole = n & ~std::size_t{3};
-    for (std::size_t i = 0; i < whole; i += 4) Absorb(LoadHalf(p + i, 4));
-    Absorb((static_cast<std::uint32_t>(n) << 24) | LoadHalf(p + whole, n - whole));
+    for (std::size_t i = 0; i < whole; i += 4) Absorb(Load<std::uint32_t>(p + i));
+    Absorb((static_cast<std::uint32_t>(n) << 24) | LoadTail<std::uint32_t>(p, n, n - whole));
     return Finish();
   }
   std::uint32_t Word(std::uint32_t w) noexcept {
@@ -312,10 +327,21 @@ class BasicEvStore {
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
     const auto& t = table<K>();
-    auto o = t.find(owner);
-    if (o == t.end()) return nullptr;
-    auto e = o->second.find(key);
-    return e == o->second.end() ? nullptr : &e->second;
+    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
+      // Both hashes first: they do not depend on each other, so the
+      // processor computes them side by side.
+      const std::size_t ownerHash = t.hash_function()(owner);
+      const std::size_t keyHash = typename Maps::template OwnerMap<EvValueT<K>>::hasher()(key);
+      auto o = t.find(owner, ownerHash);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key, keyHash);
+      return e == o->second.end() ? nullptr : &e->second;
+    } else {
+      auto o = t.find(owner);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key);
+      return e == o->second.end() ? nullptr : &e->second;
+    }
   }
 
   // Remembers the owner map the last Entry call with it used, so that a run

@@ -251,6 +251,37 @@ TYPED_TEST(StoreTest, ClearingAnOwnersLastValueGivesItsMemoryBack) {
   EXPECT_EQ(*this->store.template Find<EvKind::Float>(kA, "again"), 2.0f);
 }
 
+// The word-at-a-time hashes read each length's last bytes exactly: bytes
+// around the message change nothing, and every byte of it counts.
+TEST(KeyHash, EveryLengthReadsItsLastBytesWhole) {
+  const detail::HashSeed seed{0x0706050403020100ull, 0x0F0E0D0C0B0A0908ull};
+  const std::string text = "Quest.Companion.Mood.Towards.Player.Level\x80\xFF";
+  std::map<std::uint64_t, std::size_t> seen;
+  for (std::size_t n = 0; n <= text.size(); ++n) {
+    // The same bytes after the message and before it change nothing.
+    std::string buf = "\xAA" + text.substr(0, n) + "\x55\x55\x55\x55\x55\x55\x55\x55";
+    const char* p = buf.data() + 1;
+    std::string other = "\x11" + text.substr(0, n) + "\x22\x22\x22\x22\x22\x22\x22\x22";
+    const char* q = other.data() + 1;
+    EXPECT_EQ(detail::SipHash13(seed)(p, n), detail::SipHash13(seed)(q, n)) << n;
+    EXPECT_EQ(detail::HalfSipHash13(seed)(p, n), detail::HalfSipHash13(seed)(q, n)) << n;
+    // Every prefix hashes apart (no byte is lost or read twice).
+    EXPECT_TRUE(seen.emplace(detail::SipHash13(seed)(p, n), n).second) << n;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string flipped = text.substr(0, n);
+      flipped[i] ^= 1;
+      EXPECT_NE(detail::SipHash13(seed)(flipped.data(), n), detail::SipHash13(seed)(p, n)) << n;
+      EXPECT_NE(detail::HalfSipHash13(seed)(flipped.data(), n), detail::HalfSipHash13(seed)(p, n))
+          << n << " " << i;
+    }
+  }
+  // Another seed, other hashes.
+  const detail::HashSeed other{seed.k0 + 1, seed.k1};
+  EXPECT_NE(detail::SipHash13(seed)("skill.key0", 10), detail::SipHash13(other)("skill.key0", 10));
+  EXPECT_NE(detail::HalfSipHash13(seed)("skill.key0", 10),
+            detail::HalfSipHash13(other)("skill.key0", 10));
+}
+
 // 8,300 keys that shared one hash under the former unseeded hash, for each
 // of 12 owners: every key is kept, and the tables stay near the size their
 // entries need. (The former hash doubled the owner's table with every key
