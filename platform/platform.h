@@ -82,6 +82,9 @@ void OverrideMainExecutablePath(const char* path);
 // system's (0 restores it). On Windows any installed code page; elsewhere
 // 932 (Shift-JIS, whose lead bytes are told apart) and 1252.
 void OverrideCodePage(unsigned codePage);
+// The most memory this process has held in RAM so far (peak resident set /
+// peak working set), in bytes; 0 when unknown. For the measuring tools.
+std::size_t PeakMemoryBytes();
 // Runs a program (args[0], native path) with these arguments, sharing this
 // process's standard streams, and waits for it: its exit code, or -1 when it
 // could not be started. For the test tools, never used by the plug-in.

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,6 +49,12 @@ unsigned g_codePage = 0;
 }  // namespace
 
 void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+std::size_t testing::PeakMemoryBytes() {
+  struct rusage usage {};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}
 
 const bool kReservedDeviceNames = false;
 

@@ -1,5 +1,8 @@
 // Windows implementation of the platform layer (the game's own platform).
 #include <windows.h>
+// GetProcessMemoryInfo from kernel32 itself (no psapi.dll to import).
+#define PSAPI_VERSION 2
+#include <psapi.h>
 // <windows.h> maps DeleteFile to DeleteFileA; the layer has its own.
 #undef DeleteFile
 #include <bcrypt.h>
@@ -58,6 +61,13 @@ unsigned g_codePage = CP_ACP;
 }  // namespace
 
 void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+std::size_t testing::PeakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize;
+}
 
 const bool kReservedDeviceNames = true;
 
