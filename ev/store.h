@@ -273,14 +273,15 @@ struct RobinMaps {
   using Table =
       tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
                      std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false, BoundedGrowth>;
-  // An owner map is made with eight buckets, room for six entries: robin
-  // hood probing stays short at high load, and a fuller owner map grows less
-  // often and is shorter to walk.
-  static constexpr std::size_t kOwnerMapBuckets = 8;
-  static constexpr float kOwnerMapLoad = 0.8f;
+  // An owner map is made with two buckets, room for one entry (most
+  // references hold one or two values), and doubles from there. Robin hood
+  // probing stays short at high load, so both levels fill to 0.8 before
+  // they grow: the tables are most of the store's memory.
+  static constexpr std::size_t kOwnerMapBuckets = 2;
+  static constexpr float kMaxLoad = 0.8f;
   template <class Map>
-  static void Prepare(Map& entries) {
-    entries.max_load_factor(kOwnerMapLoad);
+  static void Prepare(Map& map) {
+    map.max_load_factor(kMaxLoad);
   }
 };
 struct StdMaps {
@@ -317,6 +318,12 @@ using detail::TableRefused;
 template <class Maps>
 class BasicEvStore {
  public:
+  BasicEvStore() {
+    Maps::Prepare(floats_);
+    Maps::Prepare(forms_);
+    Maps::Prepare(strings_);
+  }
+
   // True when the kind's table holds the owner, even with no entries left.
   bool HasOwner(EvKind kind, EvOwnerId owner) const noexcept {
     return Visit(kind, [&](const auto& t) { return t.find(owner) != t.end(); });
