@@ -71,6 +71,77 @@ class FoldedKey {
 
 bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) noexcept;
 
+// A key as an owner map keeps it: the bytes inline when they fit (23 bytes
+// on 64-bit targets, 15 on 32-bit ones, so most keys cost no allocation),
+// else on the heap. Byte-aligned and smaller than a std::string, so that a
+// float entry's bucket shrinks by a sixth.
+class StoredKey {
+ public:
+  static constexpr std::size_t kBytes = sizeof(void*) == 8 ? 24 : 16;
+  static constexpr std::size_t kInline = kBytes - 1;
+
+  explicit StoredKey(std::string_view text) { Init(text); }
+  StoredKey(const StoredKey& other) { Init(other.view()); }
+  StoredKey(StoredKey&& other) noexcept {
+    std::memcpy(bytes_, other.bytes_, kBytes);
+    other.bytes_[kInline] = 0;  // the other keeps nothing (an empty key)
+  }
+  StoredKey& operator=(const StoredKey& other) {
+    if (this != &other) {
+      StoredKey copy(other);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  StoredKey& operator=(StoredKey&& other) noexcept {
+    if (this != &other) {
+      Release();
+      std::memcpy(bytes_, other.bytes_, kBytes);
+      other.bytes_[kInline] = 0;
+    }
+    return *this;
+  }
+  ~StoredKey() { Release(); }
+
+  std::string_view view() const noexcept {
+    if (!OnHeap()) return {bytes_, static_cast<unsigned char>(bytes_[kInline])};
+    const char* p;
+    std::uint32_t n;
+    std::memcpy(&p, bytes_, sizeof p);
+    std::memcpy(&n, bytes_ + sizeof p, sizeof n);
+    return {p, n};
+  }
+  operator std::string_view() const noexcept { return view(); }
+  friend bool operator==(const StoredKey& a, const StoredKey& b) noexcept {
+    return a.view() == b.view();
+  }
+
+ private:
+  static constexpr unsigned char kHeap = 0xFF;
+  bool OnHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
+  void Init(std::string_view text) {
+    if (text.size() <= kInline) {
+      std::memcpy(bytes_, text.data(), text.size());
+      bytes_[kInline] = static_cast<char>(text.size());
+      return;
+    }
+    char* p = new char[text.size()];
+    std::memcpy(p, text.data(), text.size());
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::memcpy(bytes_, &p, sizeof p);
+    std::memcpy(bytes_ + sizeof p, &n, sizeof n);
+    bytes_[kInline] = static_cast<char>(kHeap);
+  }
+  void Release() noexcept {
+    if (!OnHeap()) return;
+    char* p;
+    std::memcpy(&p, bytes_, sizeof p);
+    delete[] p;
+    bytes_[kInline] = 0;
+  }
+  char bytes_[kBytes];
+};
+
 namespace detail {
 
 template <class Word>
@@ -267,8 +338,8 @@ class BoundedGrowth : public tsl::rh::power_of_two_growth_policy<2> {
 // The map families the store can be built on. The bench measures both.
 struct RobinMaps {
   template <class V>
-  using OwnerMap = tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>,
-                                  true, BoundedGrowth>;
+  using OwnerMap = tsl::robin_map<StoredKey, V, KeyHash, KeyEq,
+                                  std::allocator<std::pair<StoredKey, V>>, true, BoundedGrowth>;
   template <class V>
   using Table =
       tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
@@ -514,15 +585,16 @@ class BasicEvStore {
     // A key that fits the string's own buffer costs no allocation to build,
     // so it goes straight in: one hash and one probe instead of two.
     detail::GrowthCap cap(entries.size());
-    if (key.size() <= kInlineKeyLength) {
-      auto [e, inserted] = entries.try_emplace(EvKey(key));
+    using Stored = typename Entries::key_type;
+    if (key.size() <= InlineLength<Stored>()) {
+      auto [e, inserted] = entries.try_emplace(Stored(key));
       if (inserted) KeepOrUndo(entries, e);
       return detail::Slot(e);
     }
     auto e = entries.find(key);
     if (e != entries.end()) return detail::Slot(e);
     detail::AllocationPoint();
-    EvKey stored(key);
+    Stored stored(key);
     return detail::Slot(entries.try_emplace(std::move(stored)).first);
   }
 
@@ -558,10 +630,17 @@ class BasicEvStore {
   Table<float> floats_;
   Table<std::uint32_t> forms_;
   Table<std::string> strings_;
-  // The longest key a string holds without allocating (15 bytes in the
-  // standard libraries the plug-in is built with; were it less, a short key
-  // already present would only cost a needless allocation).
-  static constexpr std::size_t kInlineKeyLength = 15;
+  // The longest key a stored key holds without allocating (for a
+  // std::string, 15 bytes in the standard libraries the plug-in is built
+  // with; were it less, a short key already present would only cost a
+  // needless allocation).
+  template <class Stored>
+  static constexpr std::size_t InlineLength() {
+    if constexpr (std::is_same_v<Stored, StoredKey>)
+      return StoredKey::kInline;
+    else
+      return 15;
+  }
   // Counts the changes to the tables' owners, for OwnerRun.
   std::uint64_t generation_ = 1;
 };

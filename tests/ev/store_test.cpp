@@ -251,6 +251,36 @@ TYPED_TEST(StoreTest, ClearingAnOwnersLastValueGivesItsMemoryBack) {
   EXPECT_EQ(*this->store.template Find<EvKind::Float>(kA, "again"), 2.0f);
 }
 
+// Keys inline and on the heap, of every length around the inline limit,
+// survive copies, moves and the tables' growth.
+TEST(StoredKeys, EveryLengthSurvivesCopiesMovesAndGrowth) {
+  std::vector<std::string> texts;
+  for (std::size_t n = 0; n <= StoredKey::kInline + 2; ++n) texts.push_back(std::string(n, 'a'));
+  texts.push_back(std::string(600, 'z'));
+  texts.push_back(std::string("nul\0inside", 11));
+  for (const std::string& t : texts) {
+    StoredKey k(t);
+    EXPECT_EQ(k.view(), t);
+    StoredKey copy(k);
+    StoredKey moved(std::move(copy));
+    EXPECT_EQ(moved.view(), t);
+    EXPECT_EQ(copy.view(), "");  // NOLINT: a moved-from key is empty
+    StoredKey assigned("x");
+    assigned = k;
+    EXPECT_EQ(assigned.view(), t);
+    assigned = StoredKey(std::string(40, 'q'));
+    EXPECT_EQ(assigned.view(), std::string(40, 'q'));
+    EXPECT_TRUE(StoredKey(t) == k);
+  }
+  EvStore store;
+  for (int round = 0; round < 50; ++round)
+    for (const std::string& t : texts)
+      store.Entry<EvKind::String>(1, t + std::to_string(round)) = t;
+  for (int round = 0; round < 50; ++round)
+    for (const std::string& t : texts)
+      ASSERT_EQ(*store.Find<EvKind::String>(1, t + std::to_string(round)), t);
+}
+
 // The word-at-a-time hashes read each length's last bytes exactly: bytes
 // around the message change nothing, and every byte of it counts.
 TEST(KeyHash, EveryLengthReadsItsLastBytesWhole) {
