@@ -60,6 +60,8 @@ void WriteSave(std::size_t refs, std::size_t perRef) {
 }
 
 int Child(const std::string& name, const std::string& outFile) {
+  // The log's echo goes to a file, not among the figures.
+  if (std::freopen((Work() / "child.out").string().c_str(), "w", stdout) == nullptr) return 2;
   const std::string exe = HostPath(Work().string()) + "\\game.exe";
   cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
   cv::game::Bind(&Engine());
