@@ -59,9 +59,14 @@ std::string SaveFileFor(const std::string& saveName) {
   return set ? SavePath() : std::string();
 }
 
+// Save names as this system's file names read them.
+bool IsSafe(const std::string& saveName) {
+  return IsSafeSaveName(saveName, {platform::kReservedDeviceNames, &platform::NextChar});
+}
+
 // Logs the refusal of a name that would leave the save-data folder.
 bool AcceptSaveName(const std::string& saveName) {
-  if (IsSafeSaveName(saveName, {platform::kReservedDeviceNames, &platform::NextChar})) return true;
+  if (IsSafe(saveName)) return true;
   LogMessage("Refusing save name '%s'", saveName.c_str());
   return false;
 }
@@ -228,6 +233,10 @@ void loadsettings(std::string saveName) {
     SaveDataReader reader;
     if (int rc = reader.Init(); rc != 0) {
       LogMessage("csv_init failed with %u", static_cast<unsigned>(rc));
+      // Nothing was read: the save's file, if it has one, is kept from the
+      // next save as a file that could not be read.
+      const std::string root = plugin::FindGameRoot();
+      if (!root.empty() && IsSafe(saveName)) UnreadPath() = SaveDataPath(root, saveName);
     } else {
       newmodmap();
       if (AcceptSaveName(saveName)) ReadSaveData(SaveFileFor(saveName), reader);
