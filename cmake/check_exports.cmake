@@ -1,8 +1,10 @@
 # Checks the plug-in library's dynamic symbols. Inputs: TOOL (objdump for PE,
 # nm for ELF), FORMAT (pe|elf), LIBRARY.
 #   - it exports exactly NVSEPlugin_Query and NVSEPlugin_Load, undecorated;
-#   - a PE library imports only system DLLs: KERNEL32, the C runtime and the
-#     system's random/crypto library (no libstdc++, libgcc or winpthread).
+#   - a PE library imports only system DLLs: KERNEL32, the C runtime, the
+#     system's random/crypto library and USER32 (CharNextExA, which reads
+#     save names in the system's code page); no libstdc++, libgcc or
+#     winpthread.
 set(wanted NVSEPlugin_Load NVSEPlugin_Query)
 
 if(FORMAT STREQUAL "pe")
@@ -29,7 +31,7 @@ if(FORMAT STREQUAL "pe")
   set(bad_imports "")
   foreach(dll IN LISTS imports)
     string(TOLOWER "${dll}" lower)
-    if(NOT lower MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+|bcrypt|advapi32)\\.dll$")
+    if(NOT lower MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+|bcrypt|advapi32|user32)\\.dll$")
       list(APPEND bad_imports "${dll}")
     endif()
   endforeach()

@@ -1,7 +1,10 @@
 #include "ev/store.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <new>
+#include <random>
 
 #include "platform/fault.h"
 
@@ -15,7 +18,25 @@ inline std::string_view UpToNul(std::string_view text) noexcept {
   return text.substr(0, std::min(text.find('\0'), text.size()));
 }
 
+detail::HashSeed DrawSeed() noexcept {
+  detail::HashSeed seed{};
+  try {
+    std::random_device source;
+    seed.k0 = (static_cast<std::uint64_t>(source()) << 32) | source();
+    seed.k1 = (static_cast<std::uint64_t>(source()) << 32) | source();
+  } catch (...) {
+    // No random source: the clock and this frame's address still differ
+    // from run to run.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    seed.k0 = static_cast<std::uint64_t>(now) ^ reinterpret_cast<std::uintptr_t>(&seed);
+    seed.k1 = seed.k0 * 0x9E3779B97F4A7C15ull + 0xD6E8FEB86659FD93ull;
+  }
+  return seed;
+}
+
 }  // namespace
+
+const detail::HashSeed detail::g_hashSeed = DrawSeed();
 
 EvKey NormalizeKey(std::string_view text) {
   text = UpToNul(text);

@@ -6,19 +6,26 @@
 // addressing maps (tsl::robin_map) that keep the owner map inline in the
 // outer bucket and the key's hash beside it, so a look-up touches about two
 // cache lines instead of the five or six a node-based map needs. Owner maps
-// are looked up by std::string_view, so a look-up never allocates.
+// are looked up by std::string_view, so a look-up never allocates. Keys and
+// owner ids come from save-data files, so both are hashed with a seeded
+// SipHash (key_hash.h), and no table may grow past eight buckets an entry.
 #pragma once
 
 #include <tsl/robin_map.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 
+#include "ev/key_hash.h"
 #include "platform/fault.h"
 
 namespace cv {
@@ -69,70 +76,67 @@ bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) 
 
 namespace detail {
 
-inline std::uint64_t LoadWord(const char* p, std::size_t n) noexcept {
-  std::uint64_t w = 0;
-  std::memcpy(&w, p, n);
-  return w;
-}
+// Thrown instead of inserting a key that would make its table grow far
+// beyond what its size needs: only keys whose hashes cluster do that, and
+// such a table would go on doubling until memory ran out.
+class TableRefused : public std::runtime_error {
+ public:
+  TableRefused() : std::runtime_error("the table refuses the key: it would grow without bound") {}
+};
 
-// Eight bytes at a time, each word mixed in by a multiply and a shift; the
-// last word overlaps the one before it instead of being loaded byte by byte.
-// The final mix makes every input bit reach the low bits a power-of-two
-// table uses. Only 64-bit arithmetic, so 32-bit targets hash alike.
-struct KeyHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept {
-    const char* p = s.data();
-    const std::size_t n = s.size();
-    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (n * 0xC2B2AE3D27D4EB4Full);
-    if (n >= 8) {
-      for (std::size_t i = 0; i + 8 < n; i += 8) {
-        h = (h ^ LoadWord(p + i, 8)) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 31;
-      }
-      h ^= LoadWord(p + n - 8, 8);
-    } else if (n >= 4) {
-      h ^= LoadWord(p, 4) | (LoadWord(p + n - 4, 4) << 32);
-    } else if (n > 0) {
-      h ^= static_cast<unsigned char>(p[0]) |
-           (static_cast<unsigned>(static_cast<unsigned char>(p[n / 2])) << 8) |
-           (static_cast<unsigned>(static_cast<unsigned char>(p[n - 1])) << 16);
-    }
-    h *= 0x94D049BB133111EBull;
-    h ^= h >> 29;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    return static_cast<std::size_t>(h);
+// The most buckets a table may grow to during the insertion under way. The
+// store sets it before each insertion (GrowthCap); the store is used from
+// one thread only.
+inline std::size_t g_growthCap = static_cast<std::size_t>(-1);
+class GrowthCap {
+ public:
+  // Room for eight buckets an entry once the insertion is made (a table
+  // grown for its size alone has fewer than five), and never less than a
+  // small table's.
+  explicit GrowthCap(std::size_t size) noexcept : previous_(g_growthCap) {
+    g_growthCap = std::max<std::size_t>(1024, 8 * (size + 1));
   }
+  ~GrowthCap() { g_growthCap = previous_; }
+  GrowthCap(const GrowthCap&) = delete;
+  GrowthCap& operator=(const GrowthCap&) = delete;
+
+ private:
+  std::size_t previous_;
 };
-struct KeyEq {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
-};
-// Form ids differ mostly in their low bits and in the mod index on top; the
-// mix spreads both over the low bits that a power-of-two table uses.
-struct OwnerHash {
-  std::size_t operator()(EvOwnerId id) const noexcept {
-    std::uint64_t h = static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(h ^ (h >> 32));
+
+// Power-of-two growth, except past the cap. A robin hood table also grows
+// when one probe run gets too long, and keeps doubling within one insertion
+// while it stays too long, which keys sharing a hash make it do without end:
+// the insertion is refused before the table passes the cap, and the key is
+// not kept.
+class BoundedGrowth : public tsl::rh::power_of_two_growth_policy<2> {
+ public:
+  using power_of_two_growth_policy::power_of_two_growth_policy;
+  std::size_t next_bucket_count() const {
+    const std::size_t next = power_of_two_growth_policy::next_bucket_count();
+    if (next > g_growthCap) throw TableRefused();
+    return next;
   }
 };
 
 // The map families the store can be built on. The bench measures both.
 struct RobinMaps {
   template <class V>
-  using OwnerMap =
-      tsl::robin_map<EvKey, V, KeyHash, KeyEq, std::allocator<std::pair<EvKey, V>>, true>;
+  using OwnerMap = tsl::robin_map<StoredKey, V, KeyHash, KeyEq,
+                                  std::allocator<std::pair<StoredKey, V>>, true, BoundedGrowth>;
   template <class V>
-  using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash>;
-  // An owner map is made with eight buckets, room for six entries: robin
-  // hood probing stays short at high load, and a fuller owner map grows less
-  // often and is shorter to walk.
-  static constexpr std::size_t kOwnerMapBuckets = 8;
-  static constexpr float kOwnerMapLoad = 0.8f;
+  using Table =
+      tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
+                     std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false, BoundedGrowth>;
+  // An owner map is made with two buckets, room for one entry (most
+  // references hold one or two values), and doubles from there. Robin hood
+  // probing stays short at high load, so both levels fill to 0.8 before
+  // they grow: the tables are most of the store's memory.
+  static constexpr std::size_t kOwnerMapBuckets = 2;
+  static constexpr float kMaxLoad = 0.8f;
   template <class Map>
-  static void Prepare(Map& entries) {
-    entries.max_load_factor(kOwnerMapLoad);
+  static void Prepare(Map& map) {
+    map.max_load_factor(kMaxLoad);
   }
 };
 struct StdMaps {
@@ -164,9 +168,17 @@ inline void AllocationPoint() {
 
 }  // namespace detail
 
+using detail::TableRefused;
+
 template <class Maps>
 class BasicEvStore {
  public:
+  BasicEvStore() {
+    Maps::Prepare(floats_);
+    Maps::Prepare(forms_);
+    Maps::Prepare(strings_);
+  }
+
   // True when the kind's table holds the owner, even with no entries left.
   bool HasOwner(EvKind kind, EvOwnerId owner) const noexcept {
     return Visit(kind, [&](const auto& t) { return t.find(owner) != t.end(); });
@@ -177,10 +189,21 @@ class BasicEvStore {
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
     const auto& t = table<K>();
-    auto o = t.find(owner);
-    if (o == t.end()) return nullptr;
-    auto e = o->second.find(key);
-    return e == o->second.end() ? nullptr : &e->second;
+    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
+      // Both hashes first: they do not depend on each other, so the
+      // processor computes them side by side.
+      const std::size_t ownerHash = t.hash_function()(owner);
+      const std::size_t keyHash = typename Maps::template OwnerMap<EvValueT<K>>::hasher()(key);
+      auto o = t.find(owner, ownerHash);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key, keyHash);
+      return e == o->second.end() ? nullptr : &e->second;
+    } else {
+      auto o = t.find(owner);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key);
+      return e == o->second.end() ? nullptr : &e->second;
+    }
   }
 
   // Remembers the owner map the last Entry call with it used, so that a run
@@ -196,8 +219,9 @@ class BasicEvStore {
   };
 
   // Get-or-create: the owner and a zero/empty entry are created when absent.
-  // Throws std::bad_alloc when memory runs out; the failed entry is then not
-  // in the table (an owner created just before it stays).
+  // Throws std::bad_alloc when memory runs out, and TableRefused when the
+  // key's or the owner's table would grow without bound; the failed entry
+  // is then not in the table (an owner created just before it stays).
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key) {
     return EntryIn(OwnerEntries<K>(owner), key);
@@ -222,6 +246,7 @@ class BasicEvStore {
       auto e = entries.find(key);
       if (e == entries.end()) return false;
       entries.erase(e);
+      ReleaseIfEmpty(entries);
       return true;
     });
   }
@@ -242,6 +267,7 @@ class BasicEvStore {
           ++it;
         }
       }
+      ReleaseIfEmpty(entries);
       return removed;
     });
   }
@@ -287,21 +313,38 @@ class BasicEvStore {
     });
   }
 
+  // Buckets of a kind's tables, every owner's map included (diagnostics and
+  // tests: what the tables hold room for).
+  std::size_t BucketCount(EvKind kind) const noexcept {
+    return Visit(kind, [](const auto& t) {
+      std::size_t n = t.bucket_count();
+      for (const auto& [owner, entries] : t) n += entries.bucket_count();
+      return n;
+    });
+  }
+
  private:
   template <class V>
   using Table = typename Maps::template Table<V>;
 
-  // What was just inserted at it stays only when the allocation point and
-  // then finish pass; should either fail, it comes out again.
-  template <class Map, class It, class Finish>
-  static void KeepOrUndo(Map& map, It it, Finish&& finish) {
+  // What was just inserted at it stays only when the allocation point
+  // passes; should it fail, it comes out again.
+  template <class Map, class It>
+  static void KeepOrUndo(Map& map, It it) {
     try {
       detail::AllocationPoint();
-      finish();
     } catch (...) {
       map.erase(it);
       throw;
     }
+  }
+
+  // An owner map left empty gives its buckets back; the owner stays.
+  template <class Entries>
+  static void ReleaseIfEmpty(Entries& entries) {
+    if (!entries.empty() || entries.bucket_count() == 0) return;
+    Entries().swap(entries);
+    Maps::Prepare(entries);
   }
 
   // The owner's map, created when absent. Creating an owner may move every
@@ -311,11 +354,13 @@ class BasicEvStore {
     auto& t = table<K>();
     // One probe: the owner goes straight in, and comes out again should its
     // map fail to be made.
+    detail::GrowthCap cap(t.size());
     auto made = t.try_emplace(owner, Maps::kOwnerMapBuckets);
     auto& entries = detail::Slot(made.first);
     if (made.second) {
       ++generation_;
-      KeepOrUndo(t, made.first, [&] { Maps::Prepare(entries); });
+      Maps::Prepare(entries);
+      KeepOrUndo(t, made.first);
     }
     return entries;
   }
@@ -323,15 +368,17 @@ class BasicEvStore {
   static auto& EntryIn(Entries& entries, std::string_view key) {
     // A key that fits the string's own buffer costs no allocation to build,
     // so it goes straight in: one hash and one probe instead of two.
-    if (key.size() <= kInlineKeyLength) {
-      auto [e, inserted] = entries.try_emplace(EvKey(key));
-      if (inserted) KeepOrUndo(entries, e, [] {});
+    detail::GrowthCap cap(entries.size());
+    using Stored = typename Entries::key_type;
+    if (key.size() <= InlineLength<Stored>()) {
+      auto [e, inserted] = entries.try_emplace(Stored(key));
+      if (inserted) KeepOrUndo(entries, e);
       return detail::Slot(e);
     }
     auto e = entries.find(key);
     if (e != entries.end()) return detail::Slot(e);
     detail::AllocationPoint();
-    EvKey stored(key);
+    Stored stored(key);
     return detail::Slot(entries.try_emplace(std::move(stored)).first);
   }
 
@@ -367,10 +414,17 @@ class BasicEvStore {
   Table<float> floats_;
   Table<std::uint32_t> forms_;
   Table<std::string> strings_;
-  // The longest key a string holds without allocating (15 bytes in the
-  // standard libraries the plug-in is built with; were it less, a short key
-  // already present would only cost a needless allocation).
-  static constexpr std::size_t kInlineKeyLength = 15;
+  // The longest key a stored key holds without allocating (for a
+  // std::string, 15 bytes in the standard libraries the plug-in is built
+  // with; were it less, a short key already present would only cost a
+  // needless allocation).
+  template <class Stored>
+  static constexpr std::size_t InlineLength() {
+    if constexpr (std::is_same_v<Stored, StoredKey>)
+      return StoredKey::kInline;
+    else
+      return 15;
+  }
   // Counts the changes to the tables' owners, for OwnerRun.
   std::uint64_t generation_ = 1;
 };

@@ -73,6 +73,10 @@ struct csvp_record {
   // the first record.
   EvStore* store = nullptr;
   ModMaps* maps = nullptr;
+  // Records handed on to the store and the mod maps.
+  std::uint64_t records = 0;
+  // Memory ran out: every record after that is ignored.
+  bool outOfMemory = false;
   // The owner the last row of each kind went to: a file lists an owner's
   // rows together.
   EvStore::OwnerRun<EvKind::Float> floatRun;
@@ -110,8 +114,14 @@ class SaveDataReader {
 
   // csv_init with CSV_APPEND_NULL; its return code (0 on success).
   int Init();
-  // Hands the next bytes of the file to the parser.
+  // Hands the next bytes of the file to the parser. Once memory ran out, it
+  // takes nothing more.
   void Feed(const char* data, std::size_t size);
+  // True once an allocation failed while reading: the records after it were
+  // not stored, and the rest of the file should not be fed.
+  bool OutOfMemory() const noexcept { return record_.outOfMemory; }
+  // How many records were read so far.
+  std::uint64_t Records() const noexcept { return record_.records; }
   // Ends a last line that had no line end, and logs what the file left
   // unread: a record cut off inside a quoted field, and the mod-index rows
   // skipped.

@@ -240,20 +240,34 @@ float str2float(std::string_view text) noexcept {
   return result;
 }
 
+// Runs body, and turns an allocation failure into the record's out-of-memory
+// state instead of a log line: reading stops there, with one line in all.
+template <class Body>
+void StopOnBadAlloc(csvp_record& r, Body&& body) {
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    r.outOfMemory = true;
+  }
+}
+
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
   auto& r = *static_cast<csvp_record*>(state);
+  if (r.outOfMemory) return;
   bool ok = Guarded({"csvp_cb1"}, [&] {
-    if (r.fieldCount < 5) ++r.fieldCount;  // fields after the fourth are ignored
-    if (g_probe != nullptr) g_probe(1);
-    // The parser appends a NUL; the field is the text before the first NUL.
-    // The reader says when no NUL has been read, which spares the search.
-    const char* s = field != nullptr ? static_cast<const char*>(field) : "";
-    std::size_t size = field != nullptr ? length : 0;
-    if (r.scanForNul) {
-      if (const void* nul = std::memchr(s, '\0', size); nul != nullptr)
-        size = static_cast<std::size_t>(static_cast<const char*>(nul) - s);
-    }
-    ReadField(r, std::string_view(s, size));
+    StopOnBadAlloc(r, [&] {
+      if (r.fieldCount < 5) ++r.fieldCount;  // fields after the fourth are ignored
+      if (g_probe != nullptr) g_probe(1);
+      // The parser appends a NUL; the field is the text before the first NUL.
+      // The reader says when no NUL has been read, which spares the search.
+      const char* s = field != nullptr ? static_cast<const char*>(field) : "";
+      std::size_t size = field != nullptr ? length : 0;
+      if (r.scanForNul) {
+        if (const void* nul = std::memchr(s, '\0', size); nul != nullptr)
+          size = static_cast<std::size_t>(static_cast<const char*>(nul) - s);
+      }
+      ReadField(r, std::string_view(s, size));
+    });
   });
   if (!ok) r.dropped = true;
 }
@@ -261,14 +275,22 @@ void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
 void csvp_cb2(int, void* state) noexcept {
   auto& r = *static_cast<csvp_record*>(state);
   const std::int32_t fields = std::exchange(r.fieldCount, 0);
-  if (std::exchange(r.dropped, false)) return;
+  if (std::exchange(r.dropped, false) || r.outOfMemory) return;
   Guarded({"csvp_cb2"}, [&] {
-    if (g_probe != nullptr) g_probe(2);
-    // The kept texts still hold the last record's until their field comes;
-    // a record cut short reads the missing ones as empty.
-    if (fields < 3) r.field3.clear();
-    if (fields < 4) r.text.clear();
-    StoreRecord(r);
+    StopOnBadAlloc(r, [&] {
+      if (g_probe != nullptr) g_probe(2);
+      // The kept texts still hold the last record's until their field comes;
+      // a record cut short reads the missing ones as empty.
+      if (fields < 3) r.field3.clear();
+      if (fields < 4) r.text.clear();
+      try {
+        StoreRecord(r);
+      } catch (const TableRefused&) {
+        LogMessage("Refusing key '%s' of %u: its table would grow without bound", r.field3.c_str(),
+                   static_cast<unsigned>(r.id));
+      }
+      ++r.records;
+    });
   });
 }
 
@@ -285,6 +307,7 @@ int SaveDataReader::Init() {
 
 void SaveDataReader::Parse(const char* data, std::size_t size) {
   if (!initialised_) throw std::logic_error("the reader was not initialised");
+  if (record_.outOfMemory) return;
   if (!record_.scanForNul && std::memchr(data, '\0', size) != nullptr) record_.scanForNul = true;
   while (size > 0) {
     // libcsv grows its field buffer by a fixed block, and every growth may
@@ -293,14 +316,17 @@ void SaveDataReader::Parse(const char* data, std::size_t size) {
     // that spans pieces doubles the buffer.
     const std::size_t n = std::min(size, kPiece);
     csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), n}));
-    if (csv_parse(&parser_, data, n, csvp_cb1, csvp_cb2, &record_) != n)
-      throw std::bad_alloc();  // the only failure outside strict mode
+    // A short count is the only failure outside strict mode: the parser's
+    // buffer could not grow.
+    if (csv_parse(&parser_, data, n, csvp_cb1, csvp_cb2, &record_) != n) record_.outOfMemory = true;
+    if (record_.outOfMemory) return;
     data += n;
     size -= n;
   }
 }
 
 void SaveDataReader::Feed(const char* data, std::size_t size) {
+  if (record_.outOfMemory) return;
   if (!atStart_) return Parse(data, size);
   // A spreadsheet saving "CSV UTF-8" puts a byte-order mark first. The
   // first bytes are kept until they show whether one is there.
@@ -329,6 +355,7 @@ void SaveDataReader::Finish() {
   // So whatever the parser still holds lies inside a quoted field that never
   // closed: the file was cut off. Its record is dropped, not stored with a
   // torn key or value.
+  if (record_.outOfMemory) return;
   bool pending = record_.fieldCount > 0;
   csv_fini(
       &parser_, [](void*, std::size_t, void* p) { *static_cast<bool*>(p) = true; },

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "ev/store.h"
 #include "host/game.h"
@@ -25,6 +27,14 @@ std::string& SavePath() {
   return path;
 }
 
+// The save-data file that the last load could not read whole (it could not
+// be opened, a read failed, or memory ran out), or "". The next save to that
+// path moves it aside first, so that what was never read is not overwritten.
+std::string& UnreadPath() {
+  static std::string path;
+  return path;
+}
+
 // Sets the save-data path for fileName and creates its folders; false (and
 // the path kept as it was) when the game root is unknown.
 bool SetSaveFile(const std::string& fileName) {
@@ -32,8 +42,10 @@ bool SetSaveFile(const std::string& fileName) {
   if (root.empty()) return false;
   std::string path = root + kSaveFolder + fileName;
   // Every folder on the way, outermost first; failures (it exists, or it
-  // names a drive) are ignored.
-  for (std::size_t i = 1; i < path.size(); ++i)
+  // names a drive) are ignored. Read a character at a time: the second byte
+  // of a two-byte character may be a backslash's.
+  for (std::size_t i = platform::NextChar(path, 0); i < path.size();
+       i = platform::NextChar(path, i))
     if (path[i] == '\\' || path[i] == '/') platform::CreateDir(path.substr(0, i));
   SavePath() = std::move(path);
   return true;
@@ -47,9 +59,14 @@ std::string SaveFileFor(const std::string& saveName) {
   return set ? SavePath() : std::string();
 }
 
+// Save names as this system's file names read them.
+bool IsSafe(const std::string& saveName) {
+  return IsSafeSaveName(saveName, {platform::kReservedDeviceNames, &platform::NextChar});
+}
+
 // Logs the refusal of a name that would leave the save-data folder.
 bool AcceptSaveName(const std::string& saveName) {
-  if (IsSafeSaveName(saveName)) return true;
+  if (IsSafe(saveName)) return true;
   LogMessage("Refusing save name '%s'", saveName.c_str());
   return false;
 }
@@ -63,6 +80,80 @@ void OutdentTo(int level) {
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
+
+// Moves the file at path aside when the last load could not read it: to a
+// name beside it that ends in ".unread" (and a number when that is taken),
+// which no save name gives. False when it is still there.
+bool MoveUnreadAside(const std::string& path) {
+  std::string& unread = UnreadPath();
+  if (unread.empty() || unread != path) return true;
+  if (!platform::FileExists(path)) {
+    unread.clear();
+    return true;
+  }
+  for (int i = 1; i <= 100; ++i) {
+    const std::string aside = path + ".unread" + (i > 1 ? std::to_string(i) : std::string());
+    if (platform::FileExists(aside)) continue;
+    if (!platform::MoveFileNoReplace(path, aside)) {
+      const std::string why = platform::LastErrorText();
+      LogMessage("Failed renaming savefile %s to %s: %s", path.c_str(), aside.c_str(), why.c_str());
+      return false;
+    }
+    LogMessage("Moved the unread savefile %s to %s", path.c_str(), aside.c_str());
+    unread.clear();
+    return true;
+  }
+  LogMessage("Failed renaming savefile %s: every name beside it is taken", path.c_str());
+  return false;
+}
+
+// Reads the save-data file at path into the reader. A file that is not
+// there is the quiet case; anything else that keeps the file from being
+// read whole is logged and leaves the path in UnreadPath().
+void ReadSaveData(const std::string& path, SaveDataReader& reader) {
+  if (path.empty()) {
+    LogMessage("Failed opening savefile %s", path.c_str());
+    return;
+  }
+  UnreadPath() = path;  // until the last byte was read
+  bool missing = false;
+  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenForReading(path, &missing));
+  if (file == nullptr) {
+    const std::string why = platform::LastErrorText();
+    if (missing) {
+      UnreadPath().clear();
+      LogMessage("Failed opening savefile %s", path.c_str());
+    } else {
+      LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
+    }
+    return;
+  }
+  bool outOfMemory = false;
+  try {
+    std::vector<char> chunk(std::size_t{1} << 16);
+    for (;;) {
+      std::size_t got = 0;
+      const bool ok = platform::ReadBytes(file.get(), chunk.data(), chunk.size(), &got);
+      const std::string why = ok ? std::string() : platform::LastErrorText();
+      reader.Feed(chunk.data(), got);
+      if (reader.OutOfMemory()) break;
+      if (!ok) {
+        LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
+        return;
+      }
+      if (got < chunk.size()) break;
+    }
+    reader.Finish();
+  } catch (const std::bad_alloc&) {
+    outOfMemory = true;
+  }
+  if (outOfMemory || reader.OutOfMemory()) {
+    LogMessage("Out of memory reading savefile %s: stopped after %llu records", path.c_str(),
+               static_cast<unsigned long long>(reader.Records()));
+    return;
+  }
+  UnreadPath().clear();
+}
 
 // Rough size of a row, so that the buffer grows only once or twice.
 constexpr std::size_t kRowEstimate = 48;
@@ -126,7 +217,7 @@ void save(std::string saveName) {
     const std::string path = SaveFileFor(saveName);
     LogMessage("Saving to: '%s'", path.c_str());
     std::string data = FormatSaveData();
-    if (path.empty() || !platform::WriteFileReplacing(path, data))
+    if (path.empty() || !MoveUnreadAside(path) || !platform::WriteFileReplacing(path, data))
       LogMessage("Failed writing savefile %s", path.c_str());
   });
   OutdentTo(level);
@@ -142,17 +233,13 @@ void loadsettings(std::string saveName) {
     SaveDataReader reader;
     if (int rc = reader.Init(); rc != 0) {
       LogMessage("csv_init failed with %u", static_cast<unsigned>(rc));
+      // Nothing was read: the save's file, if it has one, is kept from the
+      // next save as a file that could not be read.
+      const std::string root = plugin::FindGameRoot();
+      if (!root.empty() && IsSafe(saveName)) UnreadPath() = SaveDataPath(root, saveName);
     } else {
       newmodmap();
-      if (AcceptSaveName(saveName)) {
-        const std::string path = SaveFileFor(saveName);
-        std::unique_ptr<std::FILE, FileCloser> file(path.empty() ? nullptr
-                                                                 : platform::OpenForReading(path));
-        if (file == nullptr)
-          LogMessage("Failed opening savefile %s", path.c_str());
-        else if (!reader.ReadFile(file.get()))
-          LogMessage("Failed reading savefile %s", path.c_str());
-      }
+      if (AcceptSaveName(saveName)) ReadSaveData(SaveFileFor(saveName), reader);
     }
     LogOutdent();
     LogMessage("END: load settings");
@@ -169,9 +256,10 @@ void deleteSavegame(std::string saveName) {
     if (!AcceptSaveName(saveName)) return;
     std::string path = SaveDataPath(root, saveName);
     LogMessage("Remove '%s'", path.c_str());
-    if (platform::DeleteFile(path))
+    if (platform::DeleteFile(path)) {
       LogMessage("Savegame %s deleted", path.c_str());
-    else
+      if (UnreadPath() == path) UnreadPath().clear();
+    } else
       LogMessage("Error removing savegame %s", path.c_str());
   });
 }
@@ -187,10 +275,19 @@ void renameSavegame(std::string fromName, std::string toName) {
     std::string to = SaveDataPath(root, toName);
     LogMessage("Renaming '%s' to '%s'", from.c_str(), to.c_str());
     // The game renames a save to its ".bak" over the previous backup on every
-    // quick save and autosave; the backup's values follow, so the old ones
-    // go. Without a file to move, an existing target stays untouched.
-    if (platform::FileExists(from) && platform::FileExists(to)) platform::DeleteFile(to);
-    platform::MoveFileNoReplace(from, to);
+    // quick save and autosave, so the backup's values replace the old ones.
+    // Without a file to move, an existing target stays untouched, and a file
+    // that could not be read is never replaced.
+    const bool replace =
+        platform::FileExists(from) && platform::FileExists(to) && UnreadPath() != to;
+    const bool moved =
+        replace ? platform::MoveFileReplacing(from, to) : platform::MoveFileNoReplace(from, to);
+    if (!moved) {
+      const std::string why = platform::LastErrorText();
+      LogMessage("Failed renaming savefile %s to %s: %s", from.c_str(), to.c_str(), why.c_str());
+    } else if (UnreadPath() == from) {
+      UnreadPath() = to;  // what was not read keeps its protection
+    }
   });
 }
 

@@ -26,13 +26,18 @@ extern const char* const kLogLineEnd;
 std::uint32_t MainExecutablePath(char* buf, std::uint32_t size);
 // The last error code of the platform (GetLastError / errno).
 std::uint32_t LastError();
+// The system's own words for the last error, without a line end.
+std::string LastErrorText();
 
 // Single-level directory creation; false when it failed or already exists.
 bool CreateDir(const std::string& path);
 // Deletes a file; false when it failed.
 bool DeleteFile(const std::string& path);
 // Moves a file; never replaces an existing target; across volumes allowed.
+// False when it failed; LastErrorText() then says why.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
+// Moves a file within its volume, replacing the target in one step.
+bool MoveFileReplacing(const std::string& from, const std::string& to);
 // Writes data to a temporary file beside path and then replaces path with it.
 // The previous file at path stays untouched unless every step succeeded, and
 // no temporary file is left behind on failure.
@@ -41,7 +46,14 @@ bool WriteFileReplacing(const std::string& path, std::string_view data);
 // it and never longer than it.
 std::string TemporaryPathFor(const std::string& path);
 // Opens an existing file for reading in binary mode; null when it fails.
-std::FILE* OpenForReading(const std::string& path);
+// Then *missing (when given) tells whether there was no file to read (no
+// such file or folder, a folder or a device in its place) rather than a file
+// that could not be opened (held by another program, not permitted, ...);
+// LastErrorText() says why.
+std::FILE* OpenForReading(const std::string& path, bool* missing = nullptr);
+// Reads up to size bytes into buf; *got is how many came. False on a read
+// error (the bytes before it are in buf); LastErrorText() then says why.
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got);
 bool FileExists(const std::string& path);
 
 // Opens name for writing (truncated) so that other processes may read it but
@@ -60,11 +72,30 @@ void* ProgramSymbol(const char* name);
 // Host path (backslashes) to the form the file system takes.
 std::string NativePath(const std::string& path);
 
+// Whether the file system reserves device names (CON, AUX, COM1, ...) in
+// every folder: true on Windows.
+extern const bool kReservedDeviceNames;
+// The index of the character after the one at text[i], reading the text in
+// the code page of the system's file names (CharNextExA on the active code
+// page on Windows, where a character may take two bytes); i + 1 elsewhere.
+// At most text.size().
+std::size_t NextChar(std::string_view text, std::size_t i);
+// A host path (the system's code page on Windows) in UTF-8, for libraries
+// that take UTF-8 file names; unchanged where paths are bytes already.
+std::string Utf8Path(const std::string& path);
+
 }  // namespace cv::platform
 
 namespace cv::platform::testing {
 // Makes MainExecutablePath report this text (null restores the real answer).
 void OverrideMainExecutablePath(const char* path);
+// Makes NextChar and Utf8Path read text in this code page instead of the
+// system's (0 restores it). On Windows any installed code page; elsewhere
+// 932 (Shift-JIS, whose lead bytes are told apart) and 1252.
+void OverrideCodePage(unsigned codePage);
+// The most memory this process has held in RAM so far (peak resident set /
+// peak working set), in bytes; 0 when unknown. For the measuring tools.
+std::size_t PeakMemoryBytes();
 // Runs a program (args[0], native path) with these arguments, sharing this
 // process's standard streams, and waits for it: its exit code, or -1 when it
 // could not be started. For the test tools, never used by the plug-in.

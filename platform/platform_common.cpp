@@ -54,6 +54,11 @@ std::uint32_t MainExecutablePath(char* buf, std::uint32_t size) {
   return os::ExecutablePath(buf, size);
 }
 
+bool MoveFileReplacing(const std::string& from, const std::string& to) {
+  if (detail::Failed("file.rename")) return false;
+  return os::MoveReplacing(NativePath(from), NativePath(to));
+}
+
 std::string TemporaryPathFor(const std::string& path) {
   // Never longer than the final name, so that a name that fits the file
   // system's limits still fits as a temporary file: "X.csv" is written as

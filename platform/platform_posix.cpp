@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,10 +56,48 @@ void* ProgramSymbol(const char* name) {
   return symbol;
 }
 
+namespace {
+unsigned g_codePage = 0;
+}  // namespace
+
+void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+std::size_t testing::PeakMemoryBytes() {
+  struct rusage usage {};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<std::size_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}
+
+const bool kReservedDeviceNames = false;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return text.size();
+  const auto b = static_cast<unsigned char>(text[i]);
+  const bool lead = g_codePage == 932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+  return lead && i + 1 < text.size() ? i + 2 : i + 1;
+}
+
+// Paths are bytes here; under an overridden code page 1252 the bytes from
+// 0x80 up are read as Latin-1 (the code page's letters), for the tests.
+std::string Utf8Path(const std::string& path) {
+  if (g_codePage != 1252) return path;
+  std::string out;
+  for (char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out += c;
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string NativePath(const std::string& path) {
   std::string p = path;
-  for (char& c : p)
-    if (c == '\\') c = '/';
+  for (std::size_t i = 0; i < p.size(); i = NextChar(p, i))
+    if (p[i] == '\\') p[i] = '/';
   return p;
 }
 
@@ -75,6 +114,8 @@ std::uint32_t os::ExecutablePath(char* buf, std::uint32_t size) {
 void os::SetNameTooLongError() { errno = ENAMETOOLONG; }
 
 std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
+
+std::string LastErrorText() { return std::strerror(errno); }
 
 bool CreateDir(const std::string& path) {
   if (Failed("dir.create")) return false;
@@ -126,10 +167,17 @@ bool CopyExclusive(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-  if (Failed("file.rename")) return false;
+  if (Failed("file.rename")) {
+    errno = EACCES;
+    return false;
+  }
   std::string f = NativePath(from), t = NativePath(to);
   struct stat st;
-  if (::lstat(f.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::lstat(f.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
   if (::renameat2(AT_FDCWD, f.c_str(), AT_FDCWD, t.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {
     // The file system cannot rename without replacing: link, then unlink.
@@ -149,16 +197,41 @@ bool os::MoveReplacing(const std::string& from, const std::string& to) {
 
 void os::RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
-std::FILE* OpenForReading(const std::string& path) {
-  if (Failed("file.open")) return nullptr;
+std::FILE* OpenForReading(const std::string& path, bool* missing) {
+  if (missing != nullptr) *missing = false;
+  if (Failed("file.open")) {
+    errno = EACCES;  // as when the file may not be read
+    return nullptr;
+  }
   std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
-  if (f == nullptr) return nullptr;
+  if (f == nullptr) {
+    if (missing != nullptr) *missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG;
+    return nullptr;
+  }
   struct stat st;
-  if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(::fileno(f), &st) != 0) {
+    const int error = errno;
     std::fclose(f);
+    errno = error;
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {  // a folder or a device: no file there
+    std::fclose(f);
+    if (missing != nullptr) *missing = true;
+    errno = EISDIR;
     return nullptr;
   }
   return f;
+}
+
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got) {
+  *got = 0;
+  if (Failed("file.read")) {
+    errno = EIO;
+    return false;
+  }
+  *got = std::fread(buf, 1, size, file);
+  return *got == size || std::ferror(file) == 0;
 }
 
 bool FileExists(const std::string& path) {

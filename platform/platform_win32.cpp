@@ -1,8 +1,13 @@
 // Windows implementation of the platform layer (the game's own platform).
 #include <windows.h>
+// GetProcessMemoryInfo from kernel32 itself (no psapi.dll to import).
+#define PSAPI_VERSION 2
+#include <psapi.h>
 // <windows.h> maps DeleteFile to DeleteFileA; the layer has its own.
 #undef DeleteFile
 #include <bcrypt.h>
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
 
 #include <cstdio>
@@ -57,6 +62,45 @@ void* ProgramSymbol(const char* name) {
   return reinterpret_cast<void*>(::GetProcAddress(program, name));
 }
 
+namespace {
+unsigned g_codePage = CP_ACP;
+}  // namespace
+
+void testing::OverrideCodePage(unsigned codePage) { g_codePage = codePage; }
+
+std::size_t testing::PeakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize;
+}
+
+const bool kReservedDeviceNames = true;
+
+std::size_t NextChar(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return text.size();
+  // The character and the byte after it, terminated, as CharNextExA reads.
+  const char pair[3] = {text[i], i + 1 < text.size() ? text[i + 1] : '\0', '\0'};
+  const std::size_t step =
+      static_cast<std::size_t>(::CharNextExA(static_cast<WORD>(g_codePage), pair, 0) - pair);
+  return i + (step == 0 ? 1 : step);
+}
+
+std::string Utf8Path(const std::string& path) {
+  if (path.empty()) return path;
+  const UINT cp = g_codePage;
+  const int wide =
+      ::MultiByteToWideChar(cp, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  if (wide <= 0) return path;
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  ::MultiByteToWideChar(cp, 0, path.data(), static_cast<int>(path.size()), w.data(), wide);
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return path;
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 
@@ -67,6 +111,18 @@ std::uint32_t os::ExecutablePath(char* buf, std::uint32_t size) {
 void os::SetNameTooLongError() { ::SetLastError(ERROR_INSUFFICIENT_BUFFER); }
 
 std::uint32_t LastError() { return ::GetLastError(); }
+
+std::string LastErrorText() {
+  const DWORD code = ::GetLastError();
+  char buf[512];
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, buf, sizeof buf, nullptr);
+  std::string text(buf, n);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  if (text.empty()) text = "error " + std::to_string(code);
+  return text;
+}
 
 bool CreateDir(const std::string& path) {
   if (Failed("dir.create")) return false;
@@ -79,7 +135,10 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-  if (Failed("file.rename")) return false;
+  if (Failed("file.rename")) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
@@ -90,10 +149,54 @@ bool os::MoveReplacing(const std::string& from, const std::string& to) {
 
 void os::RemoveQuietly(const std::string& path) { ::DeleteFileA(path.c_str()); }
 
-std::FILE* OpenForReading(const std::string& path) {
-  if (Failed("file.open")) return nullptr;
-  if (IsDirectory(path)) return nullptr;
-  return std::fopen(path.c_str(), "rb");
+std::FILE* OpenForReading(const std::string& path, bool* missing) {
+  if (missing != nullptr) *missing = false;
+  if (Failed("file.open")) {
+    ::SetLastError(ERROR_SHARING_VIOLATION);  // as when another program holds it
+    return nullptr;
+  }
+  if (IsDirectory(path)) {
+    if (missing != nullptr) *missing = true;
+    ::SetLastError(ERROR_DIRECTORY);
+    return nullptr;
+  }
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (missing != nullptr)
+      *missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                 error == ERROR_INVALID_NAME || error == ERROR_FILENAME_EXCED_RANGE;
+    return nullptr;
+  }
+  if (::GetFileType(h) != FILE_TYPE_DISK) {  // a device: no file there
+    ::CloseHandle(h);
+    if (missing != nullptr) *missing = true;
+    ::SetLastError(ERROR_BAD_FILE_TYPE);
+    return nullptr;
+  }
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* f = ::_fdopen(fd, "rb");
+  if (f == nullptr) ::_close(fd);
+  return f;
+}
+
+bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got) {
+  *got = 0;
+  if (Failed("file.read")) {
+    ::SetLastError(ERROR_READ_FAULT);
+    return false;
+  }
+  ::SetLastError(ERROR_SUCCESS);
+  *got = std::fread(buf, 1, size, file);
+  if (*got == size || std::ferror(file) == 0) return true;
+  if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_READ_FAULT);
+  return false;
 }
 
 bool FileExists(const std::string& path) {

@@ -41,7 +41,8 @@ void OpenDatabase() {
   std::string path = root + "Data\\NVSE\\Plugins\\Corvane\\savedata.db";
   Database& d = TheDatabase();
   d.Close();
-  sqlite3_open_v2(platform::NativePath(path).c_str(), &d.db,
+  // SQLite takes UTF-8 file names; the root is in the system's code page.
+  sqlite3_open_v2(platform::Utf8Path(platform::NativePath(path)).c_str(), &d.db,
                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
 }
 

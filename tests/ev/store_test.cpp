@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/fault.h"
+#include "tests/ev/flood_keys.h"
 
 namespace cv {
 namespace {
@@ -232,6 +233,138 @@ TYPED_TEST(StoreTest, AnOwnerRunFollowsEveryChangeOfTheOwners) {
   s.template Entry<EvKind::Float>(kA, "after.kind", run) = 7;
   ASSERT_NE(s.template Find<EvKind::Float>(kA, "after.kind"), nullptr);
   EXPECT_EQ(s.EntryCount(EvKind::Float), 1u);
+}
+
+TYPED_TEST(StoreTest, ClearingAnOwnersLastValueGivesItsMemoryBack) {
+  for (int i = 0; i < 200; ++i) this->F(kA, "skill." + std::to_string(i)) = 1;
+  this->F(kB, "kept") = 1;
+  const std::size_t full = this->store.BucketCount(EvKind::Float);
+  this->store.EraseSubkeys(EvKind::Float, kA, "skill.");
+  const std::size_t cleared = this->store.BucketCount(EvKind::Float);
+  EXPECT_LT(cleared + 200, full);
+  EXPECT_TRUE(this->store.HasOwner(EvKind::Float, kA));
+  // One key cleared singly, the last one: the same.
+  this->F(kA, "one") = 1;
+  EXPECT_TRUE(this->store.EraseKey(EvKind::Float, kA, "one"));
+  EXPECT_EQ(this->store.BucketCount(EvKind::Float), cleared);
+  this->F(kA, "again") = 2;
+  EXPECT_EQ(*this->store.template Find<EvKind::Float>(kA, "again"), 2.0f);
+}
+
+// Keys inline and on the heap, of every length around the inline limit,
+// survive copies, moves and the tables' growth.
+TEST(StoredKeys, EveryLengthSurvivesCopiesMovesAndGrowth) {
+  std::vector<std::string> texts;
+  for (std::size_t n = 0; n <= StoredKey::kInline + 2; ++n) texts.push_back(std::string(n, 'a'));
+  texts.push_back(std::string(600, 'z'));
+  texts.push_back(std::string("nul\0inside", 11));
+  for (const std::string& t : texts) {
+    StoredKey k(t);
+    EXPECT_EQ(k.view(), t);
+    StoredKey copy(k);
+    StoredKey moved(std::move(copy));
+    EXPECT_EQ(moved.view(), t);
+    EXPECT_EQ(copy.view(), "");  // NOLINT: a moved-from key is empty
+    StoredKey assigned("x");
+    assigned = k;
+    EXPECT_EQ(assigned.view(), t);
+    assigned = StoredKey(std::string(40, 'q'));
+    EXPECT_EQ(assigned.view(), std::string(40, 'q'));
+    EXPECT_TRUE(StoredKey(t) == k);
+  }
+  EvStore store;
+  for (int round = 0; round < 50; ++round)
+    for (const std::string& t : texts)
+      store.Entry<EvKind::String>(1, t + std::to_string(round)) = t;
+  for (int round = 0; round < 50; ++round)
+    for (const std::string& t : texts)
+      ASSERT_EQ(*store.Find<EvKind::String>(1, t + std::to_string(round)), t);
+}
+
+// The word-at-a-time hashes read each length's last bytes exactly: bytes
+// around the message change nothing, and every byte of it counts.
+TEST(KeyHash, EveryLengthReadsItsLastBytesWhole) {
+  const detail::HashSeed seed{0x0706050403020100ull, 0x0F0E0D0C0B0A0908ull};
+  const std::string text = "Quest.Companion.Mood.Towards.Player.Level\x80\xFF";
+  std::map<std::uint64_t, std::size_t> seen;
+  for (std::size_t n = 0; n <= text.size(); ++n) {
+    // The same bytes after the message and before it change nothing.
+    std::string buf = "\xAA" + text.substr(0, n) + "\x55\x55\x55\x55\x55\x55\x55\x55";
+    const char* p = buf.data() + 1;
+    std::string other = "\x11" + text.substr(0, n) + "\x22\x22\x22\x22\x22\x22\x22\x22";
+    const char* q = other.data() + 1;
+    EXPECT_EQ(detail::SipHash13(seed)(p, n), detail::SipHash13(seed)(q, n)) << n;
+    EXPECT_EQ(detail::HalfSipHash13(seed)(p, n), detail::HalfSipHash13(seed)(q, n)) << n;
+    // Every prefix hashes apart (no byte is lost or read twice).
+    EXPECT_TRUE(seen.emplace(detail::SipHash13(seed)(p, n), n).second) << n;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string flipped = text.substr(0, n);
+      flipped[i] ^= 1;
+      EXPECT_NE(detail::SipHash13(seed)(flipped.data(), n), detail::SipHash13(seed)(p, n)) << n;
+      EXPECT_NE(detail::HalfSipHash13(seed)(flipped.data(), n), detail::HalfSipHash13(seed)(p, n))
+          << n << " " << i;
+    }
+  }
+  // Another seed, other hashes.
+  const detail::HashSeed other{seed.k0 + 1, seed.k1};
+  EXPECT_NE(detail::SipHash13(seed)("skill.key0", 10), detail::SipHash13(other)("skill.key0", 10));
+  EXPECT_NE(detail::HalfSipHash13(seed)("skill.key0", 10),
+            detail::HalfSipHash13(other)("skill.key0", 10));
+}
+
+// 8,300 keys that shared one hash under the former unseeded hash, for each
+// of 12 owners: every key is kept, and the tables stay near the size their
+// entries need. (The former hash doubled the owner's table with every key
+// after the 8,192nd until memory ran out.)
+TEST(HashFlood, KeysMadeToCollideSpreadOutUnderTheSeededHash) {
+  EvStore store;
+  const std::vector<std::string> keys = testing::FormerHashCollisions(8300);
+  for (EvOwnerId owner = 1; owner <= 12; ++owner) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      store.Entry<EvKind::Float>(owner, keys[i]) = 1.0f;
+      if (i > 8000) {
+        ASSERT_LE(store.BucketCount(EvKind::Float), 4 * store.EntryCount(EvKind::Float) + 64)
+            << "owner " << owner << ", key " << i;
+      }
+    }
+  }
+  EXPECT_EQ(store.EntryCount(EvKind::Float), 12u * 8300u);
+  for (const std::string& k : keys) ASSERT_NE(store.Find<EvKind::Float>(12, k), nullptr);
+}
+
+// Should keys cluster anyway (here: a hash that is one constant), a table
+// that would grow for anything but its size refuses the key instead, and
+// stays bounded; the keys before it stay.
+struct ConstantHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view) const noexcept { return 42; }
+  std::size_t operator()(EvOwnerId) const noexcept { return 42; }
+};
+struct ClusteringMaps : detail::RobinMaps {
+  template <class V>
+  using OwnerMap = tsl::robin_map<EvKey, V, ConstantHash, detail::KeyEq,
+                                  std::allocator<std::pair<EvKey, V>>, true, detail::BoundedGrowth>;
+  template <class V>
+  using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, ConstantHash, std::equal_to<EvOwnerId>,
+                               std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false,
+                               detail::BoundedGrowth>;
+};
+
+TEST(HashFlood, ATableThatWouldGrowWithoutBoundRefusesTheKey) {
+  BasicEvStore<ClusteringMaps> store;
+  std::size_t refused = 0;
+  for (int i = 0; i < 8600; ++i) {
+    try {
+      store.Entry<EvKind::Float>(7, "k" + std::to_string(i)) = 1.0f;
+    } catch (const TableRefused&) {
+      ++refused;
+    }
+    ASSERT_LE(store.BucketCount(EvKind::Float), 8 * store.EntryCount(EvKind::Float) + 64) << i;
+  }
+  EXPECT_GT(refused, 0u);
+  EXPECT_EQ(store.EntryCount(EvKind::Float) + refused, 8600u);
+  ASSERT_NE(store.Find<EvKind::Float>(7, "k0"), nullptr);
+  ASSERT_NE(store.Find<EvKind::Float>(7, "k8000"), nullptr);
 }
 
 TEST(TheStore, IsOneProcessWideStore) {

@@ -15,6 +15,7 @@
 #include "game_harness.h"
 #include "persist/mod_maps.h"
 #include "platform/fault.h"
+#include "tests/ev/flood_keys.h"
 
 namespace cv::hardening {
 namespace {
@@ -159,6 +160,24 @@ TEST_F(HostileFiles, AMillionModIndexRows) {
   ASSERT_NE(Float(0x01000014, "v"), nullptr);
   EXPECT_LE(persist::TheModMaps().savedModNames().size(), 256u);
   EXPECT_TRUE(LogHas("Skipped 999744 mod-index rows whose index is not a number from 0 to 255"));
+}
+
+// 12 references with 8,300 keys each that all shared one hash under the
+// former unseeded hash (3 MB): every key loads, the tables stay near the
+// size their entries need, and nothing is logged as a failure.
+TEST_F(HostileFiles, KeysMadeToCollideLoadInBoundedMemory) {
+  const std::vector<std::string> keys = cv::testing::FormerHashCollisions(8300);
+  std::string file = kIx0;
+  for (int ref = 0; ref < 12; ++ref)
+    for (const std::string& k : keys)
+      file += "FL, " + std::to_string(20 + ref) + ", \"" + k + "\", 1\r\n";
+  ASSERT_GT(file.size(), 3000000u);
+  Load(file);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 12u * keys.size());
+  EXPECT_LE(TheStore().BucketCount(EvKind::Float), 4 * 12 * keys.size());
+  for (const std::string& k : keys) ASSERT_NE(Float(31, k), nullptr);
+  for (const std::string& line : LogLines())
+    EXPECT_EQ(line.find("bad_alloc"), std::string::npos) << line;
 }
 
 // Tags, keys and mod names from a file reach the log as text.

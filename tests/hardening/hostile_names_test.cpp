@@ -10,6 +10,7 @@
 
 #include "game_harness.h"
 #include "persist/save_name.h"
+#include "platform/platform.h"
 
 namespace cv::hardening {
 namespace {
@@ -94,6 +95,21 @@ TEST_F(HostileNames, NamesLeavingTheSaveFolderAreRefused) {
 
 TEST_F(HostileNames, DriveAndStreamNamesAreRefused) {
   for (const char* name : {"C:\\Windows\\evil", "C:evil", "save:stream", ":"}) ExpectRefused(name);
+}
+
+// On Windows a component named after a device opens the device ("AUX"
+// blocked the game for good, "COM1" wrote to the serial port, "NUL" read as
+// empty); elsewhere these are ordinary names.
+TEST_F(HostileNames, DeviceNamesAreRefusedWhereTheSystemReservesThem) {
+  for (const char* name : {"AUX", "COM1", "aux.txt", "NUL", "Sub\\con", "lpt9. ", "prn\\Save"}) {
+    if (platform::kReservedDeviceNames) {
+      ExpectRefused(name);
+    } else {
+      fs::create_directories(SavesFolder() / "Sub");
+      fs::create_directories(SavesFolder() / "prn");
+      ExpectSavesAndLoads(name);
+    }
+  }
 }
 
 TEST_F(HostileNames, NamesInsideTheFolderSaveAndLoad) {

@@ -39,6 +39,7 @@ const FaultSpec kFaults[] = {
     // the platform and the store
     {"dir.create", true, nullptr},
     {"file.open", true, nullptr},
+    {"file.read", true, nullptr},
     {"file.write", true, nullptr},
     {"file.close", true, nullptr},
     {"file.replace", true, nullptr},
@@ -231,7 +232,8 @@ const WalkCase kCases[] = {
                    {"engine.GetModCount", "newmodmap"},
                    {"engine.GetModName", "newmodmap"},
                    {"store.alloc", "csvp_cb2"}},
-     .reaches = {"dir.create", "file.open", "engine.GetModName", "store.alloc"},
+     .ownLineOnReturn = {"store.alloc"},
+     .reaches = {"dir.create", "file.open", "file.read", "engine.GetModName", "store.alloc"},
      .replacesStore = true},
     {.label = "SaveGame",
      .setup = "message savegame \"walk-save\"\nrun 14 CV_SetEVFl \"later\" 7\n",

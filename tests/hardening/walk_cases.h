@@ -38,6 +38,10 @@ struct WalkCase {
   const char* integerLogName = nullptr;
   // Faults caught by a guarded region of their own inside the call.
   std::vector<std::pair<const char*, const char*>> logNameOf = {};
+  // Faults whose failing answer the call handles with a line of its own
+  // instead of the convention's (a load that runs out of memory stops with
+  // one line saying how far it read).
+  std::vector<const char*> ownLineOnReturn = {};
   // Faults the call must reach, so that the world really drives it there.
   std::vector<const char*> reaches = {};
   // The save whose save-data file the call writes; a failed write must

@@ -32,9 +32,13 @@ TEST_F(SaveFilesTest, RenameMovesTheFileAndALoadFindsItsValues) {
   save("Old");
   ClearLog();
   renameSavegame("Old", "Sub\\New");
-  EXPECT_EQ(Log(),
-            "Renaming '" + HostSavePath("Old") + "' to '" + HostSavePath("Sub\\New") + "'\r\n");
-  // The target's folder is not created by a rename.
+  // The target's folder is not created by a rename, and the failure says so.
+  EXPECT_EQ(Log().rfind("Renaming '" + HostSavePath("Old") + "' to '" + HostSavePath("Sub\\New") +
+                            "'\r\nFailed renaming savefile " + HostSavePath("Old") + " to " +
+                            HostSavePath("Sub\\New") + ": ",
+                        0),
+            0u)
+      << Log();
   EXPECT_TRUE(fs::exists(SaveFile("Old")));
   fs::create_directories(SavesDir() / "Sub");
   renameSavegame("Old", "Sub\\New");
@@ -43,21 +47,52 @@ TEST_F(SaveFilesTest, RenameMovesTheFileAndALoadFindsItsValues) {
   EXPECT_EQ(*TheStore().Find<EvKind::String>(0x00000042, "who"), "me");
 }
 
-TEST_F(SaveFilesTest, RenameReplacesTheTargetOnlyWithAFileToMove) {
-  // The game renames a save over its previous ".bak" at every quick save.
+// The game renames a save over its previous ".bak" at every quick save: a
+// rename with a file to move replaces the target, one without leaves it
+// alone. A move that fails logs why.
+TEST_F(SaveFilesTest, RenameReplacesOnlyWithAFileToMoveAndAFailedOneIsLogged) {
+  auto failureLine = [&](const std::string& from, const std::string& to) {
+    return "Failed renaming savefile " + HostSavePath(from) + " to " + HostSavePath(to) + ": ";
+  };
+  auto loggedOnce = [&](const std::string& prefix) {
+    const std::string log = Log();
+    const std::size_t at = log.find(prefix);
+    return at != std::string::npos && log.find("\r\n", at) > at + prefix.size() &&
+           log.find(prefix, at + 1) == std::string::npos;
+  };
   Put("S", "source");
   Put("T", "target");
+  ClearLog();
   renameSavegame("S", "T");
   EXPECT_FALSE(fs::exists(SaveFile("S")));
   EXPECT_EQ(ReadBytes(SaveFile("T")), "source");
+  EXPECT_EQ(Log().find("Failed"), std::string::npos) << Log();
   Put("T", "target");
+  ClearLog();
   renameSavegame("Gone", "T");
   EXPECT_EQ(ReadBytes(SaveFile("T")), "target");
+  EXPECT_TRUE(loggedOnce(failureLine("Gone", "T"))) << Log();
   ClearLog();
   renameSavegame("Missing", "U");
   EXPECT_FALSE(fs::exists(SaveFile("U")));
   EXPECT_EQ(LogCount("Renaming '" + HostSavePath("Missing") + "' to '" + HostSavePath("U") + "'"),
             1);
+  EXPECT_TRUE(loggedOnce(failureLine("Missing", "U"))) << Log();
+  Put("S", "source");
+  for (const char* target : {"V", "T"}) {  // a new name, and one that exists
+    SCOPED_TRACE(target);
+    ClearLog();
+    fault::Arm("file.rename", 1, fault::Kind::Return);
+    renameSavegame("S", target);
+    EXPECT_TRUE(loggedOnce(failureLine("S", target))) << Log();
+    EXPECT_EQ(ReadBytes(SaveFile("S")), "source");
+    fault::DisarmAll();
+  }
+  EXPECT_EQ(ReadBytes(SaveFile("T")), "target");
+  ClearLog();
+  renameSavegame("S", "V");
+  EXPECT_EQ(ReadBytes(SaveFile("V")), "source");
+  EXPECT_EQ(Log().find("Failed"), std::string::npos) << Log();
 }
 
 TEST_F(SaveFilesTest, NoRootMeansNoLogAndNoChange) {

@@ -132,15 +132,20 @@ TEST_F(MessagesTest, DeleteAndTheRenamePair) {
   EXPECT_EQ(ReadBytes(SaveFile("T")), "s");
   // A second new name after one rename uses the same old name again.
   Send(Msg::kMessage_RenameNewGameName, "U");
-  EXPECT_EQ(Log(),
-            "Received rename message with file path 'S'\r\n"
-            "Received rename newgame message with file path 'T'\r\n"
-            "Renaming '" +
-                HostSavePath("S") + "' to '" + HostSavePath("T") +
-                "'\r\n"
-                "Received rename newgame message with file path 'U'\r\n"
-                "Renaming '" +
-                HostSavePath("S") + "' to '" + HostSavePath("U") + "'\r\n");
+  // S is gone by then, so that move fails, with the system's reason.
+  EXPECT_EQ(Log().rfind("Received rename message with file path 'S'\r\n"
+                        "Received rename newgame message with file path 'T'\r\n"
+                        "Renaming '" +
+                            HostSavePath("S") + "' to '" + HostSavePath("T") +
+                            "'\r\n"
+                            "Received rename newgame message with file path 'U'\r\n"
+                            "Renaming '" +
+                            HostSavePath("S") + "' to '" + HostSavePath("U") +
+                            "'\r\nFailed renaming savefile " + HostSavePath("S") + " to " +
+                            HostSavePath("U") + ": ",
+                        0),
+            0u)
+      << Log();
 }
 
 TEST_F(MessagesTest, RenameTextsAreCoSavePathsTurnedBackIntoSaveNames) {

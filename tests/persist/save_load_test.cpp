@@ -221,6 +221,110 @@ TEST_F(SaveLoadTest, MissingFileLeavesTheStoreEmpty) {
   EXPECT_FALSE(TheStore().HasOwner(EvKind::Float, kBase));
 }
 
+// A file that is there but could not be read whole is never overwritten:
+// the load logs why, and the next save to it moves it aside first. Each row
+// makes the load fail another way; the faults stand for another program
+// holding the file, a disk failing part-way, and memory running out.
+TEST_F(SaveLoadTest, AFileThatCouldNotBeReadIsMovedAsideByTheNextSave) {
+  struct Case {
+    const char* fault;
+    std::uint32_t nth;
+    const char* logged;            // the line the load writes, up to the system's reason
+    std::size_t keptFrom, keptTo;  // float entries the load left in the store
+  };
+  const Case cases[] = {
+      {"file.open", 1, "\tFailed reading savefile ", 0, 0},
+      {"file.read", 2, "\tFailed reading savefile ", 1, 5999},  // the first 64 KiB
+      {"store.alloc", 2001, "\tOut of memory reading savefile ", 1000, 1000},
+  };
+  // 6000 rows of over 64 KiB, so that a second read is needed; each row a
+  // new owner, so two allocation points each (owner, then entry).
+  std::string rows = "IX, 0, \"FalloutNV.esm\",\r\n";
+  for (int i = 0; i < 6000; ++i)
+    rows += "FL, " + std::to_string(0xFF000000u + i) + ", \"k\", " + std::to_string(i + 1) + "\r\n";
+  ASSERT_GT(rows.size(), 65536u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    fs::remove_all(SavesDir());
+    WriteBytes(SaveFile("Hero"), rows);
+    fault::Arm(c.fault, c.nth, fault::Kind::Return);
+    ClearLog();
+    loadsettings("Hero");
+    fault::DisarmAll();
+    const std::string path = HostSavePath("Hero");
+    const std::string log = Log();
+    const std::size_t at = log.find(std::string(c.logged) + path);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_GT(log.find("\r\n", at), at + std::strlen(c.logged) + path.size() + 2)
+        << "the line gives a reason";
+    EXPECT_EQ(log.find("Exception"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Failed opening"), std::string::npos) << log;
+    EXPECT_TRUE(LogHas("END: load settings"));
+    EXPECT_GE(TheStore().EntryCount(EvKind::Float), c.keptFrom);
+    EXPECT_LE(TheStore().EntryCount(EvKind::Float), c.keptTo);
+    if (std::string_view(c.fault) == "store.alloc") {
+      EXPECT_TRUE(LogHas("\tOut of memory reading savefile " + path + ": stopped after " +
+                         std::to_string(c.keptTo + 1) + " records"))
+          << log;  // the mod-index row and the values before the failure
+    }
+
+    TheStore().Entry<EvKind::Float>(kBase, "new") = 2.0f;
+    ClearLog();
+    save("Hero");
+    EXPECT_EQ(ReadBytes(SaveFile("Hero").string() + ".unread"), rows);
+    EXPECT_TRUE(LogHas("\tMoved the unread savefile " + path + " to " + path + ".unread")) << Log();
+    EXPECT_NE(ReadBytes(SaveFile("Hero")).find("\"new\", 2"), std::string::npos);
+    // Moved once: the next save writes over its own file.
+    ClearLog();
+    save("Hero");
+    EXPECT_EQ(Log().find("Moved"), std::string::npos);
+    EXPECT_EQ(ReadBytes(SaveFile("Hero").string() + ".unread"), rows);
+  }
+}
+
+TEST_F(SaveLoadTest, WhatWasNotReadIsKeptUntilItCanBeMoved) {
+  save("Hero");
+  const std::string first = ReadBytes(SaveFile("Hero"));
+  WriteBytes(SaveFile("Hero").string() + ".unread", "taken");
+  // A load that fails by an exception has not read the file either.
+  fault::Arm("file.open", 1, fault::Kind::StdError);
+  loadsettings("Hero");
+  fault::DisarmAll();
+  // Saving under another name leaves it alone; a failed move writes nothing.
+  save("Other");
+  EXPECT_EQ(ReadBytes(SaveFile("Hero")), first);
+  TheStore().Entry<EvKind::Float>(kBase, "new") = 2.0f;
+  fault::Arm("file.rename", 1, fault::Kind::Return);
+  ClearLog();
+  save("Hero");
+  EXPECT_EQ(ReadBytes(SaveFile("Hero")), first);
+  const std::string path = HostSavePath("Hero");
+  EXPECT_NE(Log().find("\tFailed renaming savefile " + path + " to " + path + ".unread2: "),
+            std::string::npos)
+      << Log();
+  EXPECT_TRUE(LogHas("\tFailed writing savefile " + path));
+  // The next save moves it beside the name already taken.
+  save("Hero");
+  EXPECT_EQ(ReadBytes(SaveFile("Hero").string() + ".unread"), "taken");
+  EXPECT_EQ(ReadBytes(SaveFile("Hero").string() + ".unread2"), first);
+  EXPECT_NE(ReadBytes(SaveFile("Hero")).find("\"new\", 2"), std::string::npos);
+
+  // A load that reads the file whole, or finds none, leaves nothing to move.
+  fault::Arm("file.open", 1, fault::Kind::Return);
+  loadsettings("Hero");
+  fault::DisarmAll();
+  loadsettings("Hero");
+  save("Hero");
+  fault::Arm("file.open", 1, fault::Kind::Return);
+  loadsettings("Gone");
+  fault::DisarmAll();
+  loadsettings("Gone");
+  save("Gone");
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(SavesDir())) files += e.is_regular_file();
+  EXPECT_EQ(files, 5);  // Hero, Other and Gone, and the two moved aside
+}
+
 TEST_F(SaveLoadTest, LoadingAgainRestoresTheSavedValue) {
   FillWorkedExample();
   save("S");
@@ -250,6 +354,22 @@ TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {
   TheStore().ClearAll();
   loadsettings("Profile 1\\Deeper\\Save 3");
   EXPECT_EQ(*TheStore().Find<EvKind::Float>(kBase, "count"), 3.0f);
+}
+
+// In Shift-JIS the second byte of some letters is 0x5C, a backslash's
+// byte. Read a character at a time, such a name makes no folder, and a name
+// of one such letter and two dots is no parent folder.
+TEST_F(SaveLoadTest, DoubleByteLettersMakeNoFolders) {
+  platform::testing::OverrideCodePage(932);
+  TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
+  ClearLog();
+  save("Save \x83\x5C\x83\x93");
+  save("\x95\x5C..");
+  loadsettings("\x95\x5C..");
+  platform::testing::OverrideCodePage(0);
+  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << Log();
+  for (const auto& e : fs::directory_iterator(SavesDir()))
+    EXPECT_FALSE(e.is_directory()) << "stray folder " << e.path();
 }
 
 TEST_F(SaveLoadTest, EmptyStoreWritesTheLoadOrderOnly) {

@@ -17,6 +17,7 @@
 #include "log/log.h"
 #include "persist/mod_maps.h"
 #include "persist/save_name.h"
+#include "platform/platform.h"
 
 namespace cv::persist {
 namespace {
@@ -256,6 +257,41 @@ TEST(SaveNames, StayBelowTheSaveFolder) {
   for (const char* bad : {"..", "..\\x", "a\\..\\b", "a/../b", "x\\..", "...", ".. ", "a\\ ..\\b",
                           "\\abs", "/abs", "\\\\server\\share\\x", "C:\\x", "C:x", "a:b"})
     EXPECT_FALSE(IsSafeSaveName(bad)) << bad;
+}
+
+// Where the file system reserves device names, a save name with a device
+// name in any component is refused: opening "AUX.csv" opens the device.
+TEST(SaveNames, DeviceNamesAreRefusedWhereTheyAreReserved) {
+  const SaveNameRules windows{true, nullptr};
+  for (const char* device :
+       {"AUX", "aux", "Con", "PRN", "nul", "COM1", "com9", "LPT1", "lpt9", "aux.txt", "NUL.",
+        "con .x", "COM1 ", "Sub\\AUX", "aux\\Save", "Sub/lpt3.old/x", "prn..."}) {
+    EXPECT_FALSE(IsSafeSaveName(device, windows)) << device;
+    EXPECT_TRUE(IsSafeSaveName(device)) << device << " is an ordinary name elsewhere";
+  }
+  EXPECT_TRUE(IsDeviceName("lpt3.old"));
+  EXPECT_FALSE(IsDeviceName("lpt3x.old"));
+  for (const char* name : {"AUX1", "COM0", "COM10", "LPT", "CONSOLE", "auxiliary", "x.aux",
+                           "Save AUX", "NULL", "a\\prnx"})
+    EXPECT_TRUE(IsSafeSaveName(name, windows)) << name;
+}
+
+// In a double-byte code page the second byte of a character may be 0x5C,
+// a backslash's byte: Shift-JIS writes "\x83\x5C" for one letter and
+// "\x95\x5C" for another. Read a character at a time, neither is a
+// separator; read a byte at a time, both are.
+TEST(SaveNames, SecondBytesOfDoubleByteCharactersAreNoSeparators) {
+  platform::testing::OverrideCodePage(932);
+  const SaveNameRules sjis{false, &platform::NextChar};
+  EXPECT_TRUE(IsSafeSaveName("\x95\x5C..", sjis));  // one letter and two dots
+  EXPECT_FALSE(IsSafeSaveName("\x95\x5C..", SaveNameRules{}));
+  EXPECT_TRUE(IsSafeSaveName("Save \x83\x5C\x83\x93", sjis));
+  EXPECT_FALSE(IsSafeSaveName("\x95\x5C\\..", sjis)) << "a real backslash after the letter";
+  EXPECT_FALSE(IsSafeSaveName("\x83\x5C:x", sjis));
+  EXPECT_EQ(platform::NextChar("\x95\x5C..", 0), 2u);
+  EXPECT_EQ(platform::NextChar("\x95\x5C..", 2), 3u);
+  EXPECT_EQ(platform::NextChar("\x95", 0), 1u) << "a lead byte at the end";
+  platform::testing::OverrideCodePage(0);
 }
 
 // Parses text with the reader, handed over in chunks of the given size.

@@ -253,4 +253,30 @@ TEST_F(DatabaseTest, DatabaseFileIsCreatedExactlyWhenItsFolderExists) {
   EXPECT_FALSE(fs::exists(db));
 }
 
+// A game folder named in the system's code page with a letter beyond ASCII
+// ("caf\xE9" in code page 1252): SQLite, which takes UTF-8, creates the
+// database file in that folder.
+TEST_F(DatabaseTest, TheDatabaseIsCreatedUnderAGameFolderWithAnAccentedName) {
+  namespace fs = std::filesystem;
+  const fs::path base = fs::absolute("dbaccent");
+  fs::remove_all(base);
+  const fs::path root = base / fs::path(u8"caf\u00e9");
+  const fs::path db = root / "Data" / "NVSE" / "Plugins" / "Corvane" / "savedata.db";
+  fs::create_directories(db.parent_path());
+  std::string exe = base.string() + "\\caf\xE9\\game.exe";
+  for (char& c : exe)
+    if (c == '/') c = '\\';
+  cv::platform::testing::OverrideCodePage(1252);
+  cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
+  cv::plugin::ResetGameRootForTesting();
+  NVSEInterface nvse = MakeHost(0x040020D0, 0);
+  cv::plugin::Load(&nvse);
+  cv::plugin::CloseDatabase();
+  cv::platform::testing::OverrideCodePage(0);
+  EXPECT_TRUE(fs::exists(db));
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(base)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 1u) << "a folder made under another name";
+}
+
 }  // namespace

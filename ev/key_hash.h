@@ -1,0 +1,237 @@
+// The keys' side of the store: the key an owner map keeps, and the seeded
+// hashes of keys and owner ids (SipHash-1-3, HalfSipHash-1-3). Plain C++,
+// no host or OS.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace cv {
+
+// A key as an owner map keeps it: the bytes inline when they fit (23 bytes
+// on 64-bit targets, 15 on 32-bit ones, so most keys cost no allocation),
+// else on the heap. Byte-aligned and smaller than a std::string, so that a
+// float entry's bucket shrinks by a sixth.
+class StoredKey {
+ public:
+  static constexpr std::size_t kBytes = sizeof(void*) == 8 ? 24 : 16;
+  static constexpr std::size_t kInline = kBytes - 1;
+
+  explicit StoredKey(std::string_view text) { Init(text); }
+  StoredKey(const StoredKey& other) { Init(other.view()); }
+  StoredKey(StoredKey&& other) noexcept {
+    std::memcpy(bytes_, other.bytes_, kBytes);
+    other.bytes_[kInline] = 0;  // the other keeps nothing (an empty key)
+  }
+  StoredKey& operator=(const StoredKey& other) {
+    if (this != &other) {
+      StoredKey copy(other);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  StoredKey& operator=(StoredKey&& other) noexcept {
+    if (this != &other) {
+      Release();
+      std::memcpy(bytes_, other.bytes_, kBytes);
+      other.bytes_[kInline] = 0;
+    }
+    return *this;
+  }
+  ~StoredKey() { Release(); }
+
+  std::string_view view() const noexcept {
+    if (!OnHeap()) return {bytes_, static_cast<unsigned char>(bytes_[kInline])};
+    const char* p;
+    std::uint32_t n;
+    std::memcpy(&p, bytes_, sizeof p);
+    std::memcpy(&n, bytes_ + sizeof p, sizeof n);
+    return {p, n};
+  }
+  operator std::string_view() const noexcept { return view(); }
+  friend bool operator==(const StoredKey& a, const StoredKey& b) noexcept {
+    return a.view() == b.view();
+  }
+
+ private:
+  static constexpr unsigned char kHeap = 0xFF;
+  bool OnHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
+  void Init(std::string_view text) {
+    if (text.size() <= kInline) {
+      std::memcpy(bytes_, text.data(), text.size());
+      bytes_[kInline] = static_cast<char>(text.size());
+      return;
+    }
+    char* p = new char[text.size()];
+    std::memcpy(p, text.data(), text.size());
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::memcpy(bytes_, &p, sizeof p);
+    std::memcpy(bytes_ + sizeof p, &n, sizeof n);
+    bytes_[kInline] = static_cast<char>(kHeap);
+  }
+  void Release() noexcept {
+    if (!OnHeap()) return;
+    char* p;
+    std::memcpy(&p, bytes_, sizeof p);
+    delete[] p;
+    bytes_[kInline] = 0;
+  }
+  char bytes_[kBytes];
+};
+
+namespace detail {
+
+template <class Word>
+inline Word Load(const char* p) noexcept {
+  Word w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// The last r bytes of the n bytes at p (r less than the word size, r <= n)
+// as a little-endian word, read without a copy of variable length: one
+// load that ends at the last byte when n holds a whole word, else two
+// overlapping half-word loads, else single bytes.
+template <class Word>
+inline Word LoadTail(const char* p, std::size_t n, std::size_t r) noexcept {
+  using Half = std::conditional_t<sizeof(Word) == 8, std::uint32_t, std::uint16_t>;
+  constexpr std::size_t kBits = 8 * sizeof(Word);
+  if (r == 0) return 0;
+  if (n >= sizeof(Word)) return Load<Word>(p + n - sizeof(Word)) >> (kBits - 8 * r);
+  // Here n == r: the whole message is shorter than a word.
+  if (r >= sizeof(Half))
+    return static_cast<Word>(Load<Half>(p)) |
+           (static_cast<Word>(Load<Half>(p + r - sizeof(Half))) << (8 * (r - sizeof(Half))));
+  auto byte = [&](std::size_t i) { return static_cast<Word>(static_cast<unsigned char>(p[i])); };
+  return byte(0) | (byte(r / 2) << (8 * (r / 2))) | (byte(r - 1) << (8 * (r - 1)));
+}
+
+// The key of the hashes below: drawn once per process from the system's
+// random source (store.cpp), so that no input can be made to collide.
+struct HashSeed {
+  std::uint64_t k0, k1;
+};
+extern const HashSeed g_hashSeed;
+
+// SipHash-1-3 (one compression round, three finalisation rounds): a keyed
+// hash made to withstand chosen inputs, unlike a multiply-and-shift mix,
+// whose collisions hold whatever its seed. 64-bit words.
+class SipHash13 {
+ public:
+  explicit SipHash13(const HashSeed& k) noexcept
+      : v0_(k.k0 ^ 0x736f6d6570736575ull),
+        v1_(k.k1 ^ 0x646f72616e646f6dull),
+        v2_(k.k0 ^ 0x6c7967656e657261ull),
+        v3_(k.k1 ^ 0x7465646279746573ull) {}
+  std::uint64_t operator()(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{7};
+    for (std::size_t i = 0; i < whole; i += 8) Absorb(Load<std::uint64_t>(p + i));
+    Absorb((static_cast<std::uint64_t>(n) << 56) | LoadTail<std::uint64_t>(p, n, n - whole));
+    return Finish();
+  }
+  // A single value of up to 56 bits as the whole message.
+  std::uint64_t Word(std::uint64_t w, std::size_t n) noexcept {
+    Absorb((static_cast<std::uint64_t>(n) << 56) | w);
+    return Finish();
+  }
+
+ private:
+  static std::uint64_t Rotl(std::uint64_t x, int b) noexcept { return (x << b) | (x >> (64 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v0_, v0_ = Rotl(v0_, 32);
+    v2_ += v3_, v3_ = Rotl(v3_, 16), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 21), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 17), v1_ ^= v2_, v2_ = Rotl(v2_, 32);
+  }
+  void Absorb(std::uint64_t m) noexcept {
+    v3_ ^= m;
+    Round();
+    v0_ ^= m;
+  }
+  std::uint64_t Finish() noexcept {
+    v2_ ^= 0xff;
+    Round();
+    Round();
+    Round();
+    return v0_ ^ v1_ ^ v2_ ^ v3_;
+  }
+  std::uint64_t v0_, v1_, v2_, v3_;
+};
+
+// HalfSipHash-1-3: the same construction on 32-bit words with a 64-bit key,
+// for 32-bit targets, where it is the faster of the two.
+class HalfSipHash13 {
+ public:
+  explicit HalfSipHash13(const HashSeed& k) noexcept
+      : v0_(static_cast<std::uint32_t>(k.k0)),
+        v1_(static_cast<std::uint32_t>(k.k0 >> 32)),
+        v2_(0x6c796765u ^ static_cast<std::uint32_t>(k.k0)),
+        v3_(0x74656462u ^ static_cast<std::uint32_t>(k.k0 >> 32)) {}
+  std::uint32_t operator()(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{3};
+    for (std::size_t i = 0; i < whole; i += 4) Absorb(Load<std::uint32_t>(p + i));
+    Absorb((static_cast<std::uint32_t>(n) << 24) | LoadTail<std::uint32_t>(p, n, n - whole));
+    return Finish();
+  }
+  std::uint32_t Word(std::uint32_t w) noexcept {
+    Absorb(w);
+    Absorb(4u << 24);
+    return Finish();
+  }
+
+ private:
+  static std::uint32_t Rotl(std::uint32_t x, int b) noexcept { return (x << b) | (x >> (32 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 5), v1_ ^= v0_, v0_ = Rotl(v0_, 16);
+    v2_ += v3_, v3_ = Rotl(v3_, 8), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 7), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v2_, v2_ = Rotl(v2_, 16);
+  }
+  void Absorb(std::uint32_t m) noexcept {
+    v3_ ^= m;
+    Round();
+    v0_ ^= m;
+  }
+  std::uint32_t Finish() noexcept {
+    v2_ ^= 0xff;
+    Round();
+    Round();
+    Round();
+    return v1_ ^ v3_;
+  }
+  std::uint32_t v0_, v1_, v2_, v3_;
+};
+
+// Keys and owner ids both come from save-data files, so both are hashed
+// with the seeded hash: the 64-bit one where size_t has 64 bits, the
+// 32-bit one where it has 32.
+constexpr bool kHalfHash = sizeof(std::size_t) < 8;
+
+struct KeyHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const noexcept {
+    if constexpr (kHalfHash)
+      return HalfSipHash13(g_hashSeed)(s.data(), s.size());
+    else
+      return static_cast<std::size_t>(SipHash13(g_hashSeed)(s.data(), s.size()));
+  }
+};
+struct KeyEq {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+};
+struct OwnerHash {
+  std::size_t operator()(std::uint32_t id) const noexcept {  // an owner id
+    if constexpr (kHalfHash)
+      return HalfSipHash13(g_hashSeed).Word(id);
+    else
+      return static_cast<std::size_t>(SipHash13(g_hashSeed).Word(id, 4));
+  }
+};
+
+}  // namespace detail
+}  // namespace cv
