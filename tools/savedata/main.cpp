@@ -79,6 +79,9 @@ int Show(const std::vector<std::string>& args) {
     sd::PrintJson(std::cout, report);
   else
     sd::PrintTable(std::cout, report);
+  if (!report.notes.empty())
+    std::cerr << "corvane-savedata: the plug-in would log " << report.notes.size()
+              << " lines loading this file; see: corvane-savedata check " << files[0] << "\n";
   return kDone;
 }
 
