@@ -1,5 +1,9 @@
-# Checks the release archive's entries: exactly the layout a player extracts.
-# Inputs: ZIP.
+# Checks the release archive as a mod manager sees it. Mod Organizer 2 and
+# Vortex install an archive without asking only when its top level is a
+# Data folder's: here NVSE/ and nothing else but .txt and .md files (a file
+# without an extension or another folder sends MO2 to its manual installer).
+# Then the exact list of entries, and the shipped texts against the sources.
+# Inputs: ZIP, SOURCE_DIR, SCRATCH (a folder to extract into).
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP}
   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -8,14 +12,66 @@ endif()
 string(REGEX REPLACE "\n$" "" out "${out}")
 string(REPLACE "\n" ";" entries "${out}")
 list(SORT entries)
-set(wanted
-  Corvane-readme.txt
-  Data/
-  Data/NVSE/
-  Data/NVSE/Plugins/
-  Data/NVSE/Plugins/Corvane/
-  Data/NVSE/Plugins/corvane.dll)
 message("entries: ${entries}")
+
+set(faults "")
+foreach(e ${entries})
+  if(e MATCHES "^[^/]+$")
+    if(NOT e MATCHES "\\.(txt|md)$")
+      list(APPEND faults "top-level file without .txt or .md: ${e}")
+    endif()
+  elseif(NOT e MATCHES "^NVSE/")
+    list(APPEND faults "top-level folder other than NVSE/: ${e}")
+  endif()
+  if(e MATCHES "^Data/")
+    list(APPEND faults "game-rooted entry: ${e}")
+  endif()
+endforeach()
+
+set(wanted
+  Corvane-CHANGELOG.md
+  Corvane-LGPL-2.1.txt
+  Corvane-LICENSE.txt
+  Corvane-THIRD-PARTY-NOTICES.md
+  Corvane-readme.txt
+  NVSE/
+  NVSE/Plugins/
+  NVSE/Plugins/Corvane/
+  NVSE/Plugins/Corvane/Corvane-data-folder.txt
+  NVSE/Plugins/corvane.dll)
 if(NOT entries STREQUAL wanted)
-  message(FATAL_ERROR "expected ${wanted}")
+  list(APPEND faults "expected exactly ${wanted}")
+endif()
+
+# The shipped licence and notices are the repository's, line ends aside.
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${SCRATCH} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot extract ${ZIP}")
+endif()
+foreach(pair "LICENSE|Corvane-LICENSE.txt" "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  file(READ ${SOURCE_DIR}/${from} want)
+  if(EXISTS ${SCRATCH}/${to})
+    file(READ ${SCRATCH}/${to} got)
+    string(REPLACE "\r\n" "\n" got "${got}")
+    if(NOT got STREQUAL want)
+      list(APPEND faults "${to} differs from ${from}")
+    endif()
+  endif()
+endforeach()
+file(STRINGS ${SCRATCH}/Corvane-readme.txt readme)
+foreach(word "Mod Organizer 2" "Vortex" "Overwrite")
+  string(FIND "${readme}" "${word}" at)
+  if(at EQUAL -1)
+    list(APPEND faults "the readme says nothing of ${word}")
+  endif()
+endforeach()
+
+if(faults)
+  string(REPLACE ";" "\n  " faults "${faults}")
+  message(FATAL_ERROR "release archive ${ZIP}:\n  ${faults}")
 endif()

@@ -1,19 +1,51 @@
-# Lays out the release archive as a player extracts it into the game folder:
-#   Data/NVSE/Plugins/corvane.dll, the folder Data/NVSE/Plugins/Corvane/ and
-#   Corvane-readme.txt (CR LF line ends).
-# Inputs: PLUGIN (the built DLL), README_IN, VERSION, STAGE (scratch folder),
-# ZIP (the archive to write), ZIP_TOOL (zip).
+# Lays out the release archive, rooted at the game's Data folder as mod
+# managers expect it (Mod Organizer 2 and Vortex install it as it is):
+#   NVSE/Plugins/corvane.dll
+#   NVSE/Plugins/Corvane/Corvane-data-folder.txt  (keeps the data folder in
+#       place under managers that deploy files only)
+#   Corvane-readme.txt, Corvane-LICENSE.txt, Corvane-LGPL-2.1.txt,
+#   Corvane-THIRD-PARTY-NOTICES.md, Corvane-CHANGELOG.md
+# Only .txt and .md files stand beside NVSE/; all carry CR LF line ends.
+# Inputs: PLUGIN (the built DLL), SOURCE_DIR, VERSION, STAGE (scratch
+# folder), ZIP (the archive to write), ZIP_TOOL (zip), LGPL_TEXT (the
+# GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1).
 file(REMOVE_RECURSE ${STAGE})
-file(MAKE_DIRECTORY ${STAGE}/Data/NVSE/Plugins/Corvane)
-file(COPY ${PLUGIN} DESTINATION ${STAGE}/Data/NVSE/Plugins)
+file(MAKE_DIRECTORY ${STAGE}/NVSE/Plugins/Corvane)
+file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)
+if(NOT EXISTS "${LGPL_TEXT}")
+  message(FATAL_ERROR "the LGPL 2.1 text is missing: '${LGPL_TEXT}'")
+endif()
+# Copies a text file unchanged but for CR LF line ends.
+function(copy_crlf from to)
+  file(READ ${from} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${to} "${text}")
+endfunction()
+
 set(CORVANE_VERSION ${VERSION})
-configure_file(${README_IN} ${STAGE}/Corvane-readme.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(${SOURCE_DIR}/packaging/Corvane-readme.txt.in ${STAGE}/Corvane-readme.txt @ONLY
+  NEWLINE_STYLE CRLF)
+copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
+  ${STAGE}/NVSE/Plugins/Corvane/Corvane-data-folder.txt)
+foreach(pair
+    "LICENSE|Corvane-LICENSE.txt"
+    "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md"
+    "CHANGELOG.md|Corvane-CHANGELOG.md")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  copy_crlf(${SOURCE_DIR}/${from} ${STAGE}/${to})
+endforeach()
+copy_crlf(${LGPL_TEXT} ${STAGE}/Corvane-LGPL-2.1.txt)
 
 get_filename_component(zip_dir ${ZIP} DIRECTORY)
 file(MAKE_DIRECTORY ${zip_dir})
 file(REMOVE ${ZIP})
+file(GLOB top RELATIVE ${STAGE} ${STAGE}/*)
+list(SORT top)
 execute_process(
-  COMMAND ${ZIP_TOOL} -q -r -X ${ZIP} Corvane-readme.txt Data
+  COMMAND ${ZIP_TOOL} -q -r -X ${ZIP} ${top}
   WORKING_DIRECTORY ${STAGE}
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -36,13 +36,14 @@ void ListValues(const host::CommandArgs& a) {
   host::Array* arr = host::CreateStringMap(a.scriptObj);
   if (arr == nullptr) return;
 
-  host::TextArg keyText = {};
+  host::TextArg keyText;
   SInt32 match = 2;
   if (!host::ExtractArgs(a, keyText, &match)) {
-    keyText[0] = '\0';  // a failed extraction lists everything
+    keyText.clear();  // a failed extraction lists everything
     match = 2;
   }
-  const std::string_view written = host::ArgText(keyText);
+  // The key as written, cut where every key is cut.
+  const std::string_view written = host::ArgText(keyText).substr(0, kMaxKeyLength);
   const FoldedKey key(written);
 
   EvStore& store = TheStore();

@@ -19,7 +19,7 @@ enum class MatchReading {
 
 void Clear(const host::CommandArgs& a, EvKind kind, MatchReading reading) {
   *a.result = 0.0;
-  host::TextArg keyText = {};
+  host::TextArg keyText;
   SInt32 match = 1;
   if (!host::ExtractArgs(a, keyText, &match)) return;
   const FoldedKey key(host::ArgText(keyText));

@@ -22,7 +22,7 @@ std::string_view ConditionKey(const void* arg) {
 
 bool SetEVFl(const host::CommandArgs& a) {
   Guarded({"setevfl"}, [&] {
-    host::TextArg key = {};
+    host::TextArg key;
     float value = 0;
     SInt32 persist = 0;  // read and ignored: every value is saved alike
     if (!host::ExtractArgs(a, key, &value, &persist) || a.thisObj == nullptr) return;
@@ -48,9 +48,9 @@ bool GetEVFl(const host::CommandArgs& a) {
   bool ok = true;
   Guarded({"getevfl"}, [&] {
     *a.result = 0.0;
-    host::TextArg key = {};
+    host::TextArg key;
     if (!host::ExtractArgs(a, key)) return;
-    ok = GetEVFlEval(a.thisObj, key, nullptr, a.result);
+    ok = GetEVFlEval(a.thisObj, key.data(), nullptr, a.result);
   });
   return ok;
 }
@@ -58,7 +58,7 @@ bool GetEVFl(const host::CommandArgs& a) {
 bool SetEVFo(const host::CommandArgs& a) {
   Guarded({"setevfo"}, [&] {
     if (a.thisObj == nullptr) return;
-    host::TextArg key = {};
+    host::TextArg key;
     TESForm* form = nullptr;
     SInt32 persist = 0;
     if (!host::ExtractArgs(a, key, &form, &persist)) return;
@@ -71,7 +71,7 @@ bool SetEVFo(const host::CommandArgs& a) {
 bool GetEVFo(const host::CommandArgs& a) {
   Guarded({"getevfo"}, [&] {
     host::SetFormResult(a.result, 0);
-    host::TextArg key = {};
+    host::TextArg key;
     if (host::ExtractArgs(a, key) && a.thisObj != nullptr) {
       const UInt32* id =
           TheStore().Find<EvKind::Form>(game::RefId(a.thisObj), FoldedKey(host::ArgText(key)));
@@ -84,8 +84,8 @@ bool GetEVFo(const host::CommandArgs& a) {
 
 bool SetEVSt(const host::CommandArgs& a) {
   Guarded({"setevst"}, [&] {
-    host::TextArg key = {};
-    host::TextArg value = {};
+    host::TextArg key;
+    host::TextArg value;
     SInt32 persist = 0;
     if (!host::ExtractArgs(a, key, value, &persist) || a.thisObj == nullptr) return;
     TheStore().Entry<EvKind::String>(game::RefId(a.thisObj), FoldedKey(host::ArgText(key))) =
@@ -97,7 +97,7 @@ bool SetEVSt(const host::CommandArgs& a) {
 bool GetEVSt(const host::CommandArgs& a) {
   Guarded({"getevst"}, [&] {
     *a.result = 0.0;
-    host::TextArg key = {};
+    host::TextArg key;
     if (!host::ExtractArgs(a, key) || a.thisObj == nullptr) return;
     const std::string* found =
         TheStore().Find<EvKind::String>(game::RefId(a.thisObj), FoldedKey(host::ArgText(key)));

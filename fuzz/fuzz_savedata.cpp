@@ -126,8 +126,8 @@ void RoundTripMode(std::string_view data) {
   }
   std::string file;
   // Every mod index names a mod of its own, loaded at the same index.
-  for (std::uint32_t i = 0; i < 255; ++i)
-    cv::persist::AppendModRow(file, i, "M" + std::to_string(i));
+  auto modName = [](std::uint32_t i) { return std::string(1, 'M') + std::to_string(i); };
+  for (std::uint32_t i = 0; i < 255; ++i) cv::persist::AppendModRow(file, i, modName(i));
   cv::persist::AppendStringRows(file, store);
   cv::persist::AppendFormRows(file, store);
   cv::persist::AppendFloatRows(file, store);
@@ -141,7 +141,7 @@ void RoundTripMode(std::string_view data) {
   }
   store.ClearAll();
   TheModMaps().Reset();
-  for (std::uint32_t i = 0; i < 255; ++i) TheModMaps().SetLoaded("M" + std::to_string(i), i);
+  for (std::uint32_t i = 0; i < 255; ++i) TheModMaps().SetLoaded(modName(i), i);
   cv::persist::SaveDataReader reader;
   Check(reader.Init() == 0);
   reader.Feed(file.data(), file.size());

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "host/nvse_records.h"
+#include "host/engine_table.h"
 
 namespace cv::game {
 
@@ -53,7 +53,7 @@ void ConsolePrint(const char* fmt, Args... args) {
 // A NUL-terminated copy of text in a block from the game heap, as host arrays
 // require for their string elements. Throws std::bad_alloc when the heap fails.
 char* HeapCopy(std::string_view text);
-// Gives back a block from HeapCopy that the host never took over.
+// Gives back a block from HeapCopy; null is allowed.
 void HeapFree(const char* block) noexcept;
 
 }  // namespace cv::game

@@ -1,5 +1,8 @@
 #include "host/host.h"
 
+#include <memory>
+#include <vector>
+
 #include "host/game.h"
 
 namespace cv::host {
@@ -8,6 +11,32 @@ Slots& TheSlots() {
   static Slots slots;
   return slots;
 }
+
+namespace {
+// The argument buffers, reused from call to call; the ones in use are the
+// first `inUse`, taken and given back in stack order.
+struct TextArgPool {
+  std::vector<std::unique_ptr<char[]>> buffers;
+  std::size_t inUse = 0;
+};
+
+TextArgPool& ThePool() {
+  static TextArgPool pool;
+  return pool;
+}
+}  // namespace
+
+TextArg::TextArg() {
+  TextArgPool& pool = ThePool();
+  if (pool.inUse == pool.buffers.size()) {
+    pool.buffers.reserve(pool.buffers.size() + 1);
+    pool.buffers.emplace_back(new char[kArgBufferSize]);
+  }
+  data_ = pool.buffers[pool.inUse++].get();
+  data_[0] = '\0';
+}
+
+TextArg::~TextArg() { --ThePool().inUse; }
 
 bool AssignString(const CommandArgs& a, const char* text) {
   NVSEStringVarInterface* sv = TheSlots().stringVar;
@@ -31,46 +60,52 @@ Array* CreateStringMap(Script* owner) {
 namespace {
 using Element = NVSEArrayVarInterface::Element;
 
-// The host takes over the strings of an element it is given; a string value
-// that never reaches it goes back to the game heap.
+// A game-heap copy of a text, given back when it goes out of scope: the host
+// copies the strings of the elements it is given and keeps none of ours.
+class HeapText {
+ public:
+  explicit HeapText(std::string_view text) : block_(game::HeapCopy(text)) {}
+  ~HeapText() { game::HeapFree(block_); }
+  HeapText(const HeapText&) = delete;
+  HeapText& operator=(const HeapText&) = delete;
+  char* get() const { return block_; }
+
+ private:
+  char* block_;
+};
+
+Element StringElement(char* text) {
+  Element e{};
+  e.str = text;
+  e.type = Element::kType_String;
+  return e;
+}
+
 void Set(Array* arr, std::string_view key, const Element& value) {
-  const char* valueText = value.type == Element::kType_String ? value.str : nullptr;
   NVSEArrayVarInterface* av = TheSlots().arrayVar;
-  if (av == nullptr || av->SetElement == nullptr || arr == nullptr) {
-    game::HeapFree(valueText);
-    return;
-  }
-  Element k{};
-  k.type = Element::kType_String;
-  try {
-    k.str = game::HeapCopy(key);
-  } catch (...) {
-    game::HeapFree(valueText);
-    throw;
-  }
-  av->SetElement(arr, k, value);
+  if (av == nullptr || av->SetElement == nullptr || arr == nullptr) return;
+  HeapText k(key);
+  av->SetElement(arr, StringElement(k.get()), value);
 }
 }  // namespace
 
 void SetNumber(Array* arr, std::string_view key, double value) {
-  NVSEArrayVarInterface::Element v{};
-  v.type = NVSEArrayVarInterface::Element::kType_Numeric;
+  Element v{};
   v.num = value;
+  v.type = Element::kType_Numeric;
   Set(arr, key, v);
 }
 
 void SetForm(Array* arr, std::string_view key, TESForm* form) {
-  NVSEArrayVarInterface::Element v{};
-  v.type = NVSEArrayVarInterface::Element::kType_Form;
+  Element v{};
   v.form = form;
+  v.type = Element::kType_Form;
   Set(arr, key, v);
 }
 
 void SetString(Array* arr, std::string_view key, std::string_view value) {
-  NVSEArrayVarInterface::Element v{};
-  v.type = NVSEArrayVarInterface::Element::kType_String;
-  v.str = game::HeapCopy(value);
-  Set(arr, key, v);
+  HeapText v(value);
+  Set(arr, key, StringElement(v.get()));
 }
 
 bool AssignArrayResult(Array* arr, double* result) {

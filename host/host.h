@@ -36,24 +36,54 @@ struct Slots {
 
 Slots& TheSlots();
 
-// Text arguments arrive in fixed buffers of this size.
-constexpr std::size_t kArgBufferSize = 512;
-using TextArg = char[kArgBufferSize];
+// Text arguments arrive in buffers of this size. The host writes a string
+// argument with no bound at all: a literal can be 65,535 bytes, and a string
+// variable or an expression result any length. Nothing on the plug-in's side
+// can stop a longer text; a megabyte holds anything a script can sensibly
+// pass.
+constexpr std::size_t kArgBufferSize = std::size_t{1} << 20;
+
+// One text argument's buffer, taken from a pool outside the stack for as
+// long as the handler runs. A command whose arguments run another command
+// (an expression argument) gets buffers of its own, so the inner call never
+// writes over the outer call's text. Starts as the empty text. Throws
+// std::bad_alloc when a new buffer cannot be had.
+class TextArg {
+ public:
+  TextArg();
+  ~TextArg();
+  TextArg(const TextArg&) = delete;
+  TextArg& operator=(const TextArg&) = delete;
+  char* data() const { return data_; }
+  void clear() { data_[0] = '\0'; }
+
+ private:
+  char* data_;
+};
 
 // The text of an argument buffer: the bytes before the first NUL, at most
 // kArgBufferSize - 1 of them even when the host left no terminator.
 inline std::string_view ArgText(const TextArg& buf) {
-  return std::string_view(buf, ::strnlen(buf, kArgBufferSize - 1));
+  return std::string_view(buf.data(), ::strnlen(buf.data(), kArgBufferSize - 1));
 }
 
-// ExtractArgsEx with one output per declared parameter. False when the host
-// has no script interface or could not read the arguments.
+namespace detail {
+inline char* OutPointer(TextArg& text) { return text.data(); }
+template <class T>
+T* OutPointer(T* out) {
+  return out;
+}
+}  // namespace detail
+
+// ExtractArgsEx with one output per declared parameter: a TextArg for a
+// string, a pointer for every other type. False when the host has no script
+// interface or could not read the arguments.
 template <class... Outs>
-bool ExtractArgs(const CommandArgs& a, Outs*... outs) {
+bool ExtractArgs(const CommandArgs& a, Outs&&... outs) {
   NVSEScriptInterface* s = TheSlots().script;
   if (s == nullptr || s->ExtractArgsEx == nullptr) return false;
   return s->ExtractArgsEx(a.paramInfo, a.scriptData, a.opcodeOffsetPtr, a.scriptObj, a.eventList,
-                          outs...);
+                          detail::OutPointer(outs)...);
 }
 
 // Makes text the command's string result.

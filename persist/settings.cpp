@@ -186,6 +186,10 @@ void renameSavegame(std::string fromName, std::string toName) {
     std::string from = SaveDataPath(root, fromName);
     std::string to = SaveDataPath(root, toName);
     LogMessage("Renaming '%s' to '%s'", from.c_str(), to.c_str());
+    // The game renames a save to its ".bak" over the previous backup on every
+    // quick save and autosave; the backup's values follow, so the old ones
+    // go. Without a file to move, an existing target stays untouched.
+    if (platform::FileExists(from) && platform::FileExists(to)) platform::DeleteFile(to);
     platform::MoveFileNoReplace(from, to);
   });
 }

@@ -34,8 +34,12 @@ bool DeleteFile(const std::string& path);
 // Moves a file; never replaces an existing target; across volumes allowed.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // Writes data to a temporary file beside path and then replaces path with it.
-// The previous file at path stays untouched unless every step succeeded.
+// The previous file at path stays untouched unless every step succeeded, and
+// no temporary file is left behind on failure.
 bool WriteFileReplacing(const std::string& path, std::string_view data);
+// The temporary file WriteFileReplacing uses for path (native form): beside
+// it and never longer than it.
+std::string TemporaryPathFor(const std::string& path);
 // Opens an existing file for reading in binary mode; null when it fails.
 std::FILE* OpenForReading(const std::string& path);
 bool FileExists(const std::string& path);
@@ -47,6 +51,11 @@ std::FILE* OpenSharedLog(const char* name);
 // One value from the system's cryptographic random source. Throws
 // std::runtime_error("invalid random_device value") when the source fails.
 std::uint32_t RandomU32();
+
+// The address of a symbol that the process's main program exports by this
+// name, or null when it exports none (the real game exports nothing the
+// plug-in looks for).
+void* ProgramSymbol(const char* name);
 
 // Host path (backslashes) to the form the file system takes.
 std::string NativePath(const std::string& path);

@@ -54,11 +54,25 @@ std::uint32_t MainExecutablePath(char* buf, std::uint32_t size) {
   return os::ExecutablePath(buf, size);
 }
 
+std::string TemporaryPathFor(const std::string& path) {
+  // Never longer than the final name, so that a name that fits the file
+  // system's limits still fits as a temporary file: "X.csv" is written as
+  // "X.tmp"; any other name has its last character replaced.
+  std::string tmp = path;
+  constexpr std::string_view kCsv = ".csv";
+  if (tmp.size() > kCsv.size() && tmp.compare(tmp.size() - kCsv.size(), kCsv.size(), kCsv) == 0) {
+    tmp.replace(tmp.size() - 3, 3, "tmp");
+  } else if (!tmp.empty()) {
+    tmp.back() = tmp.back() == '~' ? '#' : '~';
+  }
+  return tmp;
+}
+
 bool WriteFileReplacing(const std::string& path, std::string_view data) {
   using detail::Failed;
   std::string target = NativePath(path);
   if (Failed("file.open")) return false;
-  TempFile tmp{target + ".tmp"};
+  TempFile tmp{TemporaryPathFor(target)};
   tmp.file = std::fopen(tmp.path.c_str(), "wb");
   if (tmp.file == nullptr) return false;
   bool ok =

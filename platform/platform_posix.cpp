@@ -1,4 +1,5 @@
 // POSIX implementation of the platform layer (Linux).
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -60,6 +61,17 @@ std::FILE* testing::DivertStandardOutput() {
     ::close(kept);
   }
   return out;
+}
+
+void* ProgramSymbol(const char* name) {
+  if (name == nullptr) return nullptr;
+  // The main program's handle; its symbols are found only when it was
+  // linked to export them.
+  void* program = ::dlopen(nullptr, RTLD_NOW);
+  if (program == nullptr) return nullptr;
+  void* symbol = ::dlsym(program, name);
+  ::dlclose(program);
+  return symbol;
 }
 
 std::string NativePath(const std::string& path) {

@@ -73,6 +73,12 @@ std::FILE* testing::DivertStandardOutput() {
   return stream;
 }
 
+void* ProgramSymbol(const char* name) {
+  HMODULE program = ::GetModuleHandleA(nullptr);
+  if (program == nullptr || name == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(program, name));
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 

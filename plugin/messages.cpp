@@ -1,5 +1,9 @@
 #include "plugin/messages.h"
 
+#include <cctype>
+#include <string_view>
+#include <utility>
+
 #include "host/host.h"
 #include "log/guard.h"
 #include "log/log.h"
@@ -25,20 +29,64 @@ bool LookUpQuestVariable() {
   return slots.getQuestVariable != nullptr;
 }
 
+// The type of the message before the one being handled; none before the
+// first.
+constexpr UInt32 kNoMessage = 0xFFFFFFFF;
+UInt32& PreviousType() {
+  static UInt32 type = kNoMessage;
+  return type;
+}
+
 // The text a message carries (a save name), or "" when it carries none.
 std::string Text(const Msg::Message& msg) {
   return msg.data != nullptr ? std::string(static_cast<const char*>(msg.data)) : std::string();
 }
 
-void Handle(const Msg::Message& msg) {
+bool EndsWithFolded(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  text.remove_prefix(text.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != suffix[i]) return false;
+  return true;
+}
+
+// The rename messages carry the co-save's full path, "C:\...\Saves\X.nvse"
+// with any ".bak" suffixes kept, where the other messages carry the save's
+// file name "X.fos". The save name is the last path component with that
+// ".nvse" put back to ".fos"; a text of any other form is kept as it is.
+std::string SaveNameOfCoSave(const std::string& path) {
+  std::string_view name = path;
+  if (std::size_t sep = name.find_last_of("\\/"); sep != std::string_view::npos)
+    name.remove_prefix(sep + 1);
+  std::string_view stem = name;
+  std::size_t baks = 0;
+  while (EndsWithFolded(stem, ".bak")) {
+    stem.remove_suffix(4);
+    ++baks;
+  }
+  if (!EndsWithFolded(stem, ".nvse")) return std::string(name);
+  stem.remove_suffix(5);
+  return std::string(stem) + ".fos" + std::string(name.substr(name.size() - 4 * baks));
+}
+
+void Handle(const Msg::Message& msg, UInt32 previousType) {
   switch (msg.type) {
     case Msg::kMessage_PostLoad:
       LogMessage("Received post init message");
       if (LookUpQuestVariable()) LogMessage("GETQUESTVAR pointer get SUCCESS");
       break;
+    case Msg::kMessage_NewGame:
+      // The host follows a load with a new-game message when the save has no
+      // co-save; the values just read from the save's own file stay.
+      if (previousType == Msg::kMessage_LoadGame) {
+        LogMessage(
+            "Received newgame message straight after a load (the save has no co-save): "
+            "keeping the values just loaded");
+        break;
+      }
+      [[fallthrough]];
     case Msg::kMessage_ExitGame:
     case Msg::kMessage_ExitToMainMenu:
-    case Msg::kMessage_NewGame:
       LogMessage("Received exit or newgame message");
       LookUpQuestVariable();
       persist::clearsettings();
@@ -65,13 +113,13 @@ void Handle(const Msg::Message& msg) {
     case Msg::kMessage_RenameGameName: {
       std::string text = Text(msg);
       LogMessage("Received rename message with file path '%s'", text.c_str());
-      PendingName() = text;
+      PendingName() = SaveNameOfCoSave(text);
       break;
     }
     case Msg::kMessage_RenameNewGameName: {
       std::string text = Text(msg);
       LogMessage("Received rename newgame message with file path '%s'", text.c_str());
-      persist::renameSavegame(PendingName(), text);
+      persist::renameSavegame(PendingName(), SaveNameOfCoSave(text));
       break;
     }
     default: break;  // every other type is ignored without a log line
@@ -82,11 +130,16 @@ void Handle(const Msg::Message& msg) {
 
 void MessageHandler(NVSEMessagingInterface::Message* msg) noexcept {
   Guarded({"messagehandler"}, [&] {
-    if (msg != nullptr) Handle(*msg);
+    if (msg == nullptr) return;
+    const UInt32 previous = std::exchange(PreviousType(), msg->type);
+    Handle(*msg, previous);
   });
 }
 
 const std::string& PendingRenameName() { return PendingName(); }
-void ResetPendingRenameForTesting() { PendingName().clear(); }
+void ResetPendingRenameForTesting() {
+  PendingName().clear();
+  PreviousType() = kNoMessage;
+}
 
 }  // namespace cv::plugin

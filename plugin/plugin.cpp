@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "host/engine_choice.h"
 #include "host/game.h"
 #include "host/host.h"
 #include "log/log.h"
@@ -103,7 +104,16 @@ bool Load(const NVSEInterface* nvse) noexcept {
   slots.stringVar = Interface<NVSEStringVarInterface>(nvse, kInterface_StringVar);
   slots.script = Interface<NVSEScriptInterface>(nvse, kInterface_Script);
   slots.commandTable = Interface<NVSECommandTableInterface>(nvse, kInterface_CommandTable);
-  game::Bind(Interface<const CVEngineInterface>(nvse, kInterface_CorvaneEngine));
+
+  // The host hands out no engine table: the plug-in finds the game itself,
+  // and always says what it found.
+  host::EngineChoice engine = host::ChooseEngine(nvse->runtimeVersion);
+  game::Bind(engine.table);
+  LogMessage("Corvane %d, runtime %08X, NVSE %08X, engine: %s", static_cast<int>(kPluginVersion),
+             static_cast<unsigned>(nvse->runtimeVersion), static_cast<unsigned>(nvse->nvseVersion),
+             engine.name);
+  if (engine.table == nullptr)
+    LogMessage("No game engine found: Corvane's commands will return nothing");
   return true;
 }
 

@@ -30,7 +30,7 @@ void StoreParty(const host::CommandArgs& a, const Party& party) {
   if (who == nullptr) return;
   const UInt32 id = game::RefId(who);
   host::SetFormResult(a.result, id);
-  host::TextArg key{};
+  host::TextArg key;
   SInt32 persist = 0;  // read and ignored, as by the set commands
   if (!host::ExtractArgs(a, key, &persist)) return;
   TheStore().Entry<EvKind::Form>(game::RefId(a.thisObj), FoldedKey(host::ArgText(key))) = id;

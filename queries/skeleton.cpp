@@ -77,7 +77,7 @@ bool IsUsingSkeleton(const host::CommandArgs& a) {
   LogMessage("START IsUsingSkeleton");
   LogIndent();
   Guarded(kIsUsingSkeletonLog, [&] {
-    host::TextArg wanted{};
+    host::TextArg wanted;
     if (!host::ExtractArgs(a, wanted)) return;
     if (a.thisObj == nullptr) return;
     const SkeletonLookup skeleton = LookUpSkeleton(a.thisObj);

@@ -14,7 +14,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCORVANE_LIBFUZZER=ON \
+  -DCORVANE_LIBFUZZER=ON -DCORVANE_WARNINGS_AS_ERRORS=ON \
   "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
   "-DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
   "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \

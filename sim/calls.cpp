@@ -90,6 +90,7 @@ void Runner::Call(const Statement& s) {
   double result = 0;
   frame.result = &result;
   host_.errors.clear();
+  const std::size_t heapBefore = host_.world.HeapBlocks();
   host_.frame = &frame;
   host_.consoleMode = s.verb == Verb::Console;
   bool ok = false;
@@ -115,6 +116,11 @@ void Runner::Call(const Statement& s) {
     Fail(s.line, name + " to keep its failures inside", "an exception in the host");
   else if (!ok && !host_.IsGameCommand(cmd))  // the game's own commands may fail
     Fail(s.line, name + " to return true", "false");
+  // The host copies every string it is given, so a block the plug-in made
+  // and kept past its call is lost to the game for good.
+  if (std::size_t now = host_.world.HeapBlocks(); now > heapBefore)
+    Fail(s.line, name + " to give back every game-heap block it made",
+         std::to_string(now - heapBefore) + " block(s) left behind");
   ReportHostErrors(s.line);
 }
 

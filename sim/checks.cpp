@@ -25,7 +25,10 @@ std::vector<std::string> ReadLines(const std::string& path, bool& ok) {
 std::string ConsoleText(const std::vector<std::string>& lines) {
   if (lines.empty()) return "none";
   std::string s;
-  for (const std::string& l : lines) s += (s.empty() ? "" : " ") + Quote(l);
+  for (const std::string& l : lines) {
+    if (!s.empty()) s += ' ';
+    s += Quote(l);
+  }
   return s;
 }
 

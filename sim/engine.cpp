@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/fault.h"
+#include "platform/program_export.h"
 #include "sim/host.h"
 
 namespace cv::sim {
@@ -193,3 +194,9 @@ const CVEngineInterface g_engine = {
 const CVEngineInterface* EngineInterface() { return &g_engine; }
 
 }  // namespace cv::sim
+
+// The simulated game's table, found by the plug-in the way it would look for
+// any game it runs in: by the program it was loaded into.
+CORVANE_PROGRAM_EXPORT const CVEngineInterface* CorvaneSimEngine() {
+  return cv::sim::EngineInterface();
+}

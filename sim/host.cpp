@@ -41,13 +41,14 @@ void* QueryInterface(UInt32 id) {
   Host* h = Host::Active();
   if (h == nullptr) return nullptr;
   h->interfaceQueries.push_back(id);
+  // Only the interfaces the real host serves; it answers every other id,
+  // the ones it has that the simulator does not model included, with null.
   switch (id) {
     case kInterface_Messaging: return MessagingInterface();
     case kInterface_CommandTable: return CommandTableInterface();
     case kInterface_StringVar: return StringVarInterface();
     case kInterface_ArrayVar: return ArrayVarInterface();
     case kInterface_Script: return ScriptInterface();
-    case kInterface_CorvaneEngine: return const_cast<CVEngineInterface*>(EngineInterface());
     default: return nullptr;
   }
 }
@@ -75,7 +76,7 @@ bool Dispatch(PluginHandle sender, UInt32 type, void* data, UInt32 dataLen, cons
   return true;
 }
 
-NVSEMessagingInterface g_messaging = {1, RegisterListener, Dispatch};
+NVSEMessagingInterface g_messaging = {NVSEMessagingInterface::kVersion, RegisterListener, Dispatch};
 
 // --- command table ---
 
@@ -102,7 +103,17 @@ const CommandInfo* GetByName(const char* name) {
   return h != nullptr && name != nullptr ? h->FindCommand(name) : nullptr;
 }
 
-NVSECommandTableInterface g_commandTable = {1, TableStart, TableEnd, GetByOpcode, GetByName};
+NVSECommandTableInterface MakeCommandTable() {
+  NVSECommandTableInterface t{};
+  t.version = NVSECommandTableInterface::kVersion;
+  t.Start = TableStart;
+  t.End = TableEnd;
+  t.GetByOpcode = GetByOpcode;
+  t.GetByName = GetByName;
+  return t;
+}
+
+NVSECommandTableInterface g_commandTable = MakeCommandTable();
 
 // --- the game's GetQuestVariable ---
 

@@ -13,10 +13,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/nvse_records.h"
+#include "host/engine_table.h"
+#include "platform/program_export.h"
 #include "sim/tokens.h"
 #include "sim/values.h"
 #include "sim/world.h"
+
+// The simulated game's engine table, exported by the program (see
+// EngineInterface below).
+CORVANE_PROGRAM_EXPORT const CVEngineInterface* CorvaneSimEngine();
 
 namespace cv::sim {
 
@@ -62,6 +67,8 @@ class Host {
 
   World& world;
   std::ostream& out;
+  // The engine table the program exports for the plug-in to find.
+  const CVEngineInterface* engine = CorvaneSimEngine();
   NVSEInterface nvse{};
 
   // Registration and look-up. Commands live in one table: the host's own
@@ -111,6 +118,8 @@ NVSEScriptInterface* ScriptInterface();
 NVSEStringVarInterface* StringVarInterface();
 NVSEArrayVarInterface* ArrayVarInterface();
 NVSECommandTableInterface* CommandTableInterface();
+// The simulated game's engine table. The real host serves no such table; the
+// program exports it as CorvaneSimEngine, where the plug-in looks for it.
 const CVEngineInterface* EngineInterface();
 
 // The value an argument token gives a parameter of this type, or false when

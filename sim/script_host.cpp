@@ -12,7 +12,8 @@ namespace {
 
 bool Fails(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
 
-constexpr std::size_t kTextBuffer = 512;
+// The longest string literal a script can hold.
+constexpr std::size_t kMaxLiteral = 65535;
 
 // The call whose handler passed these arguments, or null.
 CallFrame* FrameOf(Host* h, const void* scriptData, const UInt32* opcodeOffsetPtr) {
@@ -50,12 +51,9 @@ bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetP
     if (i >= args.size() || out == nullptr) continue;  // left out: keep the pre-set value
     const ArgValue& v = values[i];
     switch (paramInfo[i].typeID) {
-      case kParamType_String: {
-        std::size_t len = std::min(v.text.size(), kTextBuffer - 1);
-        std::memcpy(out, v.text.data(), len);
-        static_cast<char*>(out)[len] = '\0';
-        break;
-      }
+      // As the real host does: the whole text, with no bound at all. The
+      // caller's buffer must hold it.
+      case kParamType_String: std::strcpy(static_cast<char*>(out), v.text.c_str()); break;
       case kParamType_Integer: std::memcpy(out, &v.integer, sizeof v.integer); break;
       case kParamType_Float: std::memcpy(out, &v.number, sizeof v.number); break;
       default: {
@@ -105,16 +103,22 @@ bool Assign(ParamInfo*, void* scriptData, TESObjectREFR*, TESObjectREFR*, Script
 
 using Element = NVSEArrayVarInterface::Element;
 
-// Takes over a string of an element: the text is copied and the game-heap
-// block freed. A block not from the game heap is the plug-in's error.
-bool TakeString(Host* h, const char* str, std::string& out) {
-  if (str == nullptr || !h->world.IsHeapBlock(str)) {
-    h->Error("array string not allocated from the game heap");
+// Copies a string of an element into the array's own storage, as the real
+// host does; the caller keeps (and frees) the block it passed.
+bool CopyString(Host* h, const char* str, std::string& out) {
+  if (str == nullptr) {
+    h->Error("array string element with no text");
     return false;
   }
   out = str;
-  h->world.HeapFree(str);
   return true;
+}
+
+// The host reads the calling script's mod index when it makes an array.
+bool HasCallingScript(Host* h, Script* script, const char* op) {
+  if (script != nullptr) return true;
+  h->Error(std::string(op) + " with no calling script");
+  return false;
 }
 
 bool ToValue(Host* h, const Element& e, ElementValue& out) {
@@ -136,7 +140,7 @@ bool ToValue(Host* h, const Element& e, ElementValue& out) {
     }
     case Element::kType_String:
       out.type = ElementValue::Type::String;
-      return TakeString(h, e.str, out.text);
+      return CopyString(h, e.str, out.text);
     default: h->Error("array element of unsupported type " + std::to_string(e.type)); return false;
   }
 }
@@ -149,9 +153,9 @@ NVSEArrayVarInterface::Array* NewArray(Host* h) {
   return handle;
 }
 
-NVSEArrayVarInterface::Array* CreateArray(const Element* data, UInt32 size, Script*) {
+NVSEArrayVarInterface::Array* CreateArray(const Element* data, UInt32 size, Script* script) {
   Host* h = Host::Active();
-  if (h == nullptr) return nullptr;
+  if (h == nullptr || !HasCallingScript(h, script, "CreateArray")) return nullptr;
   auto* handle = NewArray(h);
   ArrayVar* a = h->FindArray(handle);
   for (UInt32 i = 0; i < size && data != nullptr; ++i)
@@ -160,10 +164,10 @@ NVSEArrayVarInterface::Array* CreateArray(const Element* data, UInt32 size, Scri
 }
 
 NVSEArrayVarInterface::Array* CreateStringMap(const char** keys, const Element* values, UInt32 size,
-                                              Script*) {
+                                              Script* script) {
   if (Fails("CreateStringMap")) return nullptr;
   Host* h = Host::Active();
-  if (h == nullptr) return nullptr;
+  if (h == nullptr || !HasCallingScript(h, script, "CreateStringMap")) return nullptr;
   auto* handle = NewArray(h);
   ArrayVar* a = h->FindArray(handle);
   for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
@@ -172,9 +176,9 @@ NVSEArrayVarInterface::Array* CreateStringMap(const char** keys, const Element* 
 }
 
 NVSEArrayVarInterface::Array* CreateMap(const double* keys, const Element* values, UInt32 size,
-                                        Script*) {
+                                        Script* script) {
   Host* h = Host::Active();
-  if (h == nullptr) return nullptr;
+  if (h == nullptr || !HasCallingScript(h, script, "CreateMap")) return nullptr;
   auto* handle = NewArray(h);
   ArrayVar* a = h->FindArray(handle);
   for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
@@ -195,10 +199,10 @@ bool AssignCommandResult(NVSEArrayVarInterface::Array* arr, double* dest) {
 void SetElement(NVSEArrayVarInterface::Array* arr, const Element& key, const Element& value) {
   Host* h = Host::Active();
   if (h == nullptr) return;
-  // The host owns the strings handed over, whatever becomes of the call.
+  // The strings are copied; the caller's blocks stay the caller's.
   std::string keyText;
   ElementValue v;
-  bool keyOk = key.type == Element::kType_String ? TakeString(h, key.str, keyText) : false;
+  bool keyOk = key.type == Element::kType_String ? CopyString(h, key.str, keyText) : false;
   if (key.type != Element::kType_String) h->Error("string map key is not a string");
   bool valueOk = ToValue(h, value, v);
   if (Fails("SetElement")) return;
@@ -210,11 +214,38 @@ void SetElement(NVSEArrayVarInterface::Array* arr, const Element& key, const Ele
   if (keyOk && valueOk) a->items[keyText] = std::move(v);
 }
 
-NVSEScriptInterface g_script = {1, ExtractArgsEx};
-NVSEStringVarInterface g_stringVar = {1,     GetString, SetString, CreateString, RegisterStringVars,
-                                      Assign};
-NVSEArrayVarInterface g_arrayVar = {1,         CreateArray,         CreateStringMap,
-                                    CreateMap, AssignCommandResult, SetElement};
+// The tables as the real host lays them out; the entries the simulator does
+// not model stay null.
+NVSEScriptInterface MakeScriptInterface() {
+  NVSEScriptInterface t{};
+  t.ExtractArgsEx = ExtractArgsEx;
+  return t;
+}
+
+NVSEStringVarInterface MakeStringVarInterface() {
+  NVSEStringVarInterface t{};
+  t.version = NVSEStringVarInterface::kVersion;
+  t.GetString = GetString;
+  t.SetString = SetString;
+  t.CreateString = CreateString;
+  t.Register = RegisterStringVars;
+  t.Assign = Assign;
+  return t;
+}
+
+NVSEArrayVarInterface MakeArrayVarInterface() {
+  NVSEArrayVarInterface t{};
+  t.CreateArray = CreateArray;
+  t.CreateStringMap = CreateStringMap;
+  t.CreateMap = CreateMap;
+  t.AssignCommandResult = AssignCommandResult;
+  t.SetElement = SetElement;
+  return t;
+}
+
+NVSEScriptInterface g_script = MakeScriptInterface();
+NVSEStringVarInterface g_stringVar = MakeStringVarInterface();
+NVSEArrayVarInterface g_arrayVar = MakeArrayVarInterface();
 
 }  // namespace
 
@@ -228,7 +259,22 @@ bool IsFormParam(UInt32 type) {
 
 bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& out) {
   switch (type) {
-    case kParamType_String: out.text = token.text; return true;
+    case kParamType_String: {
+      // $N names host string variable N, passed whole as a script's $name
+      // argument is.
+      if (token.kind == TokenKind::Word && token.text.size() > 1 && token.text[0] == '$') {
+        Token number{TokenKind::Number, token.text.substr(1)};
+        std::optional<long long> id = ParseInteger(number);
+        auto it = id ? world.stringVars.find(static_cast<UInt32>(*id)) : world.stringVars.end();
+        if (it == world.stringVars.end()) return false;
+        out.text = it->second;
+        return true;
+      }
+      // The script compiler stores a literal's length in 16 bits.
+      if (token.kind == TokenKind::String && token.text.size() > kMaxLiteral) return false;
+      out.text = token.text;
+      return true;
+    }
     case kParamType_Integer: {
       std::optional<long long> v = ParseInteger(token);
       if (!v) {

@@ -86,15 +86,34 @@ TEST_F(HostileArgs, KeysOfTheLongestLengthAndLonger) {
   ASSERT_NE(TheStore().Find<EvKind::Float>(0x14, std::string(511, 'k')), nullptr);
 }
 
-TEST_F(HostileArgs, BuffersWithoutTerminatingNulAreReadTo511Bytes) {
-  const std::string full(512, 'A');  // fills the buffer, no NUL
+TEST_F(HostileArgs, TheLongestLiteralAndAMegabyteVariableComeBackWhole) {
+  // The host copies a string argument with no bound: a literal of up to
+  // 65,535 bytes, a string variable of any length.
+  std::string literal(65535, 'l');
+  std::string variable(1000000, 'v');
+  for (std::size_t i = 0; i < variable.size(); i += 997)
+    variable[i] = static_cast<char>('A' + i % 26);
+  literal.back() = '!';
+  ASSERT_EQ(Run("stringvar 9 \"" + variable + "\"\nrun 14 CV_SetEVSt \"lit\" \"" + literal +
+                "\"\nrun 14 CV_SetEVSt \"var\" $9\n"),
+            sim::kPassed)
+      << game->Errors();
+  ExpectSaveAndLoadKeep("long-values.fos");
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"lit\""), sim::kPassed) << game->Errors();
+  EXPECT_EQ(LastStringResult(), literal);
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"var\""), sim::kPassed) << game->Errors();
+  EXPECT_EQ(LastStringResult(), variable);
+}
+
+TEST_F(HostileArgs, BuffersWithoutTerminatingNulAreReadToTheirEnd) {
+  const std::string full(host::kArgBufferSize, 'A');  // fills the buffer, no NUL
   {
-    RawArgs raw({Bytes(full), Bytes(std::string(512, 'v'))});
+    RawArgs raw({Bytes(full), Bytes(std::string(600, 'v'))});
     ASSERT_EQ(Run("run 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed) << game->Errors();
   }
   const std::string* stored = TheStore().Find<EvKind::String>(0x14, std::string(511, 'a'));
   ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(*stored, std::string(511, 'v'));
+  EXPECT_EQ(*stored, std::string(600, 'v'));  // a value keeps its whole text
   {
     RawArgs raw({Bytes(full), Number(3)});
     ASSERT_EQ(Run("run 14 CV_SetEVFl \"k\" 1"), sim::kPassed) << game->Errors();
@@ -107,7 +126,7 @@ TEST_F(HostileArgs, BuffersWithoutTerminatingNulAreReadTo511Bytes) {
   {
     RawArgs raw({Bytes(full), Integer(1)});
     ASSERT_EQ(Run("run 14 CV_GetEVStAr \"k\" 1\nexpect-array \"" + std::string(511, 'A') + "\" \"" +
-                  std::string(511, 'v') + "\"\n"),
+                  std::string(600, 'v') + "\"\n"),
               sim::kPassed)
         << game->Errors();
     ASSERT_EQ(Run("run 14 CV_IsUsingSkeleton \"k\"\nexpect 0\nrun 14 CV_ClrEVSt \"k\" 1"),

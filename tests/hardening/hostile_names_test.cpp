@@ -9,6 +9,7 @@
 #include <string>
 
 #include "game_harness.h"
+#include "persist/save_name.h"
 
 namespace cv::hardening {
 namespace {
@@ -70,9 +71,15 @@ class HostileNames : public ::testing::Test {
       EXPECT_TRUE(LogHas("Refusing save name '" + name + "'")) << type;
       EXPECT_EQ(FailureLines(), std::vector<std::string>{});
     }
+    // A rename carries a co-save path: only its last component names the
+    // save, which is refused when it alone would leave the folder.
     RestartLog();
     ASSERT_EQ(Message("renamegame", "walk") + Message("renamenewgame", name), sim::kPassed);
-    EXPECT_TRUE(LogHas("Refusing save name '" + name + "'")) << "rename";
+    const std::size_t sep = name.find_last_of("\\/");
+    const std::string last = sep == std::string::npos ? name : name.substr(sep + 1);
+    EXPECT_EQ(LogHas("Refusing save name '" + last + "'"), !persist::IsSafeSaveName(last))
+        << "rename";
+    EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   }
 
   std::unique_ptr<Game> game;

@@ -44,7 +44,8 @@ bool ExtractArgsEx(ParamInfo* params, void*, UInt32*, Script*, ScriptEventList* 
   return true;
 }
 
-NVSEScriptInterface g_raw = {1, ExtractArgsEx};
+NVSEScriptInterface g_raw = {nullptr, nullptr, ExtractArgsEx, nullptr,
+                             nullptr, nullptr, nullptr,       nullptr};
 
 }  // namespace
 

@@ -43,11 +43,15 @@ TEST_F(SaveFilesTest, RenameMovesTheFileAndALoadFindsItsValues) {
   EXPECT_EQ(*TheStore().Find<EvKind::String>(0x00000042, "who"), "me");
 }
 
-TEST_F(SaveFilesTest, RenameNeverReplacesAnExistingFile) {
+TEST_F(SaveFilesTest, RenameReplacesTheTargetOnlyWithAFileToMove) {
+  // The game renames a save over its previous ".bak" at every quick save.
   Put("S", "source");
   Put("T", "target");
   renameSavegame("S", "T");
-  EXPECT_EQ(ReadBytes(SaveFile("S")), "source");
+  EXPECT_FALSE(fs::exists(SaveFile("S")));
+  EXPECT_EQ(ReadBytes(SaveFile("T")), "source");
+  Put("T", "target");
+  renameSavegame("Gone", "T");
   EXPECT_EQ(ReadBytes(SaveFile("T")), "target");
   ClearLog();
   renameSavegame("Missing", "U");

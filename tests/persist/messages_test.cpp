@@ -143,6 +143,48 @@ TEST_F(MessagesTest, DeleteAndTheRenamePair) {
                 HostSavePath("S") + "' to '" + HostSavePath("U") + "'\r\n");
 }
 
+TEST_F(MessagesTest, RenameTextsAreCoSavePathsTurnedBackIntoSaveNames) {
+  struct Case {
+    const char* text;      // what the host sends with 16
+    const char* saveName;  // the save whose file is renamed
+  };
+  const Case cases[] = {
+      {"C:\\Users\\P\\My Games\\FalloutNV\\Saves\\quicksave.nvse", "quicksave.fos"},
+      {"C:\\Saves\\quicksave.nvse.bak", "quicksave.fos.bak"},
+      {"C:\\Saves\\autosave.NVSE.bak.BAK", "autosave.fos.bak.BAK"},
+      {"D:/Games/Saves/Save 3 - A, B, 01.02.03.nvse", "Save 3 - A, B, 01.02.03.fos"},
+      {"quicksave.nvse", "quicksave.fos"},
+      {"C:\\Saves\\notes.txt", "notes.txt"},    // not a co-save: kept as named
+      {"C:\\Saves\\x.nvse.old", "x.nvse.old"},  // only ".bak" suffixes follow
+      {"C:\\Saves\\.nvse", ".fos"},
+      {"C:\\Saves\\", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Send(Msg::kMessage_RenameGameName, c.text);
+    EXPECT_EQ(plugin::PendingRenameName(), c.saveName);
+  }
+}
+
+TEST_F(MessagesTest, ANewGameStraightAfterALoadKeepsWhatWasLoaded) {
+  TheStore().Entry<EvKind::Float>(1, "k") = 2.0f;
+  Send(Msg::kMessage_SaveGame, "Save 7.fos");
+  Send(Msg::kMessage_LoadGame, "Save 7.fos");
+  ClearLog();
+  Send(Msg::kMessage_NewGame);
+  EXPECT_EQ(Log(),
+            "Received newgame message straight after a load (the save has no co-save): keeping "
+            "the values just loaded\r\n");
+  EXPECT_EQ(*TheStore().Find<EvKind::Float>(1, "k"), 2.0f);
+  // Any message in between, and a second new game, clear as usual.
+  for (UInt32 between : {Msg::kMessage_PostLoadGame, Msg::kMessage_NewGame}) {
+    Send(Msg::kMessage_LoadGame, "Save 7.fos");
+    Send(between);
+    Send(Msg::kMessage_NewGame);
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << between;
+  }
+}
+
 TEST_F(MessagesTest, ANewNameWithoutARenameUsesTheEmptyName) {
   Send(Msg::kMessage_RenameNewGameName, "T");
   EXPECT_TRUE(LogHas("Renaming '" + HostSavePath("") + "' to '" + HostSavePath("T") + "'"));

@@ -42,7 +42,7 @@ TEST_F(SaveLoadTest, WorkedExampleByteForByteAndItsLog) {
   EXPECT_TRUE(file == head + hp + count || file == head + count + hp) << file;
   EXPECT_EQ(Log(), "START: save settings\r\n\tSaving to: '" + HostSavePath("Save 12") +
                        "'\r\n\tEVST\r\n\tEVFO\r\n\tEVFL\r\nEND: save settings\r\n");
-  EXPECT_FALSE(fs::exists(SaveFile("Save 12").string() + ".tmp"));
+  EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("Save 12").string())));
 
   TheStore().Entry<EvKind::Float>(kSunny, "hp") = 99.0f;
   ClearLog();
@@ -285,7 +285,7 @@ TEST_F(SaveLoadTest, AFailedWriteKeepsThePreviousFile) {
     ClearLog();
     save("S");
     EXPECT_EQ(ReadBytes(SaveFile("S")), before);
-    EXPECT_FALSE(fs::exists(SaveFile("S").string() + ".tmp"));
+    EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("S").string())));
     EXPECT_TRUE(LogHas("\tFailed writing savefile " + HostSavePath("S")));
     EXPECT_TRUE(LogHas("END: save settings"));
   }

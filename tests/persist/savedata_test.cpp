@@ -209,7 +209,9 @@ TEST(SaveDataNumbers, Str2FloatAgreesWithFromChars) {
     const std::uint64_t below = (2 * q + 1) * kFive15 / 1024;
     for (std::uint64_t d : {below, below + 1}) {
       std::string digits = std::to_string(d);
-      check("." + std::string(15 - digits.size(), '0') + digits);  // no "0": 15 digits
+      std::string text(1, '.');  // no "0": 15 digits
+      text.append(15 - digits.size(), '0');
+      check(text + digits);
     }
   }
   for (const char* text :

@@ -1,6 +1,8 @@
 // Loads the plug-in library as the host does and asks it to identify itself
 // for the supported runtime: its log (opened when the library loads) gets
-// "Standard Corvane ready". Exit 0 when the plug-in accepted.
+// "Standard Corvane ready". With "load", it then loads the plug-in in the
+// game, as a host that offers no interfaces and a program with no game in
+// it. Exit 0 when the plug-in accepted.
 #include <cstdio>
 #include <string>
 
@@ -8,8 +10,9 @@
 #include "platform/dynlib.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: log_probe PLUGIN\n");
+  const bool load = argc == 3 && std::string(argv[2]) == "load";
+  if (argc != 2 && !load) {
+    std::fprintf(stderr, "usage: log_probe PLUGIN [load]\n");
     return 2;
   }
   cv::platform::PluginEntryPoints entry;
@@ -21,5 +24,7 @@ int main(int argc, char** argv) {
   NVSEInterface nvse{};
   nvse.runtimeVersion = 0x040020D0;
   PluginInfo info{};
-  return entry.query(&nvse, &info) ? 0 : 1;
+  nvse.nvseVersion = 0x06030000;
+  if (!entry.query(&nvse, &info)) return 1;
+  return !load || entry.load(&nvse) ? 0 : 1;
 }

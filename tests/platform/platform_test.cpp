@@ -148,7 +148,7 @@ TEST_F(PlatformTest, WriteFileReplacingKeepsBytesAndReplaces) {
   EXPECT_EQ(ReadBytes("save.csv"), rows) << "written in binary: no CR is added";
   ASSERT_TRUE(WriteFileReplacing("save.csv", "short\r\n"));
   EXPECT_EQ(ReadBytes("save.csv"), "short\r\n");
-  EXPECT_FALSE(FileExists("save.csv.tmp"));
+  EXPECT_FALSE(FileExists(TemporaryPathFor("save.csv")));
 }
 
 TEST_F(PlatformTest, WriteFileReplacingLeavesOldFileOnFailure) {
@@ -158,12 +158,35 @@ TEST_F(PlatformTest, WriteFileReplacingLeavesOldFileOnFailure) {
     fault::Arm(op, 1, fault::Kind::Return);
     EXPECT_FALSE(WriteFileReplacing("keep.csv", "new\r\n"));
     EXPECT_EQ(ReadBytes("keep.csv"), "old\r\n");
-    EXPECT_FALSE(FileExists("keep.csv.tmp"));
+    EXPECT_FALSE(FileExists(TemporaryPathFor("keep.csv")));
     fault::DisarmAll();
   }
   (void)CreateDir("dirtarget");
   EXPECT_FALSE(WriteFileReplacing("dirtarget", "x"));
-  EXPECT_FALSE(FileExists("dirtarget.tmp"));
+  EXPECT_FALSE(FileExists(TemporaryPathFor("dirtarget")));
+}
+
+TEST_F(PlatformTest, NamesAtTheSystemsLimitSaveOrFailCleanly) {
+  // The temporary name is never longer than the final one, so any name the
+  // file system takes can be saved under; a longer one fails and leaves
+  // nothing behind.
+  EXPECT_EQ(TemporaryPathFor("a\\Save.csv"), "a\\Save.tmp");
+  EXPECT_EQ(TemporaryPathFor("log"), "lo~");
+  for (std::size_t length = 240; length <= 270; ++length) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".csv";
+    std::FILE* direct = std::fopen(NativePath(name).c_str(), "wb");
+    const bool fits = direct != nullptr;
+    if (direct != nullptr) std::fclose(direct);
+    (void)DeleteFile(name);
+    const bool saved = WriteFileReplacing(name, "row\r\n");
+    EXPECT_EQ(saved, fits);
+    if (saved) {
+      EXPECT_EQ(ReadBytes(name), "row\r\n");
+    }
+    EXPECT_FALSE(FileExists(TemporaryPathFor(name)));
+    (void)DeleteFile(name);
+  }
 }
 
 TEST_F(PlatformTest, OpenForReadingReadsRegularFilesOnly) {
@@ -240,6 +263,22 @@ TEST_F(PlatformTest, SecondProcessFallsBackToLog0) {
   ASSERT_EQ(rc, 0);
   EXPECT_EQ(ReadBytes("corvane.log0"), "Standard Corvane ready\r\n");
   EXPECT_EQ(ReadBytes("corvane.log"), "");
+}
+
+// A program with no game in it (the real host serves no engine table, and
+// this program exports none): the plug-in loads and says it found no game.
+TEST_F(PlatformTest, APluginWithNoGameSaysSo) {
+  LogClose();
+  std::FILE* holder = OpenSharedLog("corvane.log");
+  ASSERT_NE(holder, nullptr);
+  int rc = testing::RunProgram({Tool(CORVANE_LOG_PROBE), Tool(CORVANE_PLUGIN_PATH), "load"});
+  std::fclose(holder);
+  ASSERT_EQ(rc, 0);
+  const std::string log = ReadBytes("corvane.log0");
+  EXPECT_NE(log.find("Corvane 19, runtime 040020D0, NVSE 06030000, engine: none\r\n"
+                     "No game engine found: Corvane's commands will return nothing\r\n"),
+            std::string::npos)
+      << log;
 }
 
 // The same through the holder tool that scenarios use, whose exit code is the

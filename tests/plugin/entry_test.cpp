@@ -40,6 +40,7 @@ NVSEMessagingInterface g_messaging = {
 
 NVSEInterface MakeHost(UInt32 runtime, UInt32 editor) {
   NVSEInterface nvse{};
+  nvse.nvseVersion = 0x06030000;
   nvse.runtimeVersion = runtime;
   nvse.isEditor = editor;
   nvse.GetPluginHandle = [] {
@@ -189,15 +190,20 @@ TEST_F(EntryTest, LoadInTheGameRequestsInterfacesInOrder) {
   NVSEInterface nvse = MakeHost(0x040020D0, 0);
   EXPECT_TRUE(cv::plugin::Load(&nvse));
   ExpectTableRegistered();
-  // Messaging for the listener first, then array, string, script, command
-  // table, and last the engine table of the simulated game.
-  std::vector<UInt32> expected = {kInterface_Messaging,    kInterface_ArrayVar,
-                                  kInterface_StringVar,    kInterface_Script,
-                                  kInterface_CommandTable, kInterface_CorvaneEngine};
+  // Messaging for the listener first, then array, string, script and
+  // command table; the host serves no engine table.
+  std::vector<UInt32> expected = {kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
+                                  kInterface_Script, kInterface_CommandTable};
   EXPECT_EQ(g_rec.interfaceIds, expected);
   EXPECT_NE(g_rec.listener, nullptr);
   EXPECT_EQ(g_rec.listenerSender, "NVSE");
-  EXPECT_NE(Log().find("Corvane settings cleared\r\n"), std::string::npos);
+  const std::string log = Log();
+  EXPECT_NE(log.find("Corvane settings cleared\r\n"), std::string::npos);
+  // This program holds no game, real or simulated, and the plug-in says so.
+  EXPECT_NE(log.find("Corvane 19, runtime 040020D0, NVSE 06030000, engine: none\r\n"
+                     "No game engine found: Corvane's commands will return nothing\r\n"),
+            std::string::npos)
+      << log;
 }
 
 class DatabaseTest : public EntryTest {

@@ -168,7 +168,8 @@ const CVEngineInterface kEngine{CVEngineInterface::kVersion,
                                 FakeEngine::ConsolePrint,
                                 FakeEngine::Allocate,
                                 FakeEngine::Free};
-NVSEScriptInterface g_script{1, FakeEngine::ExtractArgsEx};
+NVSEScriptInterface g_script{nullptr, nullptr, FakeEngine::ExtractArgsEx, nullptr, nullptr, nullptr,
+                             nullptr, nullptr};
 NVSEStringVarInterface g_stringVar{1,       FakeEngine::GetString, nullptr, nullptr,
                                    nullptr, FakeEngine::Assign};
 }  // namespace

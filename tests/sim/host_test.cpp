@@ -11,9 +11,9 @@ using probe::LastSeen;
 
 TEST_F(ProbeSession, RegistersInOrderFromTheOpcodeBase) {
   const std::vector<Registration>& r = host().registrations;
-  ASSERT_EQ(r.size(), 7u);
-  const char* names[] = {"Probe_Args",   "Probe_Console", "Probe_Str",   "Probe_Arr",
-                         "Probe_BadArr", "Probe_Cond",    "Probe_Refuse"};
+  ASSERT_EQ(r.size(), 8u);
+  const char* names[] = {"Probe_Args",   "Probe_Console", "Probe_Str",    "Probe_Arr",
+                         "Probe_BadArr", "Probe_Cond",    "Probe_Refuse", "Probe_Leak"};
   for (std::size_t i = 0; i < r.size(); ++i) {
     EXPECT_EQ(r[i].name, names[i]);
     EXPECT_EQ(r[i].opcode, probe::kOpcodeBase + i);
@@ -31,7 +31,7 @@ TEST_F(ProbeSession, RegistersInOrderFromTheOpcodeBase) {
             std::string("Probe_Str"));
   EXPECT_EQ(host().interfaceQueries,
             (std::vector<UInt32>{kInterface_Messaging, kInterface_Script, kInterface_StringVar,
-                                 kInterface_ArrayVar, kInterface_CorvaneEngine}));
+                                 kInterface_ArrayVar}));
 }
 
 TEST_F(ProbeSession, ExtractsEveryParameterType) {
@@ -63,13 +63,18 @@ TEST_F(ProbeSession, ExtractsEveryParameterType) {
   EXPECT_EQ(LastSeen().number, probe::kPresetNumber);
 }
 
-TEST_F(ProbeSession, CutsLongTextsAt511Bytes) {
-  std::string text(600, 'k');
-  text[510] = 'A';
-  text[511] = 'B';
-  ASSERT_EQ(Run("run - Probe_Args \"" + text + "\" 1"), kPassed);
-  EXPECT_EQ(std::strlen(LastSeen().text), 511u);
-  EXPECT_EQ(LastSeen().text[510], 'A');
+TEST_F(ProbeSession, PassesTextsWholeAsTheRealHostDoes) {
+  // A literal up to the script compiler's 65,535 bytes, and a string
+  // variable of any length, arrive whole; a longer literal cannot be written.
+  std::string text(65535, 'k');
+  text.back() = 'Z';
+  ASSERT_EQ(Run("run - Probe_Args \"" + text + "\" 1\nexpect 1"), kPassed) << err.str();
+  EXPECT_EQ(std::string(LastSeen().text), text);
+  ASSERT_EQ(Run("stringvar 3 \"" + text + "!\"\nrun - Probe_Args $3 1\nexpect 1"), kPassed)
+      << err.str();
+  EXPECT_EQ(std::string(LastSeen().text), text + "!");
+  ASSERT_EQ(Run("run - Probe_Args \"" + text + "!\" 1\nexpect 0"), kPassed) << err.str();
+  ASSERT_EQ(Run("run - Probe_Args $4 1\nexpect 0"), kPassed) << err.str();  // no such variable
 }
 
 TEST_F(ProbeSession, ExtractionFailsOnMissingOrWrongArguments) {
@@ -161,14 +166,14 @@ TEST_F(ProbeSession, StringResults) {
   EXPECT_EQ(Run("fault Assign 1 return\nrun - Probe_Str\nexpect none"), kPassed) << err.str();
 }
 
-TEST_F(ProbeSession, ArrayResultsTakeOverHeapStrings) {
+TEST_F(ProbeSession, ArrayResultsCopyTheirStrings) {
   ASSERT_EQ(Run("npc 30 \"s\"\nactor 61 30\nrun 61 Probe_Arr\n"
                 "expect-array b 2 \"a\" \"x\" f 0x61"),
             kPassed)
       << err.str();
   EXPECT_EQ(out.str(), "Probe_Arr => {\"a\": \"x\", \"b\": 2, \"f\": 0x00000061}\n");
   EXPECT_EQ(world().HeapAllocations(), 4u);
-  EXPECT_EQ(world().HeapBlocks(), 0u);  // every string freed by the host
+  EXPECT_EQ(world().HeapBlocks(), 0u);  // every string given back by the plug-in
 
   EXPECT_EQ(Run("run - Probe_Arr\nexpect-array b 2 a \"x\"\nexpect-array b 2 a \"x\" f none g 1"),
             kCheckFailed);
@@ -188,10 +193,15 @@ TEST_F(ProbeSession, ArrayResultsTakeOverHeapStrings) {
 
 TEST_F(ProbeSession, MisuseOfTheHostFailsTheRun) {
   EXPECT_EQ(Run("run - Probe_BadArr"), kCheckFailed);
-  EXPECT_NE(err.str().find("t.scn:1: FAIL expected the host used as published, got array string "
-                           "not allocated from the game heap"),
+  EXPECT_NE(err.str().find("t.scn:1: FAIL expected the host used as published, got "
+                           "CreateStringMap with no calling script"),
             std::string::npos)
       << err.str();
+  // One game-heap block kept past the call fails it.
+  EXPECT_EQ(Run("run - Probe_Leak"), kCheckFailed);
+  EXPECT_EQ(err.str(),
+            "t.scn:1: FAIL expected Probe_Leak to give back every game-heap block it made, got 1 "
+            "block(s) left behind\n");
   const int checks = session->Checks(), failures = session->Failures();
   EXPECT_EQ(Run("run - Probe_Refuse\nexpect 5"), kCheckFailed);
   EXPECT_EQ(err.str(), "t.scn:1: FAIL expected Probe_Refuse to return true, got false\n");

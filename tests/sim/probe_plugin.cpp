@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "sim/host.h"
 
 namespace probe {
 
@@ -66,35 +67,44 @@ bool Str(const CommandArgs& a) {
   return true;
 }
 
-// A string map {"a": "x", "b": 2, "f": <thisObj>}, with heap strings.
-bool Arr(const CommandArgs& a) {
+void Free(const Element& e) { Host().engine->FormHeap_Free(e.str); }
+
+// Sets key to value and gives back the heap strings: the host copies them.
+// With keep, the key's block is kept (and lost).
+void Set(NVSEArrayVarInterface::Array* arr, const char* key, const Element& value,
+         bool keep = false) {
+  Element k = Text(key);
+  Host().arrays->SetElement(arr, k, value);
+  if (!keep) Free(k);
+  if (value.type == Element::kType_String) Free(value);
+}
+
+// A string map {"a": "x", "b": 2, "f": <thisObj>}, with heap strings; with
+// leak, one key's block is never given back.
+bool MakeArray(const CommandArgs& a, bool leak) {
   NVSEArrayVarInterface* av = Host().arrays;
   auto* arr = av->CreateStringMap(nullptr, nullptr, 0, a.scriptObj);
   if (arr == nullptr) return true;
   Element num{};
-  num.type = Element::kType_Numeric;
   num.num = 2;
+  num.type = Element::kType_Numeric;
   Element form{};
-  form.type = Element::kType_Form;
   form.form = reinterpret_cast<TESForm*>(a.thisObj);
-  av->SetElement(arr, Text("b"), num);
-  av->SetElement(arr, Text("a"), Text("x"));
-  av->SetElement(arr, Text("f"), form);
+  form.type = Element::kType_Form;
+  Set(arr, "b", num, leak);
+  Set(arr, "a", Text("x"));
+  Set(arr, "f", form);
   av->AssignCommandResult(arr, a.result);
   return true;
 }
 
-// Hands a string that is not from the game heap to an array.
+bool Arr(const CommandArgs& a) { return MakeArray(a, false); }
+bool Leak(const CommandArgs& a) { return MakeArray(a, true); }
+
+// Makes an array with no calling script, which the real host dereferences.
 bool BadArr(const CommandArgs& a) {
-  NVSEArrayVarInterface* av = Host().arrays;
-  auto* arr = av->CreateStringMap(nullptr, nullptr, 0, a.scriptObj);
-  Element key{};
-  key.type = Element::kType_String;
-  key.str = "stack";
-  Element num{};
-  num.type = Element::kType_Numeric;
-  av->SetElement(arr, key, num);
-  av->AssignCommandResult(arr, a.result);
+  Host().arrays->CreateStringMap(nullptr, nullptr, 0, nullptr);
+  *a.result = 0;
   return true;
 }
 
@@ -125,6 +135,7 @@ CommandInfo g_commands[] = {
     {"Probe_BadArr", "", 0, "", 0, 0, nullptr, Execute<BadArr>, nullptr, nullptr, 0},
     {"Probe_Cond", "", 0, "", 0, 2, kCondParams, nullptr, nullptr, Cond, 1},
     {"Probe_Refuse", "", 0, "", 0, 0, nullptr, Execute<Refuse>, nullptr, nullptr, 0},
+    {"Probe_Leak", "", 0, "", 0, 0, nullptr, Execute<Leak>, nullptr, nullptr, 0},
 };
 
 void OnMessage(NVSEMessagingInterface::Message* m) { MessagesSeen().push_back(m->type); }
@@ -146,6 +157,7 @@ bool Load(const NVSEInterface* nvse) {
   nvse->RegisterTypedCommand(&g_commands[4], kRetnType_Array);
   nvse->RegisterCommand(&g_commands[5]);
   nvse->RegisterCommand(&g_commands[6]);
+  nvse->RegisterCommand(&g_commands[7]);
   auto* messaging =
       static_cast<NVSEMessagingInterface*>(nvse->QueryInterface(kInterface_Messaging));
   messaging->RegisterListener(handle, "NVSE", OnMessage);
@@ -153,7 +165,7 @@ bool Load(const NVSEInterface* nvse) {
   i.script = static_cast<NVSEScriptInterface*>(nvse->QueryInterface(kInterface_Script));
   i.strings = static_cast<NVSEStringVarInterface*>(nvse->QueryInterface(kInterface_StringVar));
   i.arrays = static_cast<NVSEArrayVarInterface*>(nvse->QueryInterface(kInterface_ArrayVar));
-  i.engine = static_cast<const CVEngineInterface*>(nvse->QueryInterface(kInterface_CorvaneEngine));
+  i.engine = CorvaneSimEngine();
   return true;
 }
 

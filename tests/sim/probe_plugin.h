@@ -17,7 +17,7 @@ constexpr UInt32 kOpcodeBase = 0x3000;
 // call, so a left-out argument shows the pre-set value.
 struct Seen {
   bool ok = false;
-  char text[512];
+  char text[1 << 17];  // the host writes a text with no bound
   UInt32 integer = 0;
   float number = 0;
   TESForm* quest = nullptr;

@@ -15,7 +15,9 @@ TEST(CorvaneInSim, VersionFromScriptAndConsole) {
                                 "run - CV_GetVersion\nexpect 19\nexpect-console none\n"
                                 "console - CV_GetVersion\nexpect 19\n"
                                 "expect-console \"Corvane version: 19\"\n"
-                                "expect-log \"Standard Corvane ready\"\n");
+                                "expect-log \"Standard Corvane ready\"\n"
+                                "expect-log \"Corvane 19, runtime 040020D0, NVSE 06030000, "
+                                "engine: simulator\"\n");
   EXPECT_EQ(r.status, kPassed) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "CV_GetVersion => 19\nconsole: Corvane version: 19\nCV_GetVersion => 19\n");
@@ -51,10 +53,9 @@ TEST(CorvaneInSim, RegistersTheCommandTableAndKeepsInterfaces) {
   EXPECT_EQ(r.front().opcode, 0x2140u);
   EXPECT_EQ(r.back().opcode, 0x2154u);
   EXPECT_EQ(s.host().FindCommand("GetEVFl"), s.host().FindCommand("CV_GetEVFl"));
-  EXPECT_EQ(
-      s.host().interfaceQueries,
-      (std::vector<UInt32>{kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
-                           kInterface_Script, kInterface_CommandTable, kInterface_CorvaneEngine}));
+  EXPECT_EQ(s.host().interfaceQueries,
+            (std::vector<UInt32>{kInterface_Messaging, kInterface_ArrayVar, kInterface_StringVar,
+                                 kInterface_Script, kInterface_CommandTable}));
   ASSERT_EQ(s.Plugins().size(), 1u);
   EXPECT_STREQ(s.Plugins()[0].info.name, "Corvane");
   EXPECT_EQ(s.Plugins()[0].info.version, 19u);

@@ -1,0 +1,18 @@
+// Which engine table the plug-in binds at load, and the name the start-up
+// log line gives it.
+#pragma once
+
+#include "host/engine_table.h"
+
+namespace cv::host {
+
+struct EngineChoice {
+  const CVEngineInterface* table = nullptr;
+  const char* name = "none";  // "game", "simulator" or "none"
+};
+
+// The plug-in's own binding when the game's image is there, else a
+// simulated game's table when the program serves one, else none.
+EngineChoice ChooseEngine(UInt32 runtimeVersion);
+
+}  // namespace cv::host
