@@ -1,7 +1,8 @@
 # Runs one scenario file through corvane-sim in a fresh copy of the game
 # folder. Inputs: GAME_DIR, WORK_DIR, SCENARIO, SIM, EMULATOR (may be empty),
-# HOLDER (the log_holder tool, for "# hold-log:"). The header directives are
-# listed in cmake/scenarios.cmake and docs/corvane-sim.md.
+# HOLDER (the log_holder tool, for "# hold-log:"), ENGINE (the engine the
+# plug-in's start-up line must name, when it names one). The header
+# directives are listed in cmake/scenarios.cmake and docs/corvane-sim.md.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
@@ -27,6 +28,8 @@ foreach(line ${header})
     list(APPEND stdout_unwanted "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^# expect-stderr: *(.+)$")
     list(APPEND stderr_wanted "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^# engine: *([a-z]+)")
+    set(ENGINE ${CMAKE_MATCH_1})
   elseif(line MATCHES "^# hold-log: *(.+)$")
     set(hold_log "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^# expect-crlf: *\"(.+)\"$")
@@ -78,6 +81,19 @@ foreach(text IN LISTS stderr_wanted)
     message(FATAL_ERROR "expect-stderr: no \"${text}\" on standard error")
   endif()
 endforeach()
+
+# The engine the plug-in bound, as its start-up line names it.
+if(NOT "${ENGINE}" STREQUAL "")
+  file(GLOB logs ${WORK_DIR}/corvane.log*)
+  foreach(log IN LISTS logs)
+    file(STRINGS ${log} engines REGEX "engine: ")
+    foreach(line IN LISTS engines)
+      if(NOT line MATCHES "engine: ${ENGINE}$")
+        message(FATAL_ERROR "the plug-in bound another engine than ${ENGINE}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endif()
 
 # Files that must exist with every line ended by CR LF (no lone LF or CR).
 foreach(rel IN LISTS crlf_files)

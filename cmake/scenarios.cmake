@@ -12,6 +12,10 @@
 #   # hold-log: NAME      another process holds the log file NAME while it runs
 #   # expect-crlf: "PATH" afterwards PATH (below the game root, backslashes
 #                         allowed) exists and every line ends with CR LF
+#   # engine: NAME        the engine the plug-in's log names, when it names one
+#                         (default: "game" in the Windows build, where the
+#                         simulator lays its world out in a miniature game
+#                         image, "simulator" elsewhere)
 #   # host-throws: yes    the host throws C++ exceptions into the plug-in. The
 #                         Windows DLL links its C++ run-time statically, so an
 #                         exception from the host's run-time cannot unwind
@@ -22,6 +26,11 @@ function(corvane_add_scenarios root)
   if(NOT TARGET corvane-sim)
     message(STATUS "corvane-sim is not part of this tree yet: no scenario tests")
     return()
+  endif()
+  if(WIN32)
+    set(engine game)
+  else()
+    set(engine simulator)
   endif()
   file(GLOB_RECURSE scenarios CONFIGURE_DEPENDS ${root}/*.scn)
   foreach(scn ${scenarios})
@@ -36,6 +45,7 @@ function(corvane_add_scenarios root)
         -DSIM=corvane-sim${CMAKE_EXECUTABLE_SUFFIX}
         "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
         "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
+        -DENGINE=${engine}
         -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
     file(STRINGS ${scn} header LIMIT_COUNT 10)
     if(WIN32 AND header MATCHES "# host-throws: *yes")

@@ -11,12 +11,12 @@
 namespace cv::ev {
 
 namespace {
-// The condition handler's key: a NUL-terminated text, read no further than a
-// command's key buffer would hold.
+// The condition handler's key: a NUL-terminated text, read no further than
+// the longest key.
 std::string_view ConditionKey(const void* arg) {
   if (arg == nullptr) return {};
   const char* text = static_cast<const char*>(arg);
-  return std::string_view(text, ::strnlen(text, host::kArgBufferSize - 1));
+  return std::string_view(text, ::strnlen(text, kMaxKeyLength));
 }
 }  // namespace
 

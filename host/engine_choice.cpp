@@ -1,5 +1,7 @@
 #include "host/engine_choice.h"
 
+#include "host/fnv/addresses.h"
+#include "host/game_binding.h"
 #include "platform/platform.h"
 
 namespace cv::host {
@@ -17,7 +19,11 @@ const CVEngineInterface* SimulatedEngine() {
 
 }  // namespace
 
-EngineChoice ChooseEngine(UInt32 /*runtimeVersion*/) {
+EngineChoice ChooseEngine(UInt32 runtimeVersion) {
+  // The binding only for the one executable its addresses are for, and
+  // only when the image there proves to be that game's.
+  if (runtimeVersion == fnv::kRuntimeVersion)
+    if (const CVEngineInterface* game = GameEngine()) return {game, "game"};
   if (const CVEngineInterface* sim = SimulatedEngine()) return {sim, "simulator"};
   return {};
 }

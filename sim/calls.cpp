@@ -93,10 +93,11 @@ void Runner::Call(const Statement& s) {
   const std::size_t heapBefore = host_.world.HeapBlocks();
   host_.frame = &frame;
   host_.consoleMode = s.verb == Verb::Console;
+  host_.world.Publish(host_.consoleMode);
   bool ok = false;
   bool escaped = false;
   try {
-    ok = Invoke(s, *cmd, reinterpret_cast<TESObjectREFR*>(ref), args, frame, result);
+    ok = Invoke(s, *cmd, static_cast<TESObjectREFR*>(host_.world.Handle(ref)), args, frame, result);
   } catch (const ScenarioError&) {
     host_.frame = nullptr;
     host_.consoleMode = false;
@@ -161,7 +162,7 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
         floats[i] = v.number;
         words[i] = &floats[i];
         break;
-      default: words[i] = v.form;
+      default: words[i] = host_.world.Handle(v.form);
     }
   }
   return cmd.eval(thisObj, words[0], words[1], &result);

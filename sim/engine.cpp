@@ -7,6 +7,7 @@
 
 #include "platform/fault.h"
 #include "platform/program_export.h"
+#include "sim/game_image.h"
 #include "sim/host.h"
 
 namespace cv::sim {
@@ -189,14 +190,32 @@ const CVEngineInterface g_engine = {
     FormHeap_Free,
 };
 
+// The miniature game image's functions, served by the active host as the
+// engine table's are (with the same fault names).
+void* ImageAllocate(std::uint32_t size) { return FormHeap_Allocate(size); }
+void ImageFree(void* block) { FormHeap_Free(block); }
+void ImagePrint(std::string_view line) {
+  if (fault::Hit("engine.Console_Print") == fault::Kind::Return) return;
+  if (Host* h = Host::Active()) h->ConsoleLine(line);
+}
+void ImageError(std::string message) {
+  if (Host* h = Host::Active()) h->Error("game image: " + message);
+}
+
 }  // namespace
 
 const CVEngineInterface* EngineInterface() { return &g_engine; }
+
+void StartGameImage() {
+  if (image::Start()) image::SetHooks({ImageAllocate, ImageFree, ImagePrint, ImageError});
+}
 
 }  // namespace cv::sim
 
 // The simulated game's table, found by the plug-in the way it would look for
 // any game it runs in: by the program it was loaded into.
+// Once the world lives in the miniature game image, the program serves no
+// table of its own, exactly like the game.
 CORVANE_PROGRAM_EXPORT const CVEngineInterface* CorvaneSimEngine() {
-  return cv::sim::EngineInterface();
+  return cv::sim::image::Built() ? nullptr : cv::sim::EngineInterface();
 }

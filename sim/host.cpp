@@ -222,6 +222,7 @@ bool Host::Register(CommandInfo* info, CommandReturnType type, bool typed) {
 }
 
 void Host::SendMessage(UInt32 type, const char* text) {
+  world.Publish(false);
   std::string copy = text != nullptr ? text : "";
   for (const Listener& l : std::vector<Listener>(listeners)) {
     if (!l.sender.empty() && l.sender != "NVSE") continue;

@@ -121,6 +121,10 @@ NVSECommandTableInterface* CommandTableInterface();
 // The simulated game's engine table. The real host serves no such table; the
 // program exports it as CorvaneSimEngine, where the plug-in looks for it.
 const CVEngineInterface* EngineInterface();
+// For the corvane-sim program, before it loads plug-ins: the game's world in
+// the miniature game image where one can be built (Windows), in which case
+// the program serves no engine table.
+void StartGameImage();
 
 // The value an argument token gives a parameter of this type, or false when
 // the token does not fit (a quoted string for a number, a form of the wrong

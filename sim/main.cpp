@@ -20,6 +20,7 @@
 #include "platform/dynlib.h"
 #include "platform/platform.h"
 #include "sim/fresh_copy.h"
+#include "sim/host.h"
 #include "sim/session.h"
 
 namespace {
@@ -188,6 +189,7 @@ int RunFresh(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cv::sim::StartGameImage();
   Args a;
   bool done = false;
   if (int rc = ParseArgs(argc, argv, a, done); rc != 0 || done) return rc;

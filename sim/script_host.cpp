@@ -57,7 +57,7 @@ bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetP
       case kParamType_Integer: std::memcpy(out, &v.integer, sizeof v.integer); break;
       case kParamType_Float: std::memcpy(out, &v.number, sizeof v.number); break;
       default: {
-        TESForm* form = reinterpret_cast<TESForm*>(v.form);
+        auto* form = static_cast<TESForm*>(h->world.Handle(v.form));
         std::memcpy(out, &form, sizeof form);
       }
     }

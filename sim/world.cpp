@@ -2,7 +2,12 @@
 
 #include <cstdlib>
 
+#include "sim/game_image.h"
+#include "sim/game_world.h"
+
 namespace cv::sim {
+
+World::World() = default;
 
 World::~World() {
   for (const void* block : heap_) std::free(const_cast<void*>(block));
@@ -54,7 +59,21 @@ std::optional<ObjectType> World::TypeOf(const void* object) const {
   return it->second;
 }
 
+void* World::Handle(Form* form) const {
+  if (layout_ == nullptr || form == nullptr) return form;
+  return layout_->ObjectOf(form);
+}
+
+void World::Publish(bool consoleMode) {
+  if (!image::Built()) return;
+  if (layout_ == nullptr) layout_ = std::make_unique<GameLayout>();
+  std::vector<Form*> forms;
+  for (const auto& [id, f] : forms_) forms.push_back(f.get());
+  layout_->Publish(forms, mods, consoleMode);
+}
+
 Form* World::AsForm(const void* object) const {
+  if (layout_ != nullptr) return layout_->FormOf(object);
   return TypeOf(object) == ObjectType::Form ? static_cast<Form*>(const_cast<void*>(object))
                                             : nullptr;
 }

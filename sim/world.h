@@ -19,6 +19,7 @@ namespace cv::sim {
 enum class FormKind { Plain, Quest, ActorBase, LinkedBase, FormList, Reference, Actor };
 
 struct Form;
+class GameLayout;
 
 // The current activity of an actor's AI process when it is a conversation.
 struct Conversation {
@@ -47,7 +48,7 @@ enum class ObjectType { Form, Process, Conversation };
 
 class World {
  public:
-  World() = default;
+  World();
   World(const World&) = delete;
   World& operator=(const World&) = delete;
   ~World();
@@ -61,6 +62,14 @@ class World {
   Form* Lookup(UInt32 id) const;
 
   Conversation* NewConversation(Form* subject, Form* target);
+
+  // What the host hands the plug-in for a form: the form itself, or its
+  // object in the game's layout once the world is laid out in the miniature
+  // game image (Windows).
+  void* Handle(Form* form) const;
+  // Lays the world out in the game image when there is one (before every
+  // call and message, so that the plug-in reads the world as it stands).
+  void Publish(bool consoleMode);
 
   // Validity of any pointer, without touching what it points at.
   std::optional<ObjectType> TypeOf(const void* object) const;
@@ -85,6 +94,7 @@ class World {
 
  private:
   std::map<UInt32, std::unique_ptr<Form>> forms_;
+  std::unique_ptr<GameLayout> layout_;
   // Processes and conversations live as long as the world, so a pointer the
   // plug-in kept never dangles.
   std::vector<std::unique_ptr<Process>> processes_;

@@ -1,0 +1,167 @@
+#include "host/fnv/memory.h"
+
+#include <windows.h>
+
+#include <array>
+
+namespace cv::fnv {
+
+namespace {
+
+constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
+                                      PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
+                                      PAGE_EXECUTE_WRITECOPY;
+
+enum class SectionKind { ReadOnly, Writable, Code };
+
+struct Section {
+  Addr begin = 0;
+  Addr end = 0;
+  SectionKind kind = SectionKind::ReadOnly;
+};
+
+struct Sections {
+  bool known = false;
+  std::size_t count = 0;
+  std::array<Section, 32> list{};
+};
+
+Sections g_sections;
+
+// The image's sections from its PE header; false when the header does not
+// read as a 32-bit image at the image base.
+bool ReadSections(Sections& out) {
+  IMAGE_DOS_HEADER dos;
+  if (!ReadAt(kImageBase, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0 ||
+      static_cast<Addr>(dos.e_lfanew) > 0x1000)
+    return false;
+  const Addr nt = kImageBase + static_cast<Addr>(dos.e_lfanew);
+  IMAGE_NT_HEADERS32 headers;
+  if (!ReadAt(nt, headers) || headers.Signature != IMAGE_NT_SIGNATURE ||
+      headers.FileHeader.Machine != IMAGE_FILE_MACHINE_I386 ||
+      headers.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+    return false;
+  const Addr imageEnd = kImageBase + headers.OptionalHeader.SizeOfImage;
+  if (imageEnd <= kImageBase) return false;
+  const Addr first =
+      nt + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + headers.FileHeader.SizeOfOptionalHeader;
+  out.count = 0;
+  for (WORD i = 0; i < headers.FileHeader.NumberOfSections && out.count < out.list.size(); ++i) {
+    IMAGE_SECTION_HEADER s;
+    if (!ReadAt(first + i * static_cast<Addr>(sizeof s), s)) return false;
+    const Addr size = s.Misc.VirtualSize != 0 ? s.Misc.VirtualSize : s.SizeOfRawData;
+    const Addr begin = kImageBase + s.VirtualAddress;
+    if (size == 0 || begin < kImageBase || begin + size < begin || begin + size > imageEnd)
+      continue;
+    // Only sections readable from end to end: image sections stay mapped
+    // for the life of the process (patches only ever add write access), so
+    // whatever lies inside one reads without a further check (§3d).
+    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Readable(begin, size)) continue;
+    Section& out_s = out.list[out.count++];
+    out_s.begin = begin;
+    out_s.end = begin + size;
+    out_s.kind = (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0 ? SectionKind::Code
+                 : (s.Characteristics & IMAGE_SCN_MEM_WRITE) != 0 ? SectionKind::Writable
+                                                                  : SectionKind::ReadOnly;
+  }
+  return out.count != 0;
+}
+
+// The sections, read once the header first reads well.
+const Sections* ImageSections() {
+  if (!g_sections.known) g_sections.known = ReadSections(g_sections);
+  return g_sections.known ? &g_sections : nullptr;
+}
+
+bool InSection(Addr address, Addr bytes, SectionKind kind) {
+  const Sections* s = ImageSections();
+  if (s == nullptr || address + bytes < address) return false;
+  for (std::size_t i = 0; i < s->count; ++i) {
+    const Section& sec = s->list[i];
+    if (sec.kind == kind && address >= sec.begin && address + bytes <= sec.end) return true;
+  }
+  return false;
+}
+
+// A decorated class name of the type descriptor at td: ".?A", then a NUL
+// within kTypeNameMax bytes, all inside the image's writable data.
+bool WellFormedTypeName(Addr td) {
+  const Addr name = td + kTypeName;
+  if (!InWritableData(td, kTypeName + 4)) return false;
+  for (Addr i = 0; i < kTypeNameMax; ++i) {
+    if (!InWritableData(name + i, 1)) return false;
+    const char c = At<char>(name + i);
+    if (i < 3 && c != ".?A"[i]) return false;
+    if (c == '\0') return i > 3;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Readable(Addr address, Addr bytes) {
+  if (bytes == 0) bytes = 1;
+  const Addr last = address + bytes - 1;
+  if (last < address) return false;
+  Addr at = address;
+  for (;;) {
+    MEMORY_BASIC_INFORMATION info;
+    if (::VirtualQuery(PointerTo<const void>(at), &info, sizeof info) != sizeof info) return false;
+    if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0 ||
+        (info.Protect & kReadableProtection) == 0)
+      return false;
+    const Addr regionEnd = AddrOf(info.BaseAddress) + static_cast<Addr>(info.RegionSize);
+    if (regionEnd == 0 || regionEnd > last) return true;  // 0: the region ends at 4 GiB
+    if (regionEnd <= at) return false;
+    at = regionEnd;
+  }
+}
+
+bool InReadOnlyData(Addr address, Addr bytes) {
+  return InSection(address, bytes, SectionKind::ReadOnly);
+}
+bool InWritableData(Addr address, Addr bytes) {
+  return InSection(address, bytes, SectionKind::Writable);
+}
+bool InCode(Addr address) { return InSection(address, 1, SectionKind::Code); }
+
+bool IsGameImage() {
+  if (ImageSections() == nullptr) return false;
+  if (!WellFormedTypeName(kTD_TESForm)) return false;
+  return std::strcmp(PointerTo<const char>(kTD_TESForm + kTypeName), kTESFormName) == 0;
+}
+
+Addr HierarchyOf(Addr p, Addr span) {
+  if (p < kLowestObject || p % 4 != 0 || span < 4 || !Readable(p, span)) return 0;
+  const Addr vtable = At<Addr>(p);
+  if (vtable % 4 != 0 || vtable < kVtableLocator ||
+      !InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4))
+    return 0;
+  const Addr locator = At<Addr>(vtable - kVtableLocator);
+  if (locator % 4 != 0 || !InReadOnlyData(locator, kLocatorSize)) return 0;
+  // Signature 0 (x86) and offset 0: p is the start of the complete object,
+  // never a base-class part inside one.
+  if (At<Addr>(locator + kLocatorSignature) != 0 || At<Addr>(locator + kLocatorOffset) != 0)
+    return 0;
+  if (!WellFormedTypeName(At<Addr>(locator + kLocatorType))) return 0;
+  const Addr hierarchy = At<Addr>(locator + kLocatorHierarchy);
+  if (hierarchy % 4 != 0 || !InReadOnlyData(hierarchy, kHierarchySize)) return 0;
+  return hierarchy;
+}
+
+bool IsA(Addr p, Addr typeDescriptor, Addr span) {
+  const Addr hierarchy = HierarchyOf(p, span);
+  if (hierarchy == 0) return false;
+  const Addr count = At<Addr>(hierarchy + kHierarchyCount);
+  const Addr bases = At<Addr>(hierarchy + kHierarchyBases);
+  if (count == 0 || count > kMaxBaseClasses || !InReadOnlyData(bases, count * 4)) return false;
+  for (Addr i = 0; i < count; ++i) {
+    const Addr base = At<Addr>(bases + i * 4);
+    if (!InReadOnlyData(base, kBaseSize)) return false;
+    if (At<Addr>(base + kBaseType) == typeDescriptor)
+      return At<std::int32_t>(base + kBaseDisplacement) == 0;
+  }
+  return false;
+}
+
+}  // namespace cv::fnv

@@ -1,0 +1,8 @@
+// Builds without the game binding: the game is never found.
+#include "host/game_binding.h"
+
+namespace cv::host {
+
+const CVEngineInterface* GameEngine() { return nullptr; }
+
+}  // namespace cv::host

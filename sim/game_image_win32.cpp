@@ -1,0 +1,497 @@
+// The miniature game image (see game_image.h). The range 0x00400000-
+// 0x01300000 is the program's own image, as it is FalloutNV.exe's: the
+// program is linked at 0x00400000 with zero-filled sections where the game
+// keeps its code, read-only data and data (cmake/game_image.cmake), and its
+// own sections above them. Under Wine that is the one way to have the range:
+// a running process cannot claim it (game-facts §7), and the preloader
+// variable that keeps it free is not passed on to a program that a Windows
+// process starts (measured with Wine 8). The header at the image base is the
+// program's own, so the binding reads real section bounds.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+#include "host/fnv/addresses.h"
+#include "sim/game_image.h"
+
+// The C run-time's static TLS: this program's block template runs from
+// _tls_start to _tls_end, and _tls_index is its slot in every thread's
+// block array. The image's TLS index variable names that slot, and this
+// area (inside the template) holds the "executing from console" flag.
+extern "C" char _tls_start;
+extern "C" ULONG _tls_index;
+__attribute__((section(".tls$CVA"), used)) char g_tlsArea[0x400];
+
+namespace cv::sim::image {
+
+namespace {
+
+using namespace cv::fnv;
+
+bool g_built = false;
+Hooks g_hooks;
+std::vector<std::string> g_errors;
+void* g_console = nullptr;
+Addr g_dataHandler = 0;
+
+template <class T>
+T* At(Addr a) {
+  return reinterpret_cast<T*>(static_cast<std::uintptr_t>(a));
+}
+template <class T>
+void Write(Addr a, T value) {
+  std::memcpy(At<void>(a), &value, sizeof value);
+}
+Addr AddressOf(const void* p) { return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p)); }
+
+// The program's sections in the game's range (as in game_image_space.cpp):
+// code, read-only data (vtables and RTTI records), writable data (type
+// descriptors and the game's globals).
+constexpr Addr kTextStart = 0x00401000, kTextEnd = 0x01000000;
+constexpr Addr kRdataStart = 0x01000000, kRdataEnd = 0x01180000;
+constexpr Addr kDataStart = 0x01180000, kDataEnd = kImageBase + kImageSpan;
+
+// Whether [begin, end) is committed memory of this program's image.
+bool OwnImage(Addr begin, Addr end, DWORD protection) {
+  MEMORY_BASIC_INFORMATION info;
+  for (Addr at = begin; at < end; at = AddressOf(info.BaseAddress) + info.RegionSize) {
+    if (::VirtualQuery(At<void>(at), &info, sizeof info) != sizeof info ||
+        info.State != MEM_COMMIT || info.Type != MEM_IMAGE || info.RegionSize == 0 ||
+        (protection != 0 && (info.Protect & protection) == 0))
+      return false;
+  }
+  return true;
+}
+// Where the RTTI records and the image's own stubs go.
+constexpr Addr kRttiArea = 0x01110000;
+constexpr Addr kStubArea = 0x00C00000;
+constexpr std::uint32_t kVtableSlots = kProcessRunningPackageSlot / 4 + 1;
+constexpr std::uint32_t kObjectSize = 0x200;
+
+void Error(std::string message) {
+  if (g_hooks.error != nullptr)
+    g_hooks.error(std::move(message));
+  else
+    g_errors.push_back(std::move(message));
+}
+
+// --- The functions at the published addresses, and what they call.
+
+void* AllocateHandler(std::uint32_t size) {
+  if (size > 0x10000000) {
+    Error("game heap allocate: a size of " + std::to_string(size) + " (calling convention?)");
+    return nullptr;
+  }
+  if (g_hooks.allocate != nullptr) return g_hooks.allocate(size);
+  return ::HeapAlloc(::GetProcessHeap(), 0, size == 0 ? 1 : size);
+}
+
+void FreeHandler(void* block) {
+  if (g_hooks.free != nullptr)
+    g_hooks.free(block);
+  else if (block != nullptr)
+    ::HeapFree(::GetProcessHeap(), 0, block);
+}
+
+void* SingletonHandler(std::uint32_t create) {
+  if ((create & 0xFF) > 1) Error("console singleton: its bool argument is not 0 or 1");
+  return g_console;
+}
+
+void PrintHandler(void* self, const char* fmt, va_list args) {
+  if (self != g_console) {
+    Error("console print: this (ECX) is not the console manager");
+    return;
+  }
+  if (fmt == nullptr || std::strcmp(fmt, "%s") != 0) {
+    Error("console print: the format is not \"%s\"");
+    return;
+  }
+  char line[0x4000];
+  std::vsnprintf(line, sizeof line, fmt, args);
+  if (g_hooks.print != nullptr) g_hooks.print(line);
+}
+
+// Machine code: cdecl with one argument, handed to a cdecl handler.
+void CdeclStub(Addr at, const void* handler) {
+  const std::uint8_t code[] = {0xFF, 0x74, 0x24, 0x04,     // push dword [esp+4]
+                               0xB8, 0,    0,    0,    0,  // mov eax, handler
+                               0xFF, 0xD0,                 // call eax
+                               0x83, 0xC4, 0x04,           // add esp, 4
+                               0xC3};                      // ret
+  std::memcpy(At<void>(at), code, sizeof code);
+  Write(at + 5, AddressOf(handler));
+}
+
+// thiscall (ECX, fmt, va_list), the callee popping its two stack words.
+void PrintStub(Addr at, const void* handler) {
+  const std::uint8_t code[] = {0xFF, 0x74, 0x24, 0x08,     // push dword [esp+8]  (va_list)
+                               0xFF, 0x74, 0x24, 0x08,     // push dword [esp+8]  (fmt)
+                               0x51,                       // push ecx            (this)
+                               0xB8, 0,    0,    0,    0,  // mov eax, handler
+                               0xFF, 0xD0,                 // call eax
+                               0x83, 0xC4, 0x0C,           // add esp, 12
+                               0xC2, 0x08, 0x00};          // ret 8
+  std::memcpy(At<void>(at), code, sizeof code);
+  Write(at + 10, AddressOf(handler));
+}
+
+// --- RTTI.
+
+struct Base {
+  Addr td;
+  std::int32_t displacement;
+};
+struct ClassInfo {
+  Class c;
+  Addr td;
+  const char* name;
+  Addr vtable;  // 0: abstract, no objects
+  std::vector<Base> bases;
+};
+
+// Every class with its bases, most derived first, as MSVC lists them. The
+// actor bases also list their TESModel part, which does not sit at offset 0.
+const std::vector<ClassInfo>& Classes() {
+  static const std::vector<ClassInfo> classes = {
+      {Class::Form, kTD_TESForm, ".?AVTESForm@@", kVT_TESForm, {{kTD_TESForm, 0}}},
+      {Class::Reference,
+       kTD_TESObjectREFR,
+       ".?AVTESObjectREFR@@",
+       kVT_TESObjectREFR,
+       {{kTD_TESObjectREFR, 0}, {kTD_TESForm, 0}}},
+      {Class::Character,
+       kTD_Character,
+       ".?AVCharacter@@",
+       kVT_Character,
+       {{kTD_Character, 0},
+        {kTD_Actor, 0},
+        {kTD_MobileObject, 0},
+        {kTD_TESObjectREFR, 0},
+        {kTD_TESForm, 0}}},
+      {Class::Creature,
+       kTD_Creature,
+       ".?AVCreature@@",
+       kVT_Creature,
+       {{kTD_Creature, 0},
+        {kTD_Actor, 0},
+        {kTD_MobileObject, 0},
+        {kTD_TESObjectREFR, 0},
+        {kTD_TESForm, 0}}},
+      {Class::PlayerCharacter,
+       kTD_PlayerCharacter,
+       ".?AVPlayerCharacter@@",
+       kVT_PlayerCharacter,
+       {{kTD_PlayerCharacter, 0},
+        {kTD_Character, 0},
+        {kTD_Actor, 0},
+        {kTD_MobileObject, 0},
+        {kTD_TESObjectREFR, 0},
+        {kTD_TESForm, 0}}},
+      {Class::NPC,
+       kTD_TESNPC,
+       ".?AVTESNPC@@",
+       kVT_TESNPC,
+       {{kTD_TESNPC, 0}, {kTD_TESActorBase, 0}, {kTD_TESForm, 0}, {kTD_TESModel, 0xDC}}},
+      {Class::CreatureBase,
+       kTD_TESCreature,
+       ".?AVTESCreature@@",
+       kVT_TESCreature,
+       {{kTD_TESCreature, 0}, {kTD_TESActorBase, 0}, {kTD_TESForm, 0}, {kTD_TESModel, 0xDC}}},
+      {Class::FormList,
+       kTD_BGSListForm,
+       ".?AVBGSListForm@@",
+       kVT_BGSListForm,
+       {{kTD_BGSListForm, 0}, {kTD_TESForm, 0}}},
+      {Class::Quest,
+       kTD_TESQuest,
+       ".?AVTESQuest@@",
+       kVT_TESQuest,
+       {{kTD_TESQuest, 0}, {kTD_TESForm, 0}}},
+      {Class::Package,
+       kTD_TESPackage,
+       ".?AVTESPackage@@",
+       kVT_TESPackage,
+       {{kTD_TESPackage, 0}, {kTD_TESForm, 0}}},
+      {Class::DialoguePackage,
+       kTD_DialoguePackage,
+       ".?AVDialoguePackage@@",
+       kVT_DialoguePackage,
+       {{kTD_DialoguePackage, 0}, {kTD_TESPackage, 0}, {kTD_TESForm, 0}}},
+      {Class::HighProcess,
+       kTD_HighProcess,
+       ".?AVHighProcess@@",
+       kVT_HighProcess,
+       {{kTD_HighProcess, 0},
+        {kTD_MiddleHighProcess, 0},
+        {kTD_MiddleLowProcess, 0},
+        {kTD_LowProcess, 0},
+        {kTD_BaseProcess, 0}}},
+      {Class::MiddleHighProcess,
+       kTD_MiddleHighProcess,
+       ".?AVMiddleHighProcess@@",
+       kVT_MiddleHighProcess,
+       {{kTD_MiddleHighProcess, 0},
+        {kTD_MiddleLowProcess, 0},
+        {kTD_LowProcess, 0},
+        {kTD_BaseProcess, 0}}},
+      {Class::MiddleLowProcess,
+       kTD_MiddleLowProcess,
+       ".?AVMiddleLowProcess@@",
+       kVT_MiddleLowProcess,
+       {{kTD_MiddleLowProcess, 0}, {kTD_LowProcess, 0}, {kTD_BaseProcess, 0}}},
+      {Class::LowProcess,
+       kTD_LowProcess,
+       ".?AVLowProcess@@",
+       kVT_LowProcess,
+       {{kTD_LowProcess, 0}, {kTD_BaseProcess, 0}}},
+  };
+  return classes;
+}
+
+// Type descriptors of classes that only appear as bases.
+const std::vector<std::pair<Addr, const char*>>& AbstractTypes() {
+  static const std::vector<std::pair<Addr, const char*>> types = {
+      {kTD_MobileObject, ".?AVMobileObject@@"}, {kTD_Actor, ".?AVActor@@"},
+      {kTD_TESActorBase, ".?AVTESActorBase@@"}, {kTD_TESModel, ".?AVTESModel@@"},
+      {kTD_BaseProcess, ".?AVBaseProcess@@"},
+  };
+  return types;
+}
+
+Addr g_rtti = kRttiArea;
+Addr Take(Addr bytes) {
+  Addr at = g_rtti;
+  g_rtti += (bytes + 3) & ~3u;
+  return at;
+}
+
+bool WriteTypes(Addr typeInfoVtable) {
+  std::vector<std::pair<Addr, Addr>> spans;
+  auto write = [&](Addr td, const char* name) {
+    Write(td, typeInfoVtable);
+    Write<Addr>(td + 4, 0);
+    std::strcpy(At<char>(td + kTypeName), name);
+    spans.emplace_back(td, td + kTypeName + static_cast<Addr>(std::strlen(name)) + 1);
+  };
+  for (const ClassInfo& c : Classes()) write(c.td, c.name);
+  for (const auto& [td, name] : AbstractTypes()) write(td, name);
+  std::sort(spans.begin(), spans.end());
+  for (std::size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) return false;  // names would overlap
+  return true;
+}
+
+void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
+  std::vector<Addr> descriptors;
+  for (const Base& b : c.bases) {
+    const Addr d = Take(kBaseSize);
+    Write(d + kBaseType, b.td);
+    Write<Addr>(d + 4, 0);
+    Write(d + kBaseDisplacement, b.displacement);
+    Write<std::int32_t>(d + 0x0C, -1);
+    descriptors.push_back(d);
+  }
+  const Addr array = Take(static_cast<Addr>(descriptors.size() * 4));
+  for (std::size_t i = 0; i < descriptors.size(); ++i)
+    Write(array + static_cast<Addr>(i * 4), descriptors[i]);
+  const Addr hierarchy = Take(kHierarchySize);
+  Write<Addr>(hierarchy, 0);
+  Write<Addr>(hierarchy + 4, 0);
+  Write(hierarchy + kHierarchyCount, static_cast<Addr>(descriptors.size()));
+  Write(hierarchy + kHierarchyBases, array);
+  const Addr locator = Take(kLocatorSize);
+  Write<Addr>(locator + kLocatorSignature, 0);
+  Write<Addr>(locator + kLocatorOffset, 0);
+  Write<Addr>(locator + 8, 0);
+  Write(locator + kLocatorType, c.td);
+  Write(locator + kLocatorHierarchy, hierarchy);
+
+  Write(c.vtable - kVtableLocator, locator);
+  for (std::uint32_t i = 0; i < kVtableSlots; ++i) Write(c.vtable + i * 4, trap);
+  if (runningPackage != 0) Write(c.vtable + kProcessRunningPackageSlot, runningPackage);
+}
+
+// The thread's block in this program's static TLS, and where the console
+// flag lands in it; null when the area does not cover the flag.
+char* ConsoleFlag() {
+  const Addr offset = AddressOf(g_tlsArea) - AddressOf(&_tls_start);
+  if (offset > kTlsConsoleFlag || offset + sizeof g_tlsArea <= kTlsConsoleFlag) return nullptr;
+  char** slots = nullptr;
+  asm volatile("movl %%fs:(%1), %0" : "=r"(slots) : "r"(kTebTlsPointer));
+  if (slots == nullptr || slots[_tls_index] == nullptr) return nullptr;
+  return slots[_tls_index] + kTlsConsoleFlag;
+}
+
+}  // namespace
+
+bool Built() { return g_built; }
+
+bool Build() {
+  if (g_built) return true;
+  // The program must be linked as a game image: its own image at the
+  // image base, with the three sections in place.
+  if (AddressOf(::GetModuleHandleA(nullptr)) != kImageBase ||
+      !OwnImage(kTextStart, kTextEnd, PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY) ||
+      !OwnImage(kRdataStart, kRdataEnd, PAGE_READONLY) ||
+      !OwnImage(kDataStart, kDataEnd, PAGE_READWRITE | PAGE_WRITECOPY))
+    return false;
+  // Read-only data is written once, then made read-only again.
+  DWORD rdataProtection = 0;
+  if (!::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, PAGE_READWRITE,
+                        &rdataProtection))
+    return false;
+
+  // A type_info vtable for every type descriptor, and two stubs: a slot
+  // that answers 0, and the process's running package.
+  const Addr typeInfoVtable = Take(16);
+  Write(typeInfoVtable, typeInfoVtable);
+  if (!WriteTypes(typeInfoVtable)) {
+    Error("the image's type names overlap");
+    return false;
+  }
+  const Addr trap = kStubArea;
+  const std::uint8_t zero[] = {0x31, 0xC0, 0xC3};  // xor eax, eax; ret
+  std::memcpy(At<void>(trap), zero, sizeof zero);
+  // Low and middle-low processes: the current package's at +0x04. Middle-
+  // high and high: the run-once package at +0xE4 when one runs.
+  const Addr lowRunning = kStubArea + 0x10;
+  const std::uint8_t low[] = {0x8B, 0x41, 0x04, 0xC3};  // mov eax, [ecx+4]; ret
+  std::memcpy(At<void>(lowRunning), low, sizeof low);
+  const Addr highRunning = kStubArea + 0x20;
+  const std::uint8_t high[] = {0x8B, 0x81, 0xE4, 0x00, 0x00, 0x00,  // mov eax, [ecx+0xE4]
+                               0x85, 0xC0,                          // test eax, eax
+                               0x75, 0x03,                          // jnz done
+                               0x8B, 0x41, 0x04,                    // mov eax, [ecx+4]
+                               0xC3};                               // done: ret
+  std::memcpy(At<void>(highRunning), high, sizeof high);
+  for (const ClassInfo& c : Classes()) {
+    Addr running = 0;
+    if (c.c == Class::LowProcess || c.c == Class::MiddleLowProcess) running = lowRunning;
+    if (c.c == Class::HighProcess || c.c == Class::MiddleHighProcess) running = highRunning;
+    WriteClass(c, trap, running);
+  }
+
+  CdeclStub(kHeapAllocate, reinterpret_cast<const void*>(&AllocateHandler));
+  CdeclStub(kHeapFree, reinterpret_cast<const void*>(&FreeHandler));
+  CdeclStub(kConsoleSingleton, reinterpret_cast<const void*>(&SingletonHandler));
+  PrintStub(kConsolePrint, reinterpret_cast<const void*>(&PrintHandler));
+  ::FlushInstructionCache(::GetCurrentProcess(), At<void>(kTextStart), kTextEnd - kTextStart);
+  DWORD written = 0;
+  ::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, rdataProtection, &written);
+
+  g_console = NewRaw(0x100);
+  g_dataHandler = AddressOf(NewRaw(kDataMods + kMaxMods * 4));
+  Write(kDataHandlerPtr, g_dataHandler);
+  Write(kTlsIndexVar, static_cast<std::uint32_t>(_tls_index));
+  g_built = true;
+  SetForms({});
+  return true;
+}
+
+bool Start() {
+  if (Build()) return true;
+  std::fprintf(stderr,
+               "corvane-sim: the game's address range 0x00400000-0x01300000 cannot be had; "
+               "serving the simulated engine table instead\n");
+  return false;
+}
+
+void SetHooks(const Hooks& hooks) { g_hooks = hooks; }
+
+std::vector<std::string> TakeErrors() { return std::exchange(g_errors, {}); }
+
+void* NewRaw(std::uint32_t size) {
+  void* block = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
+  return block;
+}
+
+void* New(Class c, std::uint8_t type, std::uint32_t refID) {
+  void* object = NewRaw(kObjectSize);
+  for (const ClassInfo& info : Classes())
+    if (info.c == c) Put(object, 0, info.vtable);
+  const bool form = c < Class::HighProcess;
+  if (form) {
+    Put(object, kFormTypeID, type);
+    Put(object, kFormRefID, refID);
+  }
+  return object;
+}
+
+void PutString(void* object, std::uint32_t offset, std::string_view text) {
+  char* copy = nullptr;
+  if (!text.empty()) {
+    copy = static_cast<char*>(NewRaw(static_cast<std::uint32_t>(text.size() + 1)));
+    std::memcpy(copy, text.data(), text.size());
+  }
+  Put(object, offset, copy);
+  Put(object, offset + 4, static_cast<std::uint16_t>(text.size()));
+  Put(object, offset + 6, static_cast<std::uint16_t>(text.empty() ? 0 : text.size() + 1));
+}
+
+void PutList(void* object, std::uint32_t offset, const std::vector<void*>& entries) {
+  Put<void*>(object, offset + kNodeData, nullptr);
+  Put<void*>(object, offset + kNodeNext, nullptr);
+  void* node = static_cast<char*>(object) + offset;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) {
+      void* next = NewRaw(kNodeSize);
+      Put(node, kNodeNext, next);
+      node = next;
+    }
+    Put(node, kNodeData, entries[i]);
+  }
+}
+
+void SetForms(const std::vector<void*>& forms) {
+  if (!g_built) return;
+  // Rebuilt in blocks of its own each time; the old map's blocks stay
+  // readable (the binding never keeps an entry across calls).
+  static std::vector<std::vector<std::array<Addr, 3>>> entryStore;
+  static std::vector<std::vector<Addr>> bucketStore;
+  static std::array<Addr, 4> map{};
+  const std::uint32_t buckets = static_cast<std::uint32_t>(std::max<std::size_t>(37, forms.size()));
+  if (entryStore.size() > 4) {
+    entryStore.erase(entryStore.begin());
+    bucketStore.erase(bucketStore.begin());
+  }
+  std::vector<std::array<Addr, 3>>& entries = entryStore.emplace_back(forms.size());
+  std::vector<Addr>& table = bucketStore.emplace_back(buckets, 0);
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    const Addr id = Get<Addr>(forms[i], kFormRefID);
+    Addr& head = table[id % buckets];
+    entries[i] = {head, id, AddressOf(forms[i])};
+    head = AddressOf(entries[i].data());
+  }
+  map = {0, buckets, AddressOf(table.data()), static_cast<Addr>(forms.size())};
+  Write(kFormMapPtr, AddressOf(map.data()));
+}
+
+void SetMods(const std::vector<std::string>& names) {
+  if (!g_built) return;
+  static std::vector<void*> infos;
+  const std::size_t n = std::min<std::size_t>(names.size(), kMaxMods);
+  while (infos.size() < n) infos.push_back(NewRaw(0x410));
+  for (std::size_t i = 0; i < n; ++i) {
+    char* name = static_cast<char*>(infos[i]) + kModName;
+    std::memset(name, 0, kModNameMax);
+    std::memcpy(name, names[i].data(), std::min<std::size_t>(names[i].size(), kModNameMax - 1));
+    Write(g_dataHandler + kDataMods + static_cast<Addr>(i * 4), AddressOf(infos[i]));
+  }
+  Write(g_dataHandler + kDataModCount, static_cast<Addr>(n));
+}
+
+void SetConsoleMode(bool on) {
+  if (!g_built) return;
+  Write<std::uint8_t>(kConsoleOpenByte, on ? 1 : 0);
+  if (char* flag = ConsoleFlag())
+    *flag = on ? 1 : 0;
+  else
+    Error("the image's TLS block does not cover the console flag");
+}
+
+}  // namespace cv::sim::image
