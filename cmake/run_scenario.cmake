@@ -1,7 +1,8 @@
 # Runs one scenario file through corvane-sim in a fresh copy of the game
 # folder. Inputs: GAME_DIR, WORK_DIR, SCENARIO, SIM, EMULATOR (may be empty),
 # HOLDER (the log_holder tool, for "# hold-log:"), ENGINE (the engine the
-# plug-in's start-up line must name, when it names one).
+# plug-in's start-up line must name, when it names one). The header
+# directives are listed in cmake/scenarios.cmake and docs/corvane-sim.md.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
@@ -10,12 +11,23 @@ set(expect_exit 0)
 set(sim_args "")
 set(hold_log "")
 set(crlf_files "")
+set(stdout_wanted "")
+set(stdout_unwanted "")
+set(stderr_wanted "")
 file(STRINGS ${SCENARIO} header LIMIT_COUNT 10)
 foreach(line ${header})
   if(line MATCHES "^# expect-exit: *([0-9]+)")
     set(expect_exit ${CMAKE_MATCH_1})
   elseif(line MATCHES "^# sim-args: *(.*)$")
-    separate_arguments(sim_args UNIX_COMMAND "${CMAKE_MATCH_1}")
+    # @SCENARIO@ stands for the scenario's own path.
+    string(REPLACE [[@SCENARIO@]] "${SCENARIO}" args_line "${CMAKE_MATCH_1}")
+    separate_arguments(sim_args UNIX_COMMAND "${args_line}")
+  elseif(line MATCHES "^# expect-stdout: *(.+)$")
+    list(APPEND stdout_wanted "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^# reject-stdout: *(.+)$")
+    list(APPEND stdout_unwanted "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^# expect-stderr: *(.+)$")
+    list(APPEND stderr_wanted "${CMAKE_MATCH_1}")
   elseif(line MATCHES "^# engine: *([a-z]+)")
     set(ENGINE ${CMAKE_MATCH_1})
   elseif(line MATCHES "^# hold-log: *(.+)$")
@@ -48,6 +60,27 @@ endif()
 if(NOT "${rc}" STREQUAL "${expect_exit}")
   message(FATAL_ERROR "corvane-sim exited with ${rc}, expected ${expect_exit}")
 endif()
+
+# Texts (plain text, not patterns) that standard output or error must hold,
+# or that standard output must not hold.
+foreach(text IN LISTS stdout_wanted)
+  string(FIND "${out}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "expect-stdout: no \"${text}\" on standard output")
+  endif()
+endforeach()
+foreach(text IN LISTS stdout_unwanted)
+  string(FIND "${out}" "${text}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "reject-stdout: \"${text}\" on standard output")
+  endif()
+endforeach()
+foreach(text IN LISTS stderr_wanted)
+  string(FIND "${err}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "expect-stderr: no \"${text}\" on standard error")
+  endif()
+endforeach()
 
 # The engine the plug-in bound, as its start-up line names it.
 if(NOT "${ENGINE}" STREQUAL "")

@@ -3,7 +3,12 @@
 #
 # A scenario may say in its first lines:
 #   # expect-exit: N      the exit status that passes (default 0)
-#   # sim-args: ARGS...   extra arguments before the file name
+#   # sim-args: ARGS...   extra arguments before the file name (@SCENARIO@
+#                         stands for the file's own path)
+#   # expect-stdout: TEXT standard output holds TEXT (plain text, any number
+#                         of these lines)
+#   # reject-stdout: TEXT standard output does not hold TEXT
+#   # expect-stderr: TEXT standard error holds TEXT
 #   # hold-log: NAME      another process holds the log file NAME while it runs
 #   # expect-crlf: "PATH" afterwards PATH (below the game root, backslashes
 #                         allowed) exists and every line ends with CR LF

@@ -82,6 +82,11 @@ struct csvp_record {
   EvStore::OwnerRun<EvKind::Float> floatRun;
   EvStore::OwnerRun<EvKind::Form> formRun;
   EvStore::OwnerRun<EvKind::String> stringRun;
+  // When set, sees every complete record (fields: how many it had) just
+  // before it is stored; the save-data tool reads files through it.
+  using Observer = void (*)(const csvp_record& record, std::int32_t fields, void* context);
+  Observer observer = nullptr;
+  void* observerContext = nullptr;
 };
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
@@ -129,6 +134,11 @@ class SaveDataReader {
   // Reads the whole file from its current position; false on a read error
   // (the bytes read before it have been handed on).
   bool ReadFile(std::FILE* file);
+  // Every complete record goes to observer before it is stored.
+  void Observe(csvp_record::Observer observer, void* context) {
+    record_.observer = observer;
+    record_.observerContext = context;
+  }
 
  private:
   // The most bytes handed to libcsv in one call.

@@ -283,6 +283,7 @@ void csvp_cb2(int, void* state) noexcept {
       // a record cut short reads the missing ones as empty.
       if (fields < 3) r.field3.clear();
       if (fields < 4) r.text.clear();
+      if (r.observer != nullptr) r.observer(r, fields, r.observerContext);
       try {
         StoreRecord(r);
       } catch (const TableRefused&) {

@@ -100,4 +100,9 @@ std::size_t PeakMemoryBytes();
 // process's standard streams, and waits for it: its exit code, or -1 when it
 // could not be started. For the test tools, never used by the plug-in.
 int RunProgram(const std::vector<std::string>& args);
+// Points standard output at the null device, so that whatever else in the
+// process prints there is dropped, and returns a stream on what standard
+// output was before; null (and standard output unchanged) on failure. For the
+// test tools, never used by the plug-in.
+std::FILE* DivertStandardOutput();
 }  // namespace cv::platform::testing

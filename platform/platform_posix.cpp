@@ -45,6 +45,25 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::FILE* testing::DivertStandardOutput() {
+  std::fflush(stdout);
+  int kept = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (kept < 0) return nullptr;
+  int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null < 0 || ::dup2(null, STDOUT_FILENO) < 0) {
+    if (null >= 0) ::close(null);
+    ::close(kept);
+    return nullptr;
+  }
+  ::close(null);
+  std::FILE* out = ::fdopen(kept, "w");
+  if (out == nullptr) {
+    ::dup2(kept, STDOUT_FILENO);
+    ::close(kept);
+  }
+  return out;
+}
+
 void* ProgramSymbol(const char* name) {
   if (name == nullptr) return nullptr;
   // The main program's handle; its symbols are found only when it was

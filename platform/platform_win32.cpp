@@ -56,6 +56,26 @@ int testing::RunProgram(const std::vector<std::string>& args) {
   return ok ? static_cast<int>(code) : -1;
 }
 
+std::FILE* testing::DivertStandardOutput() {
+  std::fflush(stdout);
+  const int out = _fileno(stdout);
+  int kept = _dup(out);
+  if (kept < 0) return nullptr;
+  int null = _open("NUL", _O_WRONLY);
+  if (null < 0 || _dup2(null, out) != 0) {
+    if (null >= 0) _close(null);
+    _close(kept);
+    return nullptr;
+  }
+  _close(null);
+  std::FILE* stream = _fdopen(kept, "w");
+  if (stream == nullptr) {
+    _dup2(kept, out);
+    _close(kept);
+  }
+  return stream;
+}
+
 void* ProgramSymbol(const char* name) {
   HMODULE program = ::GetModuleHandleA(nullptr);
   if (program == nullptr || name == nullptr) return nullptr;

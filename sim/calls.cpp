@@ -30,7 +30,50 @@ bool IsFormCommand(const CommandInfo& cmd, CommandReturnType type) {
   return false;
 }
 
+const char* TypeName(UInt32 type) {
+  switch (type) {
+    case kParamType_String: return "a string";
+    case kParamType_Integer: return "an integer";
+    case kParamType_Float: return "a float";
+    case kParamType_Quest: return "a quest";
+    case kParamType_FormList: return "a form list";
+    default: return "a form";
+  }
+}
+
+// Whether a written argument is of a kind the parameter takes: a string
+// takes any token; a number needs a number; a form needs a form id or none.
+// Whether the form is of the right kind, or still in the world, is known
+// only when the call runs, and the host's extraction judges it then.
+bool Fits(const Token& t, UInt32 type) {
+  switch (type) {
+    case kParamType_String: return true;
+    case kParamType_Integer:
+    case kParamType_Float: return ParseNumber(t).has_value();
+    default: return !IsFormParam(type) || IsNone(t) || ParseFormId(t).has_value();
+  }
+}
+
 }  // namespace
+
+void Runner::CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args) const {
+  std::string name = cmd.longName;
+  if (args.size() > cmd.numParams)
+    throw ScenarioError{name + " takes " + std::to_string(cmd.numParams) + " argument(s), " +
+                        std::to_string(args.size()) + " given"};
+  for (std::size_t i = 0; i < cmd.numParams; ++i) {
+    const ParamInfo& p = cmd.params[i];
+    std::string which = "argument " + std::to_string(i + 1) + " (" +
+                        (p.typeStr != nullptr ? p.typeStr : "") + ") of " + name;
+    if (i >= args.size()) {
+      if (p.isOptional == 0) throw ScenarioError{which + " is required"};
+      continue;
+    }
+    if (!Fits(args[i], p.typeID))
+      throw ScenarioError{which + " must be " + TypeName(p.typeID) + ", not " + Spell(args[i])};
+    if (IsFormParam(p.typeID) && !IsNone(args[i])) Resolve(args[i]);
+  }
+}
 
 void Runner::Call(const Statement& s) {
   const std::vector<Token>& a = s.args;
@@ -39,13 +82,7 @@ void Runner::Call(const Statement& s) {
   const CommandInfo* cmd = host_.FindCommand(a[1].text);
   if (cmd == nullptr) throw ScenarioError{"unknown command " + a[1].text};
   std::vector<Token> args(a.begin() + 2, a.end());
-  if (args.size() > cmd->numParams)
-    throw ScenarioError{std::string(cmd->longName) + " takes " + std::to_string(cmd->numParams) +
-                        " argument(s), " + std::to_string(args.size()) + " given"};
-  for (std::size_t i = 0; i < args.size(); ++i)
-    if (IsFormParam(cmd->params[i].typeID) && args[i].kind != TokenKind::String &&
-        !IsNone(args[i]) && ParseFormId(args[i]))
-      Resolve(args[i]);
+  CheckArguments(*cmd, args);
 
   CallFrame frame;
   frame.command = cmd;

@@ -40,6 +40,13 @@ void Runner::Expect(const Statement& s) {
   if (!Matches(*last_, want)) Fail(s.line, Spell(want), FormatValue(*last_));
 }
 
+void Runner::ExpectFloat(const Statement& s) {
+  const Token& want = s.args[0];
+  std::string expected = Spell(want) + " as a 32-bit float";
+  if (!last_) return Fail(s.line, expected, "no call before this check");
+  if (!MatchesFloat(*last_, want)) Fail(s.line, expected, FormatValue(*last_));
+}
+
 void Runner::ExpectArray(const Statement& s) {
   const std::vector<Token>& a = s.args;
   std::string expected = "{";

@@ -1,30 +1,69 @@
-// corvane-sim [--editor] [--runtime 0xHEX] [--no-postload] [FILE...]
+// corvane-sim [OPTION...] [FILE...]
 //
 // Plays the host and the game: loads every plug-in in Data/NVSE/Plugins
 // beside this executable, sends the post-load message, then runs the
-// scenario files in turn (standard input when none). Exit status: 0 when
-// every check held, 1 when one failed, 2 when a scenario could not be read.
+// scenario files in turn (standard input when none) and ends with the line
+// "N checks, M failed". Exit status: 0 when every check held, 1 when one
+// failed, 2 when a scenario could not be read or a statement could not run.
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/dynlib.h"
+#include "platform/platform.h"
+#include "sim/fresh_copy.h"
 #include "sim/host.h"
 #include "sim/session.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using cv::sim::kCheckFailed;
 using cv::sim::kUnreadable;
 
+constexpr const char* kUsage = "usage: corvane-sim [OPTION...] [FILE...]\n";
+
+constexpr const char* kHelp =
+    "Runs scenario files (standard input when none, or for -) against the plug-ins\n"
+    "in Data/NVSE/Plugins beside this program, as the game and its script extender\n"
+    "would, and ends with the line \"N checks, M failed\".\n"
+    "\n"
+    "  --fresh          run each file in a fresh copy of the game folder, so that\n"
+    "                   no save data, log or database of an earlier run leaks in\n"
+    "  --quiet          keep the plug-ins' log echo off standard output\n"
+    "  --editor         load the plug-ins as the editor would\n"
+    "  --runtime 0xHEX  the game runtime version the host reports\n"
+    "  --no-postload    send no post-load message before the first file\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every check held, 1 when a check failed (FILE:LINE: FAIL\n"
+    "on standard error; the run goes on), 2 when a file cannot be read or a\n"
+    "statement cannot run (FILE:LINE: on standard error; the run stops there).\n"
+    "The language and a tutorial: docs/corvane-sim.md.\n";
+
+struct Args {
+  cv::sim::Options options;
+  bool postLoad = true;
+  bool quiet = false;
+  bool fresh = false;
+  // Set in the run that --fresh starts in a copy: where to leave its counts.
+  std::string countsFile;
+  std::vector<std::string> files;
+  // The options a run in a fresh copy gets again.
+  std::vector<std::string> passOn;
+};
+
 int Usage(const std::string& why) {
-  std::cerr << "corvane-sim: " << why << "\n"
-            << "usage: corvane-sim [--editor] [--runtime 0xHEX] [--no-postload] [FILE...]\n";
+  std::cerr << "corvane-sim: " << why << "\n" << kUsage << "Try corvane-sim --help.\n";
   return kUnreadable;
 }
 
@@ -33,6 +72,67 @@ bool ParseHex(std::string_view s, UInt32& out) {
   auto r = std::from_chars(s.data(), s.data() + s.size(), out, 16);
   return r.ec == std::errc() && r.ptr == s.data() + s.size() && !s.empty();
 }
+
+// 0 to go on, else the exit status (with --help and --version, 0 is done
+// through the flag done).
+int ParseArgs(int argc, char** argv, Args& a, bool& done) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help") {
+      std::cout << kUsage << "\n" << kHelp;
+      done = true;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "corvane-sim (Corvane) " << CORVANE_VERSION << "\n";
+      done = true;
+      return 0;
+    } else if (arg == "--editor") {
+      a.options.editor = true;
+      a.passOn.emplace_back(arg);
+    } else if (arg == "--no-postload") {
+      a.postLoad = false;
+      a.passOn.emplace_back(arg);
+    } else if (arg == "--quiet") {
+      a.quiet = true;
+      a.passOn.emplace_back(arg);
+    } else if (arg == "--fresh") {
+      a.fresh = true;
+    } else if (arg == "--runtime") {
+      if (i + 1 >= argc || !ParseHex(argv[i + 1], a.options.runtime))
+        return Usage("--runtime needs a hexadecimal number");
+      a.passOn.insert(a.passOn.end(), {argv[i], argv[i + 1]});
+      ++i;
+    } else if (arg == cv::sim::kFreshChildOption) {
+      if (i + 1 >= argc) return Usage(std::string(arg) + " needs a file name");
+      a.countsFile = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      return Usage("unknown option " + std::string(arg));
+    } else {
+      a.files.emplace_back(arg);
+    }
+  }
+  if (a.files.empty()) a.files.emplace_back("-");
+  return 0;
+}
+
+// Writes to a C stream: the standard output that --quiet kept aside.
+class StdioBuf : public std::streambuf {
+ public:
+  explicit StdioBuf(std::FILE* f) : f_(f) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    return std::fputc(c, f_) == EOF ? traits_type::eof() : c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    return static_cast<std::streamsize>(std::fwrite(s, 1, static_cast<std::size_t>(n), f_));
+  }
+  int sync() override { return std::fflush(f_) == 0 ? 0 : -1; }
+
+ private:
+  std::FILE* f_;
+};
 
 std::vector<fs::path> PluginFiles(const fs::path& folder) {
   std::vector<fs::path> files;
@@ -44,40 +144,7 @@ std::vector<fs::path> PluginFiles(const fs::path& folder) {
   return files;
 }
 
-int RunStdin(cv::sim::Session& session) {
-  std::ostringstream text;
-  text << std::cin.rdbuf();
-  return session.RunText(text.str(), "<stdin>");
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  cv::sim::StartGameImage();
-  cv::sim::Options options;
-  bool postLoad = true;
-  std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--editor") {
-      options.editor = true;
-    } else if (arg == "--no-postload") {
-      postLoad = false;
-    } else if (arg == "--runtime") {
-      if (i + 1 >= argc || !ParseHex(argv[i + 1], options.runtime))
-        return Usage("--runtime needs a hexadecimal number");
-      ++i;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-      return Usage("unknown option " + std::string(arg));
-    } else {
-      files.emplace_back(arg);
-    }
-  }
-
-  std::string root = cv::sim::ExecutableFolder();
-  options.gameRoot = root;
-  cv::sim::Session session(std::cout, std::cerr, options);
-
+void LoadPlugins(cv::sim::Session& session, const std::string& root) {
   fs::path pluginDir = fs::path(root) / "Data" / "NVSE" / "Plugins";
   std::vector<fs::path> plugins = PluginFiles(pluginDir);
   if (plugins.empty())
@@ -91,12 +158,84 @@ int main(int argc, char** argv) {
     }
     session.LoadPlugin({p.filename().string(), entry.query, entry.load});
   }
-  if (postLoad) session.SendMessage(0);
+}
 
-  if (files.empty()) files.emplace_back("-");
-  for (const std::string& f : files) {
-    int status = f == "-" ? RunStdin(session) : session.RunFile(f);
+int RunStdin(cv::sim::Session& session) {
+  std::ostringstream text;
+  text << std::cin.rdbuf();
+  return session.RunText(text.str(), "<stdin>");
+}
+
+void Summary(std::ostream& out, int checks, int failures) {
+  out << checks << " checks, " << failures << " failed" << std::endl;
+}
+
+// Every file in a fresh copy of the game folder, one run of this program each.
+int RunFresh(const Args& a) {
+  cv::sim::RunCounts total;
+  int status = 0;
+  for (const std::string& file : a.files) {
+    cv::sim::RunCounts counts;
+    int rc = cv::sim::RunInFreshCopy(file, a.passOn, counts, std::cerr);
+    total.checks += counts.checks;
+    total.failures += counts.failures;
+    status = std::max(status, rc);
+    if (rc == kUnreadable) break;
+  }
+  Summary(std::cout, total.checks, total.failures);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cv::sim::StartGameImage();
+  Args a;
+  bool done = false;
+  if (int rc = ParseArgs(argc, argv, a, done); rc != 0 || done) return rc;
+  if (a.fresh && a.countsFile.empty()) return RunFresh(a);
+
+  std::string root = cv::sim::ExecutableFolder();
+  std::vector<std::string> names = a.files;
+  if (!a.countsFile.empty()) {
+    // A run in a fresh copy: files as the caller named them, then the copy
+    // is the current folder, where the plug-in writes its log.
+    std::error_code ec;
+    for (std::string& f : a.files)
+      if (f != "-") f = fs::absolute(f, ec).string();
+    a.countsFile = fs::absolute(a.countsFile, ec).string();
+    fs::current_path(root, ec);
+    if (ec) std::cerr << "corvane-sim: cannot change to " << root << ": " << ec.message() << "\n";
+  }
+
+  std::FILE* kept = a.quiet ? cv::platform::testing::DivertStandardOutput() : nullptr;
+  if (a.quiet && kept == nullptr) std::cerr << "corvane-sim: --quiet: cannot divert the log echo\n";
+  StdioBuf keptBuf(kept != nullptr ? kept : stdout);
+  std::ostream keptOut(&keptBuf);
+  std::ostream& out = kept != nullptr ? keptOut : std::cout;
+
+  a.options.gameRoot = root;
+  cv::sim::Session session(out, std::cerr, a.options);
+  LoadPlugins(session, root);
+  if (a.postLoad) session.SendMessage(0);
+
+  for (std::size_t i = 0; i < a.files.size(); ++i) {
+    int status = a.files[i] == "-" ? RunStdin(session) : session.RunFile(a.files[i], names[i]);
     if (status == kUnreadable) break;
   }
+  int failures = session.Failures();
+  // A failure outside any statement (an entry point or the post-load
+  // message let an exception out) counts as a failed check too.
+  int outside =
+      session.Status() != cv::sim::kPassed && failures == 0 && session.Status() != kUnreadable ? 1
+                                                                                               : 0;
+  if (a.countsFile.empty()) {
+    Summary(out, session.Checks() + outside, failures + outside);
+  } else if (!cv::sim::WriteCounts(a.countsFile,
+                                   {session.Checks() + outside, failures + outside})) {
+    std::cerr << "corvane-sim: cannot write " << a.countsFile << "\n";
+    return std::max(session.Status(), static_cast<int>(kCheckFailed));
+  }
+  out.flush();
   return session.Status();
 }

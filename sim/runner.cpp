@@ -11,12 +11,13 @@ Runner::Runner(Host& host, std::ostream& out, std::ostream& err, std::string gam
 
 int Runner::Run(const std::vector<Statement>& statements, const std::string& file) {
   failed_ = false;
+  file_ = file;
   for (const Statement& s : statements) {
     try {
       Execute(s);
     } catch (const ScenarioError& e) {
       out_.flush();
-      err_ << "corvane-sim: " << file << ":" << s.line << ": " << e.message << std::endl;
+      err_ << file << ":" << s.line << ": " << e.message << std::endl;
       return kUnreadable;
     }
   }
@@ -24,20 +25,26 @@ int Runner::Run(const std::vector<Statement>& statements, const std::string& fil
 }
 
 void Runner::Execute(const Statement& s) {
+  void (Runner::*check)(const Statement&) = nullptr;
   switch (s.verb) {
     case Verb::Run:
     case Verb::Console:
-    case Verb::Eval: Call(s); break;
-    case Verb::Message: SendMessage(s); break;
-    case Verb::Fault: Fault(s); break;
-    case Verb::Expect: Expect(s); break;
-    case Verb::ExpectArray: ExpectArray(s); break;
-    case Verb::ExpectConsole: ExpectConsole(s); break;
-    case Verb::ExpectLog: ExpectLog(s); break;
-    case Verb::ExpectFile: ExpectFile(s); break;
-    case Verb::ShowFile: ShowFile(s); break;
-    default: ChangeWorld(s); break;
+    case Verb::Eval: return Call(s);
+    case Verb::Message: return SendMessage(s);
+    case Verb::Fault: return Fault(s);
+    case Verb::ShowFile: return ShowFile(s);
+    case Verb::Expect: check = &Runner::Expect; break;
+    case Verb::ExpectFloat: check = &Runner::ExpectFloat; break;
+    case Verb::ExpectArray: check = &Runner::ExpectArray; break;
+    case Verb::ExpectConsole: check = &Runner::ExpectConsole; break;
+    case Verb::ExpectLog: check = &Runner::ExpectLog; break;
+    case Verb::ExpectFile: check = &Runner::ExpectFile; break;
+    default: return ChangeWorld(s);
   }
+  ++checks_;
+  inCheck_ = true;
+  (this->*check)(s);
+  inCheck_ = false;
 }
 
 Form* Runner::Resolve(const Token& t) const {
@@ -149,8 +156,10 @@ void Runner::Fault(const Statement& s) {
 
 void Runner::Fail(int line, const std::string& expected, const std::string& got) {
   failed_ = true;
+  ++failures_;
+  if (!inCheck_) ++checks_;  // a call or message that broke a rule of the host
   out_.flush();
-  err_ << "FAIL line " << line << ": expected " << expected << ", got " << got << std::endl;
+  err_ << file_ << ":" << line << ": FAIL expected " << expected << ", got " << got << std::endl;
 }
 
 void Runner::ReportHostErrors(int line) {

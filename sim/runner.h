@@ -30,6 +30,11 @@ class Runner {
   // kCheckFailed when a check failed; else kPassed.
   int Run(const std::vector<Statement>& statements, const std::string& file);
 
+  // Over every run so far: the checks made (check statements, and each
+  // failure a call or message brought) and how many of them failed.
+  int Checks() const { return checks_; }
+  int Failures() const { return failures_; }
+
  private:
   void Execute(const Statement& s);
   void ChangeWorld(const Statement& s);
@@ -40,12 +45,16 @@ class Runner {
   void SendMessage(const Statement& s);
   void Fault(const Statement& s);
   void Expect(const Statement& s);
+  void ExpectFloat(const Statement& s);
   void ExpectArray(const Statement& s);
   void ExpectConsole(const Statement& s);
   void ExpectLog(const Statement& s);
   void ExpectFile(const Statement& s);
   void ShowFile(const Statement& s);
 
+  // Calls are checked before they run, as the script compiler checks them:
+  // every required argument given, each of a kind its parameter takes.
+  void CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args) const;
   // A form named in a statement: it must have been defined before.
   Form* Resolve(const Token& t) const;
   Form* ResolveOrNone(const Token& t) const;
@@ -57,7 +66,11 @@ class Runner {
   std::ostream& out_;
   std::ostream& err_;
   std::string gameRoot_;
+  std::string file_;  // the file running, for FILE:LINE in failures
   bool failed_ = false;
+  bool inCheck_ = false;  // a check statement is running
+  int checks_ = 0;
+  int failures_ = 0;
   // The last call, for the checks.
   std::optional<CallValue> last_;
   std::vector<std::string> lastConsole_;

@@ -9,7 +9,8 @@
 // Messages: message postload|exitgame|exittomenu|newgame
 //           | message loadgame|savegame|deletegame|renamegame|renamenewgame "text"
 //           | message N ["text"]
-// Checks:   expect VALUE | expect-array [KEY VALUE]... | expect-console "line"|none
+// Checks:   expect VALUE | expect-float NUMBER | expect-array [KEY VALUE]... | expect-console
+// "line"|none
 //           | expect-log "text" | expect-file "path" present|absent | show-file "path"
 //
 // Besides the language above, two statements serve fault-injection tests:
@@ -57,6 +58,7 @@ constexpr std::array kVerbs = {
     VerbName{"eval", Verb::Eval},
     VerbName{"message", Verb::Message},
     VerbName{"expect", Verb::Expect},
+    VerbName{"expect-float", Verb::ExpectFloat},
     VerbName{"expect-array", Verb::ExpectArray},
     VerbName{"expect-console", Verb::ExpectConsole},
     VerbName{"expect-log", Verb::ExpectLog},
@@ -166,6 +168,7 @@ constexpr std::array kArity = {
     Arity{Verb::Eval, 2, kMany, "eval REF COMMAND ARG..."},
     Arity{Verb::Message, 1, 2, "message NAME|N [\"text\"]"},
     Arity{Verb::Expect, 1, 1, "expect VALUE"},
+    Arity{Verb::ExpectFloat, 1, 1, "expect-float NUMBER"},
     Arity{Verb::ExpectArray, 0, kMany, "expect-array [KEY VALUE]..."},
     Arity{Verb::ExpectConsole, 1, 1, "expect-console \"line\"|none"},
     Arity{Verb::ExpectLog, 1, 1, "expect-log \"text\""},
@@ -195,6 +198,7 @@ std::string CheckArgs(Verb v, const Args& a) {
     case Verb::Console:
     case Verb::Eval: return CheckCall(a);
     case Verb::Message: return CheckMessage(a);
+    case Verb::ExpectFloat: return Number(a[0], "number");
     case Verb::ExpectArray: return a.size() % 2 == 0 ? "" : "usage: expect-array [KEY VALUE]...";
     case Verb::ExpectFile:
       if (a[1].text != "present" && a[1].text != "absent")

@@ -32,6 +32,7 @@ enum class Verb {
   Message,
   // checks
   Expect,
+  ExpectFloat,
   ExpectArray,
   ExpectConsole,
   ExpectLog,

@@ -68,21 +68,22 @@ int Session::RunText(std::string_view text, const std::string& name) {
   ParseError error;
   if (!ParseScenario(text, statements, error)) {
     out_.flush();
-    err_ << "corvane-sim: " << name << ":" << error.line << ": " << error.message << std::endl;
+    err_ << name << ":" << error.line << ": " << error.message << std::endl;
     return Finish(kUnreadable);
   }
   return Finish(runner_.Run(statements, name));
 }
 
-int Session::RunFile(const std::string& path) {
+int Session::RunFile(const std::string& path, const std::string& name) {
+  const std::string& shown = name.empty() ? path : name;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in || in.bad()) {
-    err_ << "corvane-sim: " << path << ": cannot read the file" << std::endl;
+    err_ << "corvane-sim: " << shown << ": cannot read the file" << std::endl;
     return Finish(kUnreadable);
   }
-  return RunText(text.str(), path);
+  return RunText(text.str(), shown);
 }
 
 RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Options options,
@@ -96,6 +97,8 @@ RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Opti
     if (postLoad) session.SendMessage(NVSEMessagingInterface::kMessage_PostLoad);
     session.RunText(text, "<text>");
     r.status = session.Status();
+    r.checks = session.Checks();
+    r.failures = session.Failures();
   }
   r.out = out.str();
   r.err = err.str();

@@ -51,9 +51,13 @@ class Session {
   // Runs scenario text (named so in messages) or a file. Returns this run's
   // status: kPassed, kCheckFailed or kUnreadable.
   int RunText(std::string_view text, const std::string& name);
-  int RunFile(const std::string& path);
+  // name: how messages name the file (default: path).
+  int RunFile(const std::string& path, const std::string& name = {});
   // The worst status so far.
   int Status() const { return status_; }
+  // Checks made and failed over every run so far.
+  int Checks() const { return runner_.Checks(); }
+  int Failures() const { return runner_.Failures(); }
 
   Host& host() { return host_; }
   World& world() { return world_; }
@@ -76,6 +80,8 @@ class Session {
 // output and error text are captured.
 struct RunResult {
   int status = kPassed;
+  int checks = 0;
+  int failures = 0;
   std::string out;
   std::string err;
 };

@@ -23,13 +23,27 @@ bool AllOf(std::string_view s, bool (*pred)(char)) {
   return true;
 }
 
-// -?digits(.digits)? or -?0xHEX
+// -?digits(.digits)?(e[+-]?digits)?, -?0xHEX, -?inf or -?nan: every number
+// the runner prints reads back. An exponent without a sign after plain
+// digits (1e5, 0100e5) stays a word: it spells a form id.
 bool LooksNumeric(std::string_view s) {
-  if (!s.empty() && s[0] == '-') s.remove_prefix(1);
+  bool negative = !s.empty() && s[0] == '-';
+  if (negative) s.remove_prefix(1);
   if (HasHexPrefix(s)) return AllOf(s.substr(2), IsHexDigit);
-  std::size_t dot = s.find('.');
-  if (dot == std::string_view::npos) return AllOf(s, IsDigit);
-  return AllOf(s.substr(0, dot), IsDigit) && AllOf(s.substr(dot + 1), IsDigit);
+  if (s == "inf" || s == "nan") return true;
+  std::size_t e = s.find_first_of("eE");
+  std::string_view mantissa = s.substr(0, e);
+  std::size_t dot = mantissa.find('.');
+  bool fraction = dot != std::string_view::npos;
+  if (fraction
+          ? !AllOf(mantissa.substr(0, dot), IsDigit) || !AllOf(mantissa.substr(dot + 1), IsDigit)
+          : !AllOf(mantissa, IsDigit))
+    return false;
+  if (e == std::string_view::npos) return true;
+  std::string_view exponent = s.substr(e + 1);
+  bool sign = !exponent.empty() && (exponent[0] == '+' || exponent[0] == '-');
+  if (sign) exponent.remove_prefix(1);
+  return AllOf(exponent, IsDigit) && (sign || fraction || negative);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace cv::sim {
 
 enum class TokenKind {
   Word,    // a bare word
-  Number,  // decimal (-12, 3.5) or hexadecimal with 0x
+  Number,  // decimal (-12, 3.5, 1e+20, 2.5e-3), hexadecimal with 0x, inf, nan
   String,  // a double-quoted string; text holds it without the quotes
 };
 

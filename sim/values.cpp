@@ -1,6 +1,7 @@
 #include "sim/values.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +21,10 @@ UInt32 LowBits(double d) {
   std::memcpy(&id, &d, sizeof id);
   return id;
 }
+
+// Exact, except that every NaN is the same number: the runner prints them
+// all as nan.
+bool SameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 }  // namespace
 
@@ -78,7 +83,13 @@ bool Matches(const CallValue& v, const Token& expected) {
   if (IsHexForm(expected)) return v.FormId() == *ParseFormId(expected);
   std::optional<double> n = ParseNumber(expected);
   if (!n) return false;
-  return v.type == T::Form ? static_cast<double>(v.FormId()) == *n : v.number == *n;
+  return v.type == T::Form ? static_cast<double>(v.FormId()) == *n : SameNumber(v.number, *n);
+}
+
+bool MatchesFloat(const CallValue& v, const Token& expected) {
+  std::optional<double> n = ParseNumber(expected);
+  if (v.type != CallValue::Type::Number || !n) return false;
+  return SameNumber(static_cast<float>(v.number), static_cast<float>(*n));
 }
 
 bool ElementMatches(const ElementValue& e, const Token& expected) {
@@ -87,7 +98,7 @@ bool ElementMatches(const ElementValue& e, const Token& expected) {
   if (expected.kind == TokenKind::String) return e.type == T::String && e.text == expected.text;
   if (IsHexForm(expected)) return e.type == T::Form && e.form == *ParseFormId(expected);
   std::optional<double> n = ParseNumber(expected);
-  return n && e.type == T::Number && e.number == *n;
+  return n && e.type == T::Number && SameNumber(e.number, *n);
 }
 
 }  // namespace cv::sim

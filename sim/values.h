@@ -42,5 +42,8 @@ std::string FormatValue(const CallValue& v);
 // string, none a missing string, array or form.
 bool Matches(const CallValue& v, const Token& expected);
 bool ElementMatches(const ElementValue& e, const Token& expected);
+// Whether a number result equals the expected number once both are 32-bit
+// floats, as a script holds them: 0.1 matches the float nearest 0.1.
+bool MatchesFloat(const CallValue& v, const Token& expected);
 
 }  // namespace cv::sim

@@ -48,7 +48,7 @@ TEST(Spreadsheet, RoundTripKeepsEveryValue) {
   };
   for (const Awkward& v : values) {
     RawArgs raw({Bytes(v.key), v.value});
-    ASSERT_EQ(game->Run(std::string(v.command) + " \"k\" \"v\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(game->Run(std::string(v.command) + " \"k\" 0"), sim::kPassed) << game->Errors();
   }
   ASSERT_EQ(game->Run("run 14 CV_SetEVFo \"ally, \"\"best\"\"\" 01000060"), sim::kPassed)
       << game->Errors();

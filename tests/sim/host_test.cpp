@@ -79,17 +79,13 @@ TEST_F(ProbeSession, PassesTextsWholeAsTheRealHostDoes) {
 
 TEST_F(ProbeSession, ExtractionFailsOnMissingOrWrongArguments) {
   ASSERT_EQ(Run("quest 20\nform 14\nlist 50\nform 15\nremove 15"), kPassed);
+  // What only the running call can tell; what the script compiler would
+  // refuse stops the run (CallsThatCannotBeReadStopTheRun).
   const char* failing[] = {
-      "run - Probe_Args word",                // required integer missing
-      "run - Probe_Args",                     // nothing given
-      "run - Probe_Args a \"3\"",             // quoted string for a number
-      "run - Probe_Args a 3 \"2.5\"",         // quoted string for a float
-      "run - Probe_Args a three",             // a word for a number
-      "run - Probe_Args a 3 1 14",            // a plain form for a quest
-      "run - Probe_Args a 3 1 20 20",         // a quest for a form list
-      "run - Probe_Args a 3 1 20 50 15",      // a form no longer in the world
-      "run - Probe_Args a 3 1 20 50 \"14\"",  // quoted form id
-      "run - Probe_Args a 4294967296",        // out of the 32-bit range
+      "run - Probe_Args a 3 1 14",        // a plain form for a quest
+      "run - Probe_Args a 3 1 20 20",     // a quest for a form list
+      "run - Probe_Args a 3 1 20 50 15",  // a form no longer in the world
+      "run - Probe_Args a 4294967296",    // out of the 32-bit range
   };
   for (const char* line : failing) {
     ASSERT_EQ(Run(line), kPassed) << line << "\n" << err.str();
@@ -111,7 +107,23 @@ TEST_F(ProbeSession, CallsThatCannotBeReadStopTheRun) {
       {"run - Probe_Nope", "t.scn:1: unknown command Probe_Nope"},
       {"run - Probe_Console 1", "t.scn:1: Probe_Console takes 0 argument(s), 1 given"},
       {"eval - Probe_Console", "t.scn:1: Probe_Console has no eval handler"},
-      {"eval - Probe_Cond \"a\" \"b\"", "t.scn:1: argument 2 of Probe_Cond"},
+      {"eval - Probe_Cond \"a\" \"b\"",
+       "t.scn:1: argument 2 (int) of Probe_Cond must be an integer, not \"b\""},
+      // As the script compiler would refuse them: a required argument left
+      // out, or one its parameter cannot take.
+      {"run - Probe_Args word", "t.scn:1: argument 2 (int) of Probe_Args is required"},
+      {"run - Probe_Args", "t.scn:1: argument 1 (text) of Probe_Args is required"},
+      {"eval - Probe_Cond", "t.scn:1: argument 1 (text) of Probe_Cond is required"},
+      {"run - Probe_Args a \"3\"",
+       "t.scn:1: argument 2 (int) of Probe_Args must be an integer, not \"3\""},
+      {"run - Probe_Args a 3 \"2.5\"",
+       "argument 3 (float) of Probe_Args must be a float, not \"2.5\""},
+      {"run - Probe_Args a three", "argument 2 (int) of Probe_Args must be an integer, not three"},
+      {"run - Probe_Args a 3 1 \"20\"",
+       "argument 4 (quest) of Probe_Args must be a quest, not \"20\""},
+      {"run - Probe_Args a 3 1 none 2.5",
+       "argument 5 (list) of Probe_Args must be a form list, not 2.5"},
+      {"run - Probe_Args a 3 1 none none x14", "argument 6 (any) of Probe_Args must be a form"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(std::string(c.text) + "\nrun - Probe_Console"), kUnreadable) << c.text;
@@ -134,8 +146,8 @@ TEST_F(ProbeSession, ConsoleModeAndConsoleLines) {
 
   EXPECT_EQ(Run("run - Probe_Console\nexpect-console none\nexpect-console \"n=42\""), kCheckFailed);
   EXPECT_EQ(err.str(),
-            "FAIL line 2: expected no console line, got \"n=42 s=text\"\n"
-            "FAIL line 3: expected \"n=42\", got \"n=42 s=text\"\n");
+            "t.scn:2: FAIL expected no console line, got \"n=42 s=text\"\n"
+            "t.scn:3: FAIL expected \"n=42\", got \"n=42 s=text\"\n");
 }
 
 TEST_F(ProbeSession, OnePrintMayHoldSeveralLines) {
@@ -150,7 +162,7 @@ TEST_F(ProbeSession, OnePrintMayHoldSeveralLines) {
 TEST_F(ProbeSession, StringResults) {
   EXPECT_EQ(Run("run - Probe_Str\nexpect \"say \"\"hi\"\"\""), kPassed) << err.str();
   EXPECT_EQ(Run("run - Probe_Str\nexpect none"), kCheckFailed);
-  EXPECT_EQ(err.str(), "FAIL line 2: expected none, got \"say \"\"hi\"\"\"\n");
+  EXPECT_EQ(err.str(), "t.scn:2: FAIL expected none, got \"say \"\"hi\"\"\"\n");
   EXPECT_EQ(Run("fault Assign 1 return\nrun - Probe_Str\nexpect none"), kPassed) << err.str();
 }
 
@@ -167,13 +179,13 @@ TEST_F(ProbeSession, ArrayResultsCopyTheirStrings) {
             kCheckFailed);
   EXPECT_EQ(
       err.str(),
-      "FAIL line 2: expected {\"b\": 2, \"a\": \"x\"}, got {\"a\": \"x\", \"b\": 2, \"f\": none}\n"
-      "FAIL line 3: expected {\"b\": 2, \"a\": \"x\", \"f\": none, \"g\": 1}, got {\"a\": "
+      "t.scn:2: FAIL expected {\"b\": 2, \"a\": \"x\"}, got {\"a\": \"x\", \"b\": 2, \"f\": none}\n"
+      "t.scn:3: FAIL expected {\"b\": 2, \"a\": \"x\", \"f\": none, \"g\": 1}, got {\"a\": "
       "\"x\", \"b\": 2, \"f\": none}\n");
 
   EXPECT_EQ(Run("fault CreateStringMap 1 return\nrun - Probe_Arr\nexpect none\nexpect-array"),
             kCheckFailed);
-  EXPECT_EQ(err.str(), "FAIL line 4: expected {}, got none\n");
+  EXPECT_EQ(err.str(), "t.scn:4: FAIL expected {}, got none\n");
   EXPECT_EQ(Run("fault SetElement 2 return\nrun - Probe_Arr\nexpect-array b 2 f none"), kPassed)
       << err.str();
   EXPECT_EQ(world().HeapBlocks(), 0u);
@@ -181,17 +193,21 @@ TEST_F(ProbeSession, ArrayResultsCopyTheirStrings) {
 
 TEST_F(ProbeSession, MisuseOfTheHostFailsTheRun) {
   EXPECT_EQ(Run("run - Probe_BadArr"), kCheckFailed);
-  EXPECT_NE(err.str().find("FAIL line 1: expected the host used as published, got "
+  EXPECT_NE(err.str().find("t.scn:1: FAIL expected the host used as published, got "
                            "CreateStringMap with no calling script"),
             std::string::npos)
       << err.str();
   // One game-heap block kept past the call fails it.
   EXPECT_EQ(Run("run - Probe_Leak"), kCheckFailed);
   EXPECT_EQ(err.str(),
-            "FAIL line 1: expected Probe_Leak to give back every game-heap block it made, got 1 "
+            "t.scn:1: FAIL expected Probe_Leak to give back every game-heap block it made, got 1 "
             "block(s) left behind\n");
+  const int checks = session->Checks(), failures = session->Failures();
   EXPECT_EQ(Run("run - Probe_Refuse\nexpect 5"), kCheckFailed);
-  EXPECT_EQ(err.str(), "FAIL line 1: expected Probe_Refuse to return true, got false\n");
+  EXPECT_EQ(err.str(), "t.scn:1: FAIL expected Probe_Refuse to return true, got false\n");
+  // The refused call counts as a failed check beside the expect that held.
+  EXPECT_EQ(session->Checks() - checks, 2);
+  EXPECT_EQ(session->Failures() - failures, 1);
 }
 
 TEST_F(ProbeSession, ConditionsGetTheirArgumentsAsWords) {

@@ -29,9 +29,16 @@ TEST(Tokens, KindsSeparatorsAndQuotes) {
   // Backslashes are plain bytes; an empty string is a token.
   EXPECT_EQ(Tokens(R"("C:\x\y.nif" "")"), (std::vector<Token>{Str(R"(C:\x\y.nif)"), Str("")}));
   EXPECT_TRUE(Tokens("   \t ").empty());
-  // Not numbers: a trailing dot, an exponent, a lone minus.
-  EXPECT_EQ(Tokens("3. 1e5 - .5"),
-            (std::vector<Token>{Word("3."), Word("1e5"), Word("-"), Word(".5")}));
+  // Not numbers: a trailing dot, a lone minus, a leading dot, an exponent
+  // without digits; and 1e5, which spells a form id like every word of
+  // hexadecimal digits.
+  EXPECT_EQ(Tokens("3. 1e5 - .5 1e+ 0100e5 1.5e"),
+            (std::vector<Token>{Word("3."), Word("1e5"), Word("-"), Word(".5"), Word("1e+"),
+                                Word("0100e5"), Word("1.5e")}));
+  // Every number the runner prints is a number: exponent forms, inf, nan.
+  EXPECT_EQ(Tokens("9.999999747378752e-06 1e+20 -1e5 2.5E3 inf -inf nan"),
+            (std::vector<Token>{Num("9.999999747378752e-06"), Num("1e+20"), Num("-1e5"),
+                                Num("2.5E3"), Num("inf"), Num("-inf"), Num("nan")}));
 }
 
 TEST(Tokens, MalformedTokensAreRefused) {
@@ -60,6 +67,10 @@ TEST(Tokens, FormIdsAndNumbers) {
   EXPECT_EQ(ParseInteger(Num("-2147483648")), -2147483648LL);
   EXPECT_FALSE(ParseInteger(Num("4294967296")));
   EXPECT_FALSE(ParseInteger(Num("3.5")));
+  EXPECT_EQ(ParseNumber(Num("9.999999747378752e-06")), 9.999999747378752e-06);
+  EXPECT_EQ(ParseNumber(Num("-2.5E3")), -2500.0);
+  EXPECT_EQ(ParseInteger(Num("1e+3")), 1000);
+  EXPECT_FALSE(ParseFormId(Num("1e+3")));
 }
 
 TEST(Parser, CountsLinesAndSkipsComments) {
@@ -103,6 +114,8 @@ TEST(Parser, ReportsTheFirstBadLine) {
       {"message postload \"x\"", 1, "takes no text"},
       {"message reboot", 1, "unknown message"},
       {"expect", 1, "usage"},
+      {"expect-float \"0.1\"", 1, "bad number"},
+      {"expect-float 1e5", 1, "bad number"},
       {"expect-array \"k\"", 1, "usage"},
       {"expect-file \"a\" maybe", 1, "present or absent"},
       {"fault extract 0 return", 1, "bad call number"},
@@ -127,12 +140,13 @@ TEST(Parser, AcceptsEveryStatementShape) {
       "ref 60 none\nactor 61 30\ntalk 61 14 none\ntalk 61 none\nstringvar 3 Health\n"
       "questvar 20 1 -3.5\nremove 14\nrun - CV_GetVersion\nconsole 61 CV_SetEVFl k 1 1\n"
       "eval 61 CV_GetEVFl \"k\"\nmessage postload\nmessage savegame \"S 1\"\nmessage 42\n"
-      "message 5 \"x\"\nexpect 19\nexpect-array\nexpect-array k 1 \"j\" \"s\"\nexpect-console "
+      "message 5 \"x\"\nexpect 19\nexpect-float -1.5e-3\nexpect-array\nexpect-array k 1 \"j\" "
+      "\"s\"\nexpect-console "
       "none\n"
       "expect-log \"x\"\nexpect-file \"a\\b\" absent\nshow-file \"a\"\nfault clear\n"
       "fault engine.LookupFormByID 2 std\n";
   ASSERT_TRUE(ParseScenario(text, s, e)) << e.line << ": " << e.message;
-  EXPECT_EQ(s.size(), 33u);
+  EXPECT_EQ(s.size(), 34u);
   EXPECT_EQ(MessageTypeByName("renamenewgame"), 17);
   EXPECT_EQ(MessageTypeByName("newgame"), 14);
   EXPECT_EQ(MessageTypeByName("deletegame"), 15);
@@ -192,6 +206,28 @@ TEST(Values, Matching) {
   arr.array = ArrayValue{};
   EXPECT_FALSE(Matches(arr, Word("none")));
   EXPECT_EQ(FormatValue(arr), "{}");
+
+  // Whatever the runner prints reads back as the same number.
+  for (double d :
+       {9.999999747378752e-06, 1e+20, -0.1, 1.0 / 3, 123456789.0,
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::quiet_NaN()}) {
+    CallValue v;
+    v.number = d;
+    std::vector<Token> t = Tokens(FormatValue(v));
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].kind, TokenKind::Number) << t[0].text;
+    EXPECT_TRUE(Matches(v, t[0])) << t[0].text;
+  }
+  // expect-float compares as 32-bit floats; expect stays exact.
+  CallValue tenth;
+  tenth.number = static_cast<double>(0.1f);
+  EXPECT_TRUE(MatchesFloat(tenth, Num("0.1")));
+  EXPECT_FALSE(Matches(tenth, Num("0.1")));
+  EXPECT_FALSE(MatchesFloat(tenth, Num("0.10000003")));  // the next float up
+  EXPECT_TRUE(MatchesFloat(tenth, Num("0.100000001")));  // rounds to the same float
+  EXPECT_FALSE(MatchesFloat(s, Num("0.1")));             // not a number result
+  EXPECT_FALSE(MatchesFloat(f, Num("0x0100ABCD")));
 
   ElementValue e{ElementValue::Type::Number, 2, 0, ""};
   EXPECT_TRUE(ElementMatches(e, Num("2")));

@@ -29,15 +29,17 @@ TEST(CorvaneInSim, FailedExpectGoesOnAndExitsOne) {
                                 "expect \"19\"\nrun - CV_GetVersion\nexpect 19\n");
   EXPECT_EQ(r.status, kCheckFailed);
   EXPECT_EQ(r.err,
-            "FAIL line 3: expected 20, got 19\n"
-            "FAIL line 4: expected \"19\", got 19\n");
+            "<text>:3: FAIL expected 20, got 19\n"
+            "<text>:4: FAIL expected \"19\", got 19\n");
   EXPECT_EQ(r.out, "CV_GetVersion => 19\nCV_GetVersion => 19\n");
+  EXPECT_EQ(r.checks, 3);
+  EXPECT_EQ(r.failures, 2);
 }
 
 TEST(CorvaneInSim, UnknownStatementExitsTwoWithItsLine) {
   RunResult r = RunScenarioText(Corvane(), "run - CV_GetVersion\n\n# note\nlaunch rockets\n");
   EXPECT_EQ(r.status, kUnreadable);
-  EXPECT_EQ(r.err, "corvane-sim: <text>:4: unknown statement launch\n");
+  EXPECT_EQ(r.err, "<text>:4: unknown statement launch\n");
   EXPECT_EQ(r.out, "");  // the file is read whole before anything runs
 }
 

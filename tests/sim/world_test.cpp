@@ -139,7 +139,7 @@ TEST_F(ProbeSession, ExpectLogSearchesForwardInOrder) {
   // The search goes on from the last match, also in later runs.
   EXPECT_EQ(Run("expect-log \"first\""), kCheckFailed);
   EXPECT_EQ(err.str(),
-            "FAIL line 1: expected log line \"first\" after log line 4, got none (the log has 4 "
+            "t.scn:1: FAIL expected log line \"first\" after log line 4, got none (the log has 4 "
             "lines)\n");
   std::filesystem::remove("corvane.log");
 }
@@ -154,13 +154,13 @@ TEST_F(ProbeSession, FilesBelowTheGameRoot) {
   EXPECT_EQ(out.str(),
             "--- begin Data\\Sub\\a.csv\nx,1\ny,2\n--- end Data\\Sub\\a.csv\n--- nope: absent\n");
   EXPECT_EQ(Run("expect-file \"Data\\Sub\\a.csv\" absent"), kCheckFailed);
-  EXPECT_EQ(err.str(), "FAIL line 1: expected \"Data\\Sub\\a.csv\" absent, got present\n");
+  EXPECT_EQ(err.str(), "t.scn:1: FAIL expected \"Data\\Sub\\a.csv\" absent, got present\n");
   std::filesystem::remove_all("Data");
 }
 
 TEST_F(ProbeSession, ExpectNeedsACall) {
   EXPECT_EQ(Run("expect 19"), kCheckFailed);
-  EXPECT_EQ(err.str(), "FAIL line 1: expected 19, got no call before this check\n");
+  EXPECT_EQ(err.str(), "t.scn:1: FAIL expected 19, got no call before this check\n");
 }
 
 }  // namespace

@@ -1,0 +1,127 @@
+#include "sim/fresh_copy.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "platform/dynlib.h"
+#include "platform/platform.h"
+#include "sim/runner.h"
+#include "sim/session.h"
+
+namespace cv::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsDll(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".dll";
+}
+
+fs::path MainExecutable() {
+  char buf[4096] = {};
+  std::uint32_t n = platform::MainExecutablePath(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return {};
+  return fs::path(platform::NativePath(std::string(buf, n)));
+}
+
+// A new, empty folder below parent.
+bool NewFolder(const fs::path& parent, fs::path& folder, std::error_code& ec) {
+  auto seed =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    char name[48];
+    std::snprintf(name, sizeof name, "corvane-sim-%llx", seed + attempt);
+    folder = parent / name;
+    if (fs::create_directory(folder, ec)) return true;
+    if (ec) return false;
+  }
+  ec = std::make_error_code(std::errc::file_exists);
+  return false;
+}
+
+}  // namespace
+
+bool MakeFreshCopy(const fs::path& game, const fs::path& exe, const fs::path& parent,
+                   fs::path& copy, std::string& error) {
+  std::error_code ec;
+  if (!NewFolder(parent, copy, ec)) {
+    error = "cannot make a folder in " + parent.string() + ": " + ec.message();
+    return false;
+  }
+  auto fail = [&](const fs::path& what) {
+    error = "cannot copy " + what.string() + ": " + ec.message();
+    return false;
+  };
+  if (!fs::copy_file(exe, copy / exe.filename(), ec)) return fail(exe);
+  for (const fs::directory_entry& e : fs::directory_iterator(game, ec))
+    if (e.is_regular_file() && IsDll(e.path()) && e.path().filename() != exe.filename() &&
+        !fs::copy_file(e.path(), copy / e.path().filename(), ec))
+      return fail(e.path());
+  const fs::path plugins = fs::path("Data") / "NVSE" / "Plugins";
+  fs::create_directories(copy / plugins, ec);
+  if (ec) return fail(copy / plugins);
+  for (const fs::directory_entry& e : fs::directory_iterator(game / plugins, ec)) {
+    const fs::path to = copy / plugins / e.path().filename();
+    if (e.is_directory()) {
+      fs::create_directory(to, ec);  // a plug-in's data folder, as installed: empty
+    } else if (e.is_regular_file() && e.path().extension() == platform::kPluginSuffix) {
+      fs::copy_file(e.path(), to, ec);
+    }
+    if (ec) return fail(e.path());
+  }
+  return true;
+}
+
+bool WriteCounts(const std::string& path, const RunCounts& counts) {
+  std::ofstream out(path, std::ios::trunc);
+  out << counts.checks << ' ' << counts.failures << '\n';
+  return static_cast<bool>(out.flush());
+}
+
+bool ReadCounts(const std::string& path, RunCounts& counts) {
+  std::ifstream in(path);
+  RunCounts c;
+  if (!(in >> c.checks >> c.failures)) return false;
+  counts = c;
+  return true;
+}
+
+int RunInFreshCopy(const std::string& file, const std::vector<std::string>& passOn,
+                   RunCounts& counts, std::ostream& err) {
+  const fs::path exe = MainExecutable();
+  std::error_code ec;
+  const fs::path temp = fs::temp_directory_path(ec);
+  fs::path copy;
+  std::string error;
+  if (exe.empty() || ec || !MakeFreshCopy(exe.parent_path(), exe, temp, copy, error)) {
+    err << "corvane-sim: " << file
+        << ": no fresh copy of the game folder: " << (error.empty() ? ec.message() : error)
+        << std::endl;
+    if (!copy.empty()) fs::remove_all(copy, ec);
+    return kUnreadable;
+  }
+  const std::string countsFile = (copy / "corvane-sim.counts").string();
+  std::vector<std::string> args{(copy / exe.filename()).string(), kFreshChildOption, countsFile};
+  args.insert(args.end(), passOn.begin(), passOn.end());
+  args.push_back(file);
+  int rc = platform::testing::RunProgram(args);
+  RunCounts c;
+  if (!ReadCounts(countsFile, c)) {
+    // The run ended before it could count: a crash counts as a failed check.
+    err << "corvane-sim: " << file << ": the run in a fresh game folder ended with " << rc
+        << std::endl;
+    c = {1, 1};
+    if (rc != kUnreadable) rc = kCheckFailed;
+  }
+  counts.checks += c.checks;
+  counts.failures += c.failures;
+  fs::remove_all(copy, ec);
+  return rc;
+}
+
+}  // namespace cv::sim

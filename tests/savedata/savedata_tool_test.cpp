@@ -1,0 +1,230 @@
+// corvane-savedata: what it reads from a file through the plug-in's reader,
+// how it shows it, and which files a sweep finds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tools/savedata/output.h"
+#include "tools/savedata/savedata_file.h"
+#include "tools/savedata/sweep.h"
+
+namespace cv::savedata {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kExample =
+    "IX, 0, \"FalloutNV.esm\",\r\n"
+    "IX, 1, \"MyMod.esp\",\r\n"
+    "ST, 16821197, \"name\", \"Sunny\"\r\n"
+    "FO, 16821197, \"target\", 662316\r\n"
+    "FL, 16821197, \"hp\", 12.5\r\n"
+    "FL, 74565, \"count\", 3\r\n"
+    "FL, 4278192129, \"made at run time\", 0.1\r\n";
+
+std::string Notes(std::string_view bytes) {
+  FileReport r;
+  ReadSaveData(bytes, r);
+  std::ostringstream out;
+  PrintNotes(out, "f", r);
+  return out.str();
+}
+
+struct CheckCase {
+  const char* what;
+  std::string bytes;
+  const char* notes;  // what check prints
+};
+
+TEST(Check, EveryLoggedLineWithTheLineItsRecordStarts) {
+  const std::string ix = "IX, 0, \"A.esm\",\n";
+  const CheckCase cases[] = {
+      {"a clean file", kExample, ""},
+      {"LF line ends and blank lines", ix + "\n\nFL, 5, \"k\", 1\n", ""},
+      {"an unknown tag", ix + "FL, 5, \"k\", 1\nxx, 5, \"k\", 1\n",
+       "f:3: Unknown record type 'xx'\n"},
+      {"a value whose mod has no mod-index row", ix + "\nFL, 16777221, \"hp\", 1\n",
+       "f:3: Lost EVFL 'hp': its mod is missing\nf:3:   Cannot map mod \n"},
+      {"a form row whose two mods are missing", ix + "FO, 33554437, \"ally\", 50331648\n",
+       "f:2: Lost EVFO 'ally': its mod is missing\nf:2:   Cannot map mod \n"
+       "f:2:   Cannot map mod \n"},
+      {"a value before its mod's row is lost, as in the game",
+       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"hp\", 1\n",
+       "f:1: Lost EVFL 'hp': its mod is missing\nf:1:   Cannot map mod \n"},
+      {"a key holding a line break counts both lines", ix + "ST, 5, \"two\r\nlines\", x\r\nyy\n",
+       "f:4: Unknown record type 'yy'\n"},
+      {"a record that starts on one line and ends on the next", ix + "zz, 5, \"two\nlines\", x\n",
+       "f:2: Unknown record type 'zz'\n"},
+      {"CR alone ends lines", ix + "FL, 5, \"k\", 1\rxx\r", "f:3: Unknown record type 'xx'\n"},
+      {"a last line without line end", ix + "xx, 1", "f:2: Unknown record type 'xx'\n"},
+      {"a byte-order mark", "\xEF\xBB\xBF" + ix,
+       "f:1: Skipped the byte-order mark at the start of the file\n"},
+      {"a file cut off inside a quoted key", ix + "FL, 5, \"k\", 1\nST, 5, \"cut\n\n",
+       "f:3: The file ends inside a quoted field; its last record is skipped\n"},
+      {"mod-index rows whose index is no mod index",
+       ix + "IX, 300, \"X.esp\",\nIX, -1, \"Y.esp\",\nFL, 5, \"k\", 1\n",
+       "f:2: Skipped mod-index row: its index is not a number from 0 to 255\n"
+       "f:3: Skipped mod-index row: its index is not a number from 0 to 255\n"
+       "f:4: Skipped 2 mod-index rows whose index is not a number from 0 to 255\n"},
+  };
+  for (const CheckCase& c : cases) EXPECT_EQ(Notes(c.bytes), c.notes) << c.what;
+}
+
+TEST(Show, RowsAsWrittenInFileOrder) {
+  FileReport r;
+  ReadSaveData(kExample, r);
+  ASSERT_EQ(r.mods.size(), 2u);
+  EXPECT_EQ(r.mods[1].name, "MyMod.esp");
+  ASSERT_EQ(r.values.size(), 5u);
+  EXPECT_EQ(r.values[0].text, "Sunny");
+  EXPECT_EQ(r.values[1].form, 662316u);
+  EXPECT_EQ(r.values[4].line, 7);
+  EXPECT_EQ(r.values[4].number, 0.1f);
+  EXPECT_EQ(r.lines, 7);
+
+  std::ostringstream table;
+  PrintTable(table, r);
+  EXPECT_EQ(table.str(),
+            "mods when saved:\n"
+            "  0  FalloutNV.esm\n"
+            "  1  MyMod.esp\n"
+            "\n"
+            "line  kind    owner                 key                 value\n"
+            "3     string  MyMod.esp:00ABCD      \"name\"              \"Sunny\"\n"
+            "4     form    MyMod.esp:00ABCD      \"target\"            FalloutNV.esm:0A1B2C\n"
+            "5     float   MyMod.esp:00ABCD      \"hp\"                12.5\n"
+            "6     float   FalloutNV.esm:012345  \"count\"             3\n"
+            "7     float   dynamic:000801        \"made at run time\"  0.1\n"
+            "5 values\n");
+
+  std::ostringstream json;
+  PrintJson(json, r);
+  EXPECT_EQ(
+      json.str(),
+      "{\n  \"mods\": [\n"
+      "    {\"line\": 1, \"index\": 0, \"name\": \"FalloutNV.esm\"},\n"
+      "    {\"line\": 2, \"index\": 1, \"name\": \"MyMod.esp\"}\n  ],\n"
+      "  \"values\": [\n"
+      "    {\"line\": 3, \"kind\": \"string\", \"owner\": {\"mod\": \"MyMod.esp\", \"id\": "
+      "\"00ABCD\", \"formId\": 16821197}, \"key\": \"name\", \"value\": \"Sunny\"},\n"
+      "    {\"line\": 4, \"kind\": \"form\", \"owner\": {\"mod\": \"MyMod.esp\", \"id\": "
+      "\"00ABCD\", \"formId\": 16821197}, \"key\": \"target\", \"value\": {\"mod\": "
+      "\"FalloutNV.esm\", \"id\": \"0A1B2C\", \"formId\": 662316}},\n"
+      "    {\"line\": 5, \"kind\": \"float\", \"owner\": {\"mod\": \"MyMod.esp\", \"id\": "
+      "\"00ABCD\", \"formId\": 16821197}, \"key\": \"hp\", \"value\": 12.5},\n"
+      "    {\"line\": 6, \"kind\": \"float\", \"owner\": {\"mod\": \"FalloutNV.esm\", \"id\": "
+      "\"012345\", \"formId\": 74565}, \"key\": \"count\", \"value\": 3},\n"
+      "    {\"line\": 7, \"kind\": \"float\", \"owner\": {\"mod\": \"dynamic\", \"id\": "
+      "\"000801\", \"formId\": 4278192129}, \"key\": \"made at run time\", \"value\": 0.1}\n"
+      "  ]\n}\n");
+
+  FileReport empty;
+  ReadSaveData("", empty);
+  std::ostringstream none;
+  PrintJson(none, empty);
+  EXPECT_EQ(none.str(), "{\n  \"mods\": [],\n  \"values\": []\n}\n");
+}
+
+TEST(Show, OddValuesAndTexts) {
+  FileReport r;
+  ReadSaveData(
+      "IX, 2, \"B.esp\",\nIX, 2, \"C.esp\",\nFO, 50331649, \"k\", 0\n"
+      "FL, 33554433, \"inf\", inf\nST, 33554433, \"a\"\"b\", \"x\ty\xE9\"\n",
+      r);
+  ASSERT_EQ(r.values.size(), 3u);
+  // A later mod-index row for an index wins, as in the loader; an index
+  // without a row is named so.
+  EXPECT_EQ(FormatId(r, 0x02000001), "C.esp:000001");
+  EXPECT_EQ(FormatId(r, 0x03000001), "(no mod 03):000001");
+  std::ostringstream table;
+  PrintTable(table, r);
+  EXPECT_NE(table.str().find("  none\n"), std::string::npos) << table.str();
+  EXPECT_NE(table.str().find("inf\n"), std::string::npos) << table.str();
+  EXPECT_NE(table.str().find("\"a\\\"b\"  \"x\\ty\xE9\""), std::string::npos) << table.str();
+  std::ostringstream json;
+  PrintJson(json, r);
+  EXPECT_NE(json.str().find("\"owner\": {\"mod\": null, \"id\": \"000001\""), std::string::npos);
+  EXPECT_NE(json.str().find("\"value\": null}"), std::string::npos);
+  EXPECT_NE(json.str().find("\"value\": \"inf\"}"), std::string::npos) << json.str();
+  EXPECT_NE(json.str().find("\"value\": \"x\\ty\\u00E9\"}"), std::string::npos) << json.str();
+  EXPECT_EQ(QuoteText(std::string("\x01\r\n\\", 4)), "\"\\x01\\r\\n\\\\\"");
+  EXPECT_EQ(JsonString(std::string("\x01\x7F", 2)), "\"\\u0001\\u007F\"");
+}
+
+TEST(Show, ReadsFilesAndRefusesMissingOnes) {
+  {
+    std::ofstream f("example.csv", std::ios::binary);
+    f << kExample;
+  }
+  FileReport r;
+  std::string error;
+  ASSERT_TRUE(ReadSaveDataFile("example.csv", r, error)) << error;
+  EXPECT_EQ(r.values.size(), 5u);
+  EXPECT_TRUE(r.notes.empty());
+  EXPECT_FALSE(ReadSaveDataFile("no-such.csv", r, error));
+  EXPECT_EQ(error, "cannot open no-such.csv");
+}
+
+class Sweep : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(root);
+    for (const char* f :
+         {"saves/quicksave.fos", "saves/Save 3.fos.bak", "saves/Sub/x.fos", "saves/QuickSave2.FOS",
+          "data/quicksave.fos.csv", "data/Save 3.fos.bak.csv", "data/Save 3.fos.csv",
+          "data/old.fos.csv", "data/notes.txt", "data/Sub/x.fos.csv", "data/Sub/y.fos.csv",
+          "data/quicksave2.fos.CSV", "data/.csv"})
+      Make(f);
+  }
+  void Make(const fs::path& rel) {
+    fs::create_directories((root / rel).parent_path());
+    std::ofstream(root / rel) << rel.string();
+  }
+  std::vector<std::string> Orphans(const fs::path& skip = {}) {
+    std::vector<fs::path> found;
+    std::string error;
+    EXPECT_TRUE(FindOrphans(root / "saves", root / "data", skip, found, error)) << error;
+    std::vector<std::string> names;
+    for (const fs::path& p : found) names.push_back(p.generic_string());
+    return names;
+  }
+  const fs::path root = fs::current_path() / "sweep";
+};
+
+TEST_F(Sweep, ListsTheFilesNoSaveMatches) {
+  // "X" keeps "X.csv" (case aside); other files are not save data.
+  EXPECT_EQ(Orphans(),
+            (std::vector<std::string>{".csv", "Save 3.fos.csv", "Sub/y.fos.csv", "old.fos.csv"}));
+  std::vector<fs::path> found;
+  std::string error;
+  EXPECT_FALSE(FindOrphans(root / "nowhere", root / "data", {}, found, error));
+  EXPECT_NE(error.find("is not a folder"), std::string::npos);
+  EXPECT_FALSE(FindOrphans(root / "saves", root / "nowhere", {}, found, error));
+}
+
+TEST_F(Sweep, MovesWithoutReplacingOrDeleting) {
+  const fs::path to = root / "data" / "Orphans";
+  Make("data/Orphans/old.fos.csv");  // a file of an earlier sweep: kept
+  std::vector<fs::path> orphans;
+  std::string error;
+  ASSERT_TRUE(FindOrphans(root / "saves", root / "data", to, orphans, error));
+  ASSERT_EQ(orphans.size(), 4u);  // what lies below the target is left out
+  std::ostringstream out, err;
+  EXPECT_EQ(MoveOrphans(root / "data", orphans, to, out, err), 1);
+  EXPECT_NE(err.str().find("exists already"), std::string::npos);
+  EXPECT_TRUE(fs::exists(to / "Sub" / "y.fos.csv"));
+  EXPECT_TRUE(fs::exists(to / "Save 3.fos.csv"));
+  EXPECT_FALSE(fs::exists(root / "data" / "Save 3.fos.csv"));
+  // The one not moved stays where it was, and so does the earlier one.
+  std::ifstream kept(root / "data" / "old.fos.csv");
+  EXPECT_TRUE(kept.good());
+  std::string text;
+  std::getline(std::ifstream(to / "old.fos.csv"), text);
+  EXPECT_EQ(text, "data/Orphans/old.fos.csv");
+  EXPECT_EQ(Orphans(to), (std::vector<std::string>{"old.fos.csv"}));
+}
+
+}  // namespace
+}  // namespace cv::savedata
