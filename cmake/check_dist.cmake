@@ -38,6 +38,7 @@ set(wanted
   NVSE/Plugins/
   NVSE/Plugins/Corvane/
   NVSE/Plugins/Corvane/Corvane-data-folder.txt
+  NVSE/Plugins/Corvane/corvane-savedata.exe
   NVSE/Plugins/corvane.dll)
 if(NOT entries STREQUAL wanted)
   list(APPEND faults "expected exactly ${wanted}")

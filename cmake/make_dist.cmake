@@ -3,15 +3,21 @@
 #   NVSE/Plugins/corvane.dll
 #   NVSE/Plugins/Corvane/Corvane-data-folder.txt  (keeps the data folder in
 #       place under managers that deploy files only)
+#   NVSE/Plugins/Corvane/corvane-savedata.exe  (shows, checks and sweeps
+#       save-data files)
 #   Corvane-readme.txt, Corvane-LICENSE.txt, Corvane-LGPL-2.1.txt,
 #   Corvane-THIRD-PARTY-NOTICES.md, Corvane-CHANGELOG.md
 # Only .txt and .md files stand beside NVSE/; all carry CR LF line ends.
-# Inputs: PLUGIN (the built DLL), SOURCE_DIR, VERSION, STAGE (scratch
+# Inputs: PLUGIN (the built DLL), TOOL (corvane-savedata.exe), SOURCE_DIR, VERSION, STAGE (scratch
 # folder), ZIP (the archive to write), ZIP_TOOL (zip), LGPL_TEXT (the
 # GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1).
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/NVSE/Plugins/Corvane)
 file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)
+if(NOT EXISTS "${TOOL}")
+  message(FATAL_ERROR "corvane-savedata is missing: '${TOOL}'")
+endif()
+file(COPY ${TOOL} DESTINATION ${STAGE}/NVSE/Plugins/Corvane)
 if(NOT EXISTS "${LGPL_TEXT}")
   message(FATAL_ERROR "the LGPL 2.1 text is missing: '${LGPL_TEXT}'")
 endif()
