@@ -107,16 +107,4 @@ void LogOutdent() noexcept {
 
 int LogIndentLevel() noexcept { return State().indent; }
 
-void LogStdFailure(const LogName& where, const char* what) noexcept {
-  LogMessage("Exception in %s: %s", where.name, what != nullptr ? what : "");
-}
-
-void LogIntegerFailure(const LogName& where, unsigned value) noexcept {
-  LogMessage("Exception in %s: %#8.8x", where.integerName ? where.integerName : where.name, value);
-}
-
-void LogUnknownFailure(const LogName& where) noexcept {
-  LogMessage("Unknown exception in %s", where.name);
-}
-
 }  // namespace cv

@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "host/fnv/addresses.h"
 #include "sim/game_image.h"
+#include "sim/game_layout.h"
 
 // The C run-time's static TLS: this program's block template runs from
 // _tls_start to _tls_end, and _tls_index is its slot in every thread's
@@ -30,7 +30,7 @@ namespace cv::sim::image {
 
 namespace {
 
-using namespace cv::fnv;
+using namespace cv::sim::game_layout;
 
 bool g_built = false;
 Hooks g_hooks;
@@ -196,12 +196,18 @@ const std::vector<ClassInfo>& Classes() {
        kTD_TESNPC,
        ".?AVTESNPC@@",
        kVT_TESNPC,
-       {{kTD_TESNPC, 0}, {kTD_TESActorBase, 0}, {kTD_TESForm, 0}, {kTD_TESModel, 0xDC}}},
+       {{kTD_TESNPC, 0},
+        {kTD_TESActorBase, 0},
+        {kTD_TESForm, 0},
+        {kTD_TESModel, kBaseModelComponent}}},
       {Class::CreatureBase,
        kTD_TESCreature,
        ".?AVTESCreature@@",
        kVT_TESCreature,
-       {{kTD_TESCreature, 0}, {kTD_TESActorBase, 0}, {kTD_TESForm, 0}, {kTD_TESModel, 0xDC}}},
+       {{kTD_TESCreature, 0},
+        {kTD_TESActorBase, 0},
+        {kTD_TESForm, 0},
+        {kTD_TESModel, kBaseModelComponent}}},
       {Class::FormList,
        kTD_BGSListForm,
        ".?AVBGSListForm@@",

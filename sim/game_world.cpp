@@ -1,13 +1,13 @@
 #include "sim/game_world.h"
 
-#include "host/fnv/addresses.h"
+#include "sim/game_layout.h"
 #include "sim/game_image.h"
 
 namespace cv::sim {
 
 namespace {
 
-using namespace cv::fnv;
+using namespace cv::sim::game_layout;
 using image::Class;
 
 // A form of none of the kinds the plug-in asks about: a race (TESRace, type

@@ -23,6 +23,20 @@ CallFrame* FrameOf(Host* h, const void* scriptData, const UInt32* opcodeOffsetPt
   return f;
 }
 
+// One argument's output. A string is the whole text, with no bound at all,
+// as the real host writes it: the caller's buffer must hold it.
+void Write(Host& h, UInt32 type, const ArgValue& v, void* out) {
+  switch (type) {
+    case kParamType_String: std::strcpy(static_cast<char*>(out), v.text.c_str()); break;
+    case kParamType_Integer: std::memcpy(out, &v.integer, sizeof v.integer); break;
+    case kParamType_Float: std::memcpy(out, &v.number, sizeof v.number); break;
+    default: {
+      auto* form = static_cast<TESForm*>(h.world.Handle(v.form));
+      std::memcpy(out, &form, sizeof form);
+    }
+  }
+}
+
 bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetPtr, Script*,
                    ScriptEventList* eventList, ...) {
   if (Fails("extract")) return false;
@@ -30,40 +44,28 @@ bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetP
   CallFrame* f = FrameOf(h, scriptData, opcodeOffsetPtr);
   if (f == nullptr || paramInfo == nullptr || paramInfo != f->command->params) return false;
 
-  // Every argument is read before anything is written: on failure the
-  // caller's outputs stay as they were.
+  // As the real host does: the arguments are read and written in order, and
+  // one that cannot be read ends the call with false, the outputs before it
+  // already written. A left-out optional argument keeps its pre-set value.
   const std::vector<Token>& args = *f->args;
-  std::size_t n = f->command->numParams;
+  const std::size_t n = f->command->numParams;
   if (args.size() > n) return false;
-  std::vector<ArgValue> values(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i >= args.size()) {
-      if (paramInfo[i].isOptional == 0) return false;
-      continue;
-    }
-    if (!ConvertArg(h->world, args[i], paramInfo[i].typeID, values[i])) return false;
-  }
-
   va_list ap;
   va_start(ap, eventList);
-  for (std::size_t i = 0; i < n; ++i) {
+  bool ok = true;
+  for (std::size_t i = 0; i < n && ok; ++i) {
     void* out = va_arg(ap, void*);
-    if (i >= args.size() || out == nullptr) continue;  // left out: keep the pre-set value
-    const ArgValue& v = values[i];
-    switch (paramInfo[i].typeID) {
-      // As the real host does: the whole text, with no bound at all. The
-      // caller's buffer must hold it.
-      case kParamType_String: std::strcpy(static_cast<char*>(out), v.text.c_str()); break;
-      case kParamType_Integer: std::memcpy(out, &v.integer, sizeof v.integer); break;
-      case kParamType_Float: std::memcpy(out, &v.number, sizeof v.number); break;
-      default: {
-        auto* form = static_cast<TESForm*>(h->world.Handle(v.form));
-        std::memcpy(out, &form, sizeof form);
-      }
+    ArgValue v;
+    if (i >= args.size()) {
+      ok = paramInfo[i].isOptional != 0;
+    } else if (!ConvertArg(h->world, args[i], paramInfo[i].typeID, v)) {
+      ok = false;
+    } else if (out != nullptr) {
+      Write(*h, paramInfo[i].typeID, v, out);
     }
   }
   va_end(ap);
-  return true;
+  return ok;
 }
 
 // --- string variables ---

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "host/engine_choice.h"
-#include "host/fnv/addresses.h"
 #include "sim/game_image.h"
+#include "sim/game_layout.h"
 
 namespace {
 
-using namespace cv::fnv;
+// The objects are laid out as the game lays them out, from the simulator's
+// own record of the game's layout, never from the binding's constants.
+using namespace cv::sim::game_layout;
 namespace image = cv::sim::image;
 using image::Class;
 

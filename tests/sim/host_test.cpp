@@ -81,18 +81,26 @@ TEST_F(ProbeSession, ExtractionFailsOnMissingOrWrongArguments) {
   ASSERT_EQ(Run("quest 20\nform 14\nlist 50\nform 15\nremove 15"), kPassed);
   // What only the running call can tell; what the script compiler would
   // refuse stops the run (CallsThatCannotBeReadStopTheRun).
-  const char* failing[] = {
-      "run - Probe_Args a 3 1 14",        // a plain form for a quest
-      "run - Probe_Args a 3 1 20 20",     // a quest for a form list
-      "run - Probe_Args a 3 1 20 50 15",  // a form no longer in the world
-      "run - Probe_Args a 4294967296",    // out of the 32-bit range
+  // As in the real host, the outputs before the failing argument are
+  // written; the failing one and those after it keep their pre-set values.
+  struct Case {
+    const char* line;
+    UInt32 integer;               // the integer output afterwards
+    TESForm* probe::Seen::*kept;  // the failing form output, still pre-set
   };
-  for (const char* line : failing) {
-    ASSERT_EQ(Run(line), kPassed) << line << "\n" << err.str();
-    EXPECT_FALSE(LastSeen().ok) << line;
-    EXPECT_STREQ(LastSeen().text, "preset") << line;  // nothing written on failure
-    EXPECT_EQ(LastSeen().integer, probe::kPresetInteger) << line;
-    EXPECT_NE(out.str().find("Probe_Args => 0"), std::string::npos) << line;
+  const Case cases[] = {
+      {"run - Probe_Args a 3 1 14", 3, &probe::Seen::quest},      // a plain form for a quest
+      {"run - Probe_Args a 3 1 20 20", 3, &probe::Seen::list},    // a quest for a form list
+      {"run - Probe_Args a 3 1 20 50 15", 3, &probe::Seen::any},  // a form no longer there
+      {"run - Probe_Args a 4294967296", probe::kPresetInteger, &probe::Seen::quest},  // too big
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Run(c.line), kPassed) << c.line << "\n" << err.str();
+    EXPECT_FALSE(LastSeen().ok) << c.line;
+    EXPECT_STREQ(LastSeen().text, "a") << c.line;
+    EXPECT_EQ(LastSeen().integer, c.integer) << c.line;
+    EXPECT_EQ(LastSeen().*c.kept, probe::PresetForm()) << c.line;
+    EXPECT_NE(out.str().find("Probe_Args => 0"), std::string::npos) << c.line;
   }
 }
 
