@@ -282,7 +282,7 @@ bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& o
       if (!v) {
         // A fractional number is cut to its whole part, as a script does.
         std::optional<double> d = ParseNumber(token);
-        if (!d || *d <= -2147483649.0 || *d >= 4294967296.0) return false;
+        if (!d || !(*d > -2147483649.0 && *d < 4294967296.0)) return false;
         v = static_cast<long long>(*d);
       }
       out.integer = static_cast<UInt32>(*v);

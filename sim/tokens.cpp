@@ -131,9 +131,11 @@ std::optional<double> ParseNumber(const Token& t) {
 
 std::optional<long long> ParseInteger(const Token& t) {
   std::optional<double> v = ParseNumber(t);
-  if (!v || *v != static_cast<double>(static_cast<long long>(*v))) return std::nullopt;
-  if (*v < -2147483648.0 || *v > 4294967295.0) return std::nullopt;
-  return static_cast<long long>(*v);
+  // Range first: converting a double outside long long's range is undefined.
+  if (!v || !(*v >= -2147483648.0 && *v <= 4294967295.0)) return std::nullopt;
+  long long whole = static_cast<long long>(*v);
+  if (*v != static_cast<double>(whole)) return std::nullopt;
+  return whole;
 }
 
 std::string Quote(std::string_view text) {

@@ -67,6 +67,8 @@ TEST(Tokens, FormIdsAndNumbers) {
   EXPECT_EQ(ParseInteger(Num("-2147483648")), -2147483648LL);
   EXPECT_FALSE(ParseInteger(Num("4294967296")));
   EXPECT_FALSE(ParseInteger(Num("3.5")));
+  EXPECT_FALSE(ParseInteger(Num("1e+20")));  // far outside long long
+  EXPECT_FALSE(ParseInteger(Num("-1e+300")));
   EXPECT_EQ(ParseNumber(Num("9.999999747378752e-06")), 9.999999747378752e-06);
   EXPECT_EQ(ParseNumber(Num("-2.5E3")), -2500.0);
   EXPECT_EQ(ParseInteger(Num("1e+3")), 1000);
