@@ -1,11 +1,34 @@
 #!/usr/bin/env bash
-# Builds the fuzzers with clang's libFuzzer and runs each for the given number
-# of seconds (default 60) on a working copy of its seed corpus.
-#   scripts/fuzz.sh [seconds] [fuzzer...]
+# Builds the fuzzers with clang's libFuzzer and runs each on a working copy of
+# its seed corpus.
+#   scripts/fuzz.sh [seconds] [fuzzer...]   each for that long (default 60),
+#                                           growing build/libfuzzer/corpus-work
+#   scripts/fuzz.sh --fixed [fuzzer...]     each for a fixed number of inputs
+#                                           from a fixed random seed, on a fresh
+#                                           copy of the corpus: the outcome
+#                                           depends on the code alone, not on
+#                                           the machine's speed (for CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
-shift || true
+fixed=0
+seconds=60
+if [ "${1:-}" = "--fixed" ]; then
+  fixed=1
+  shift
+elif [ $# -gt 0 ]; then
+  seconds=$1
+  shift
+fi
+
+# Inputs per fuzzer in a fixed run: each about half a minute on a CI machine.
+fixed_runs() {
+  case $1 in
+    keys) echo 1000000 ;;
+    savedata) echo 50000 ;;
+    scenario) echo 100000 ;;
+    *) echo 10000 ;;
+  esac
+}
 
 build=build/libfuzzer
 if ! command -v clang++ >/dev/null; then
@@ -33,16 +56,24 @@ fi
 
 status=0
 for t in "${targets[@]}"; do
-  work="$build/corpus-work/$t"
+  if [ $fixed -eq 1 ]; then
+    work="$build/corpus-fixed/$t"
+    rm -rf "$work"
+    limit=(-runs="$(fixed_runs "$t")" -seed=1)
+    echo "fuzz: $t for ${limit[0]#-runs=} inputs"
+  else
+    work="$build/corpus-work/$t"
+    limit=(-max_total_time="$seconds")
+    echo "fuzz: $t for ${seconds}s"
+  fi
   mkdir -p "$work"
   cp -n fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
   extra="$build/seeds/$t"
   seeds=()
   [ -d "$extra" ] && seeds+=("$extra")
   log="$build/fuzz-$t.log"
-  echo "fuzz: $t for ${seconds}s"
-  if ! (cd "$build" && ASAN_OPTIONS=detect_leaks=1 "./fuzz/fuzz_$t" -max_total_time="$seconds" \
-        -print_final_stats=1 -timeout=10 -close_fd_mask=1 -rss_limit_mb=2048 "corpus-work/$t" "${seeds[@]/#$build\//}") >"$log" 2>&1; then
+  if ! (cd "$build" && ASAN_OPTIONS=detect_leaks=1 "./fuzz/fuzz_$t" "${limit[@]}" \
+        -print_final_stats=1 -timeout=10 -close_fd_mask=1 -rss_limit_mb=2048 "${work#$build/}" "${seeds[@]/#$build\//}") >"$log" 2>&1; then
     echo "fuzz: $t FOUND A FAILURE, see $log" >&2
     tail -40 "$log" >&2
     status=1
