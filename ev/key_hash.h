@@ -117,12 +117,15 @@ struct HashSeed {
 };
 extern const HashSeed g_hashSeed;
 
-// SipHash-1-3 (one compression round, three finalisation rounds): a keyed
-// hash made to withstand chosen inputs, unlike a multiply-and-shift mix,
-// whose collisions hold whatever its seed. 64-bit words.
-class SipHash13 {
+// SipHash-C-D (C compression rounds, D finalisation rounds): a keyed hash
+// made to withstand chosen inputs, unlike a multiply-and-shift mix, whose
+// collisions hold whatever its seed. 64-bit words. The store uses 1-3; the
+// round counts are parameters so that the tests can check the construction
+// against the published 2-4 vectors.
+template <int C, int D>
+class SipHash {
  public:
-  explicit SipHash13(const HashSeed& k) noexcept
+  explicit SipHash(const HashSeed& k) noexcept
       : v0_(k.k0 ^ 0x736f6d6570736575ull),
         v1_(k.k1 ^ 0x646f72616e646f6dull),
         v2_(k.k0 ^ 0x6c7967656e657261ull),
@@ -149,24 +152,25 @@ class SipHash13 {
   }
   void Absorb(std::uint64_t m) noexcept {
     v3_ ^= m;
-    Round();
+    for (int i = 0; i < C; ++i) Round();
     v0_ ^= m;
   }
   std::uint64_t Finish() noexcept {
     v2_ ^= 0xff;
-    Round();
-    Round();
-    Round();
+    for (int i = 0; i < D; ++i) Round();
     return v0_ ^ v1_ ^ v2_ ^ v3_;
   }
   std::uint64_t v0_, v1_, v2_, v3_;
 };
+using SipHash13 = SipHash<1, 3>;
 
-// HalfSipHash-1-3: the same construction on 32-bit words with a 64-bit key,
-// for 32-bit targets, where it is the faster of the two.
-class HalfSipHash13 {
+// HalfSipHash-C-D: the same construction on 32-bit words with a 64-bit key
+// and a 32-bit result, for 32-bit targets, where it is the faster of the
+// two. The store uses 1-3.
+template <int C, int D>
+class HalfSipHash {
  public:
-  explicit HalfSipHash13(const HashSeed& k) noexcept
+  explicit HalfSipHash(const HashSeed& k) noexcept
       : v0_(static_cast<std::uint32_t>(k.k0)),
         v1_(static_cast<std::uint32_t>(k.k0 >> 32)),
         v2_(0x6c796765u ^ static_cast<std::uint32_t>(k.k0)),
@@ -193,18 +197,17 @@ class HalfSipHash13 {
   }
   void Absorb(std::uint32_t m) noexcept {
     v3_ ^= m;
-    Round();
+    for (int i = 0; i < C; ++i) Round();
     v0_ ^= m;
   }
   std::uint32_t Finish() noexcept {
     v2_ ^= 0xff;
-    Round();
-    Round();
-    Round();
+    for (int i = 0; i < D; ++i) Round();
     return v1_ ^ v3_;
   }
   std::uint32_t v0_, v1_, v2_, v3_;
 };
+using HalfSipHash13 = HalfSipHash<1, 3>;
 
 // Keys and owner ids both come from save-data files, so both are hashed
 // with the seeded hash: the 64-bit one where size_t has 64 bits, the
