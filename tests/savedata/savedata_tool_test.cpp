@@ -151,6 +151,7 @@ TEST(Show, OddValuesAndTexts) {
   EXPECT_NE(json.str().find("\"value\": \"x\\ty\\u00E9\"}"), std::string::npos) << json.str();
   EXPECT_EQ(QuoteText(std::string("\x01\r\n\\", 4)), "\"\\x01\\r\\n\\\\\"");
   EXPECT_EQ(JsonString(std::string("\x01\x7F", 2)), "\"\\u0001\\u007F\"");
+  EXPECT_EQ(QuoteText("caf\xE9\x7F"), "\"caf\xE9\\x7F\"");  // high bytes as they are
 }
 
 TEST(Show, ReadsFilesAndRefusesMissingOnes) {

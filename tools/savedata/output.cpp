@@ -52,6 +52,30 @@ std::string JsonValue(const FileReport& report, const ValueRow& v) {
   return "null";
 }
 
+// Text in double quotes with the C escapes for quotes, backslashes and the
+// common controls; any other byte below 0x20, and 0x7F, as a numeric escape.
+// JSON has no \x, so there every such byte and every byte above 0x7F is a
+// \u escape of the same number.
+std::string Escaped(std::string_view text, bool json) {
+  std::string s = "\"";
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': s += "\\\""; break;
+      case '\\': s += "\\\\"; break;
+      case '\n': s += "\\n"; break;
+      case '\r': s += "\\r"; break;
+      case '\t': s += "\\t"; break;
+      default:
+        if (u < 0x20 || u == 0x7F || (json && u > 0x7F))
+          s += json ? "\\u" + Hex(u, 4) : "\\x" + Hex(u, 2);
+        else
+          s += c;
+    }
+  }
+  return s + "\"";
+}
+
 }  // namespace
 
 std::string FormatId(const FileReport& report, std::uint32_t id) {
@@ -60,45 +84,9 @@ std::string FormatId(const FileReport& report, std::uint32_t id) {
   return mod + ":" + Hex(id & 0x00FFFFFFu, 6);
 }
 
-std::string QuoteText(std::string_view text) {
-  std::string s = "\"";
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': s += "\\\""; break;
-      case '\\': s += "\\\\"; break;
-      case '\n': s += "\\n"; break;
-      case '\r': s += "\\r"; break;
-      case '\t': s += "\\t"; break;
-      default:
-        if (u < 0x20 || u == 0x7F)
-          s += "\\x" + Hex(u, 2);
-        else
-          s += c;
-    }
-  }
-  return s + "\"";
-}
+std::string QuoteText(std::string_view text) { return Escaped(text, false); }
 
-std::string JsonString(std::string_view text) {
-  std::string s = "\"";
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': s += "\\\""; break;
-      case '\\': s += "\\\\"; break;
-      case '\n': s += "\\n"; break;
-      case '\r': s += "\\r"; break;
-      case '\t': s += "\\t"; break;
-      default:
-        if (u < 0x20 || u >= 0x7F)
-          s += "\\u" + Hex(u, 4);
-        else
-          s += c;
-    }
-  }
-  return s + "\"";
-}
+std::string JsonString(std::string_view text) { return Escaped(text, true); }
 
 std::string FormatFloat(float value) {
   char buf[32];
