@@ -67,10 +67,14 @@ const char* GetSkeletonModelPath(TESForm* actorBase) {
   return f != nullptr && f->kind == FormKind::ActorBase ? f->skeleton.c_str() : nullptr;
 }
 
+// The game gives a template only when it is a valid object of the child's
+// own type: a template of another kind (a leveled list) ends the chain.
 TESForm* GetParentLink(TESForm* linkedBase) {
   World* w = WorldFor("engine.GetParentLink");
   Form* f = w != nullptr ? w->AsForm(linkedBase) : nullptr;
-  return f != nullptr && f->kind == FormKind::LinkedBase ? Out<TESForm>(f->parent) : nullptr;
+  if (f == nullptr || f->kind != FormKind::LinkedBase) return nullptr;
+  Form* parent = w->AsForm(f->parent);
+  return parent != nullptr && parent->kind == f->kind ? Out<TESForm>(parent) : nullptr;
 }
 
 bool IsValidObject(const void* object) {
@@ -81,7 +85,12 @@ bool IsValidObject(const void* object) {
 UInt32 GetFormListCount(TESForm* list) {
   World* w = WorldFor("engine.GetFormListCount");
   Form* f = w != nullptr ? w->AsForm(list) : nullptr;
-  return f != nullptr && f->kind == FormKind::FormList ? static_cast<UInt32>(f->entries.size()) : 0;
+  // The game's list embeds its first node: an empty first node is an empty
+  // list, whatever follows it.
+  if (f == nullptr || f->kind != FormKind::FormList || f->entries.empty() ||
+      f->entries.front() == nullptr)
+    return 0;
+  return static_cast<UInt32>(f->entries.size());
 }
 
 TESForm* GetFormListEntry(TESForm* list, UInt32 index) {
@@ -103,16 +112,22 @@ void* GetCurrentActivity(void* process) {
   return p != nullptr ? p->activity : nullptr;
 }
 
+// A conversation's side counts only when it is a valid actor, as in the game.
+TESObjectREFR* ActorOrNull(World& w, Form* side) {
+  Form* f = w.AsForm(side);
+  return f != nullptr && f->kind == FormKind::Actor ? Out<TESObjectREFR>(f) : nullptr;
+}
+
 TESObjectREFR* GetConversationSubject(void* conversation) {
   World* w = WorldFor("engine.GetConversationSubject");
   Conversation* c = w != nullptr ? w->AsConversation(conversation) : nullptr;
-  return c != nullptr ? Out<TESObjectREFR>(c->subject) : nullptr;
+  return c != nullptr ? ActorOrNull(*w, c->subject) : nullptr;
 }
 
 TESObjectREFR* GetConversationTarget(void* conversation) {
   World* w = WorldFor("engine.GetConversationTarget");
   Conversation* c = w != nullptr ? w->AsConversation(conversation) : nullptr;
-  return c != nullptr ? Out<TESObjectREFR>(c->target) : nullptr;
+  return c != nullptr ? ActorOrNull(*w, c->target) : nullptr;
 }
 
 TESForm* LookupFormByID(UInt32 refID) {

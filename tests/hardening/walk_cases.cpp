@@ -65,7 +65,7 @@ const char* WalkCase::LogNameFor(std::string_view fault) const {
   return logName;
 }
 
-// Actor 14 talks to 15 about 16; its base 10 has a skeleton; list 40 holds
+// Actor 14 talks to 15 about actor 17; its base 10 has a skeleton; list 40 holds
 // forms of every kind IsInList tells apart; quest 50's variable 1 holds the
 // id of string variable 3. Owners of mod 1 and 2 give the load something
 // to move and something to lose.
@@ -74,6 +74,7 @@ npc 10 "meshes\characters\_male\skeleton.nif"
 actor 14 10
 actor 15 10
 ref 16 10
+actor 17 10
 form 21
 linked 30
 linked 31 30
@@ -81,7 +82,7 @@ list 40 16 10 31 21
 quest 50
 stringvar 3 "Fresh"
 questvar 50 1 3
-talk 14 15 16
+talk 14 15 17
 ref 01000060 10
 ref 02000070 10
 run 14 CV_SetEVFl "hp" 5

@@ -17,7 +17,7 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   ASSERT_EQ(Run("loadorder \"FalloutNV.esm\" \"Mine.esp\"\nmod \"Late.esp\"\n"
                 "npc 30 \"Skel\\Male.nif\"\nlinked 41\nlinked 40 41\nlinked 41 40\nlinked 42 42\n"
                 "form 14\nquest 20\nlist 50 14 none 30\nactor 61 30\nref 62 none\nref 63 14\n"
-                "actor 64 none\ntalk 61 62 none\n"),
+                "actor 64 none\ntalk 61 62 64\nlist 51 none 14\nlinked 43 14\n"),
             kPassed)
       << err.str();
   const CVEngineInterface* e = EngineInterface();
@@ -47,16 +47,20 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_STREQ(e->GetSkeletonModelPath(F(w, 0x30)), "Skel\\Male.nif");
   EXPECT_EQ(e->GetSkeletonModelPath(F(w, 0x14)), nullptr);
 
-  // Parent links may form cycles, and a form may name itself.
+  // Parent links may form cycles, and a form may name itself; a parent of
+  // another kind is no parent, as a leveled list is none in the game.
   EXPECT_EQ(e->GetParentLink(F(w, 0x40)), F(w, 0x41));
   EXPECT_EQ(e->GetParentLink(F(w, 0x41)), F(w, 0x40));
   EXPECT_EQ(e->GetParentLink(F(w, 0x42)), F(w, 0x42));
+  EXPECT_EQ(e->GetParentLink(F(w, 0x43)), nullptr);
 
   EXPECT_EQ(e->GetFormListCount(F(w, 0x50)), 3u);
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 0), F(w, 0x14));
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 1), nullptr);
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 2), F(w, 0x30));
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 3), nullptr);
+  // The game's list embeds its first node: an empty one is an empty list.
+  EXPECT_EQ(e->GetFormListCount(F(w, 0x51)), 0u);
 
   void* process = e->GetAIProcess(F<TESObjectREFR>(w, 0x61));
   ASSERT_NE(process, nullptr);
@@ -64,8 +68,9 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_EQ(e->GetCurrentActivity(e->GetAIProcess(F<TESObjectREFR>(w, 0x64))), nullptr);
   void* talk = e->DynamicCast(e->GetCurrentActivity(process), kCVKind_Conversation);
   ASSERT_NE(talk, nullptr);
-  EXPECT_EQ(e->GetConversationSubject(talk), F<TESObjectREFR>(w, 0x62));
-  EXPECT_EQ(e->GetConversationTarget(talk), nullptr);
+  // Only an actor counts as a side of a conversation, as in the game.
+  EXPECT_EQ(e->GetConversationSubject(talk), nullptr);
+  EXPECT_EQ(e->GetConversationTarget(talk), F<TESObjectREFR>(w, 0x64));
   EXPECT_EQ(e->DynamicCast(process, kCVKind_Conversation), nullptr);
 
   // Validity never dereferences: foreign pointers are simply not objects.
