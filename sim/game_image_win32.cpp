@@ -481,11 +481,13 @@ void SetMods(const std::vector<std::string>& names) {
   if (!g_built) return;
   static std::vector<void*> infos;
   const std::size_t n = std::min<std::size_t>(names.size(), kMaxMods);
-  while (infos.size() < n) infos.push_back(NewRaw(0x410));
+  while (infos.size() < n) infos.push_back(NewRaw(kModInfoSize));
   for (std::size_t i = 0; i < n; ++i) {
-    char* name = static_cast<char*>(infos[i]) + kModName;
+    char* info = static_cast<char*>(infos[i]);
+    char* name = info + kModName;
     std::memset(name, 0, kModNameMax);
     std::memcpy(name, names[i].data(), std::min<std::size_t>(names[i].size(), kModNameMax - 1));
+    info[kModIndex] = static_cast<char>(i);
     Write(g_dataHandler + kDataMods + static_cast<Addr>(i * 4), AddressOf(infos[i]));
   }
   Write(g_dataHandler + kDataModCount, static_cast<Addr>(n));

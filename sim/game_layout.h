@@ -54,12 +54,15 @@ inline constexpr Addr kNodeNext = 0x04;
 inline constexpr Addr kNodeSize = 0x08;
 inline constexpr Addr kListHead = 0x18;
 // §2.2.8 DataHandler: loadedModCount +0x218, ModInfo* loadedMods[0xFF]
-// +0x21C; ModInfo: the file name at +0x20 (a buffer of 0x100 or 0x104).
+// +0x21C; ModInfo: the file name at +0x20 (a buffer of 0x100 or 0x104),
+// its load-order index as a byte at +0x40C.
 inline constexpr Addr kDataModCount = 0x218;
 inline constexpr Addr kDataMods = 0x21C;
 inline constexpr std::uint32_t kMaxMods = 0xFF;
 inline constexpr Addr kModName = 0x20;
 inline constexpr std::uint32_t kModNameMax = 0x100;
+inline constexpr Addr kModIndex = 0x40C;
+inline constexpr Addr kModInfoSize = 0x410;
 // §2.2.10 BaseProcess: processLevel +0x28 (0 High ... 3 Low); the running
 // package is virtual slot +0x27C; middle-high and high processes keep the
 // run-once package's TESPackage* at +0xE4; every process its current

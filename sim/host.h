@@ -67,7 +67,9 @@ class Host {
 
   World& world;
   std::ostream& out;
-  // The engine table the program exports for the plug-in to find.
+  // The engine table the program exports for the plug-in to find. Taking it
+  // here also keeps the exporting object in every program that links the
+  // simulator from its static library.
   const CVEngineInterface* engine = CorvaneSimEngine();
   NVSEInterface nvse{};
 

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/engine_choice.h"
@@ -231,6 +233,22 @@ TEST_F(GameBinding, LookUpGivesOnlyLiveFormsOfTheAskedId) {
   image::SetForms({w.npc, w.usesModel, w.creature, w.leveled, w.ref, w.actor, w.creatureRef,
                    w.player, w.list, w.quest, w.talk});
   EXPECT_EQ(E().LookupFormByID(0x100), F(w.npc));
+}
+
+// The game makes its form map and DataHandler after plug-ins load: until
+// then their pointers are null, and nothing is found.
+TEST_F(GameBinding, BeforeTheGameMadeItsTablesNothingIsFound) {
+  auto& formMap = *reinterpret_cast<Addr*>(std::uintptr_t{kFormMapPtr});
+  auto& dataHandler = *reinterpret_cast<Addr*>(std::uintptr_t{kDataHandlerPtr});
+  const Addr savedMap = std::exchange(formMap, 0);
+  const Addr savedHandler = std::exchange(dataHandler, 0);
+  EXPECT_EQ(E().LookupFormByID(0x100), nullptr);
+  EXPECT_EQ(E().GetModCount(), 0u);
+  EXPECT_EQ(E().GetModName(0), nullptr);
+  formMap = savedMap;
+  dataHandler = savedHandler;
+  EXPECT_EQ(E().LookupFormByID(0x100), F(W().npc));
+  EXPECT_EQ(E().GetModCount(), 3u);
 }
 
 TEST_F(GameBinding, SkeletonFollowsTheTemplateWhileItGivesTheModel) {
