@@ -8,6 +8,7 @@
 #include "log/guard.h"
 #include "log/log.h"
 #include "persist/settings.h"
+#include "platform/platform.h"
 
 namespace cv::plugin {
 
@@ -55,9 +56,16 @@ bool EndsWithFolded(std::string_view text, std::string_view suffix) {
 // file name "X.fos". The save name is the last path component with that
 // ".nvse" put back to ".fos"; a text of any other form is kept as it is.
 std::string SaveNameOfCoSave(const std::string& path) {
+  // The last component, read a character at a time: the second byte of a
+  // two-byte character may be a backslash's. The suffixes below can be
+  // compared as bytes: they begin with a dot, which is never part of a
+  // two-byte character.
   std::string_view name = path;
-  if (std::size_t sep = name.find_last_of("\\/"); sep != std::string_view::npos)
-    name.remove_prefix(sep + 1);
+  for (std::size_t i = 0; i < path.size();) {
+    if (path[i] == '\\' || path[i] == '/') name = std::string_view(path).substr(i + 1);
+    const std::size_t next = platform::NextChar(path, i);
+    i = next > i ? next : i + 1;
+  }
   std::string_view stem = name;
   std::size_t baks = 0;
   while (EndsWithFolded(stem, ".bak")) {

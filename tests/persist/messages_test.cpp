@@ -3,6 +3,7 @@
 #include "plugin/messages.h"
 
 #include "host/host.h"
+#include "platform/platform.h"
 #include "persist_fixture.h"
 
 namespace cv::persist::testing {
@@ -169,6 +170,12 @@ TEST_F(MessagesTest, RenameTextsAreCoSavePathsTurnedBackIntoSaveNames) {
     Send(Msg::kMessage_RenameGameName, c.text);
     EXPECT_EQ(plugin::PendingRenameName(), c.saveName);
   }
+  // In Shift-JIS the second byte of "ソ" (83 5C) is a backslash's: it
+  // separates nothing.
+  platform::testing::OverrideCodePage(932);
+  Send(Msg::kMessage_RenameGameName, "C:\\Saves\\Save \x83\x5C\\\x83\x5C.nvse.bak");
+  EXPECT_EQ(plugin::PendingRenameName(), "\x83\x5C.fos.bak");
+  platform::testing::OverrideCodePage(0);
 }
 
 TEST_F(MessagesTest, ANewGameStraightAfterALoadKeepsWhatWasLoaded) {
