@@ -53,7 +53,8 @@ const char* GetStringVar(UInt32 id) {
 
 Array* CreateStringMap(Script* owner) {
   NVSEArrayVarInterface* av = TheSlots().arrayVar;
-  if (av == nullptr || av->CreateStringMap == nullptr) return nullptr;
+  // The host reads the calling script's mod index: it must not be null.
+  if (av == nullptr || av->CreateStringMap == nullptr || owner == nullptr) return nullptr;
   return av->CreateStringMap(nullptr, nullptr, 0, owner);
 }
 

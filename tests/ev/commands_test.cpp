@@ -111,6 +111,27 @@ TEST_F(DirectHandlers, FormResultLeavesTheUpperHalfAlone) {
   EXPECT_EQ(high, marker);
 }
 
+// The host reads the mod index of the script that makes an array, so a
+// listing with no calling script never asks for one, and returns nothing.
+TEST_F(DirectHandlers, ListingsWithoutACallingScriptMakeNoArray) {
+  static int made = 0;
+  made = 0;
+  NVSEArrayVarInterface arrays{};
+  arrays.CreateStringMap = [](const char**, const NVSEArrayVarInterface::Element*, UInt32,
+                              Script*) -> NVSEArrayVarInterface::Array* {
+    ++made;
+    return nullptr;
+  };
+  host::TheSlots().arrayVar = &arrays;
+  TheStore().Entry<EvKind::Float>(kOwner, "k") = 1;
+  double result = -1;
+  for (auto* list : {&ev::GetEVFlAr, &ev::GetEVFoAr, &ev::GetEVStAr}) {
+    EXPECT_TRUE(list(Args(&result)));
+    EXPECT_EQ(result, 0.0);
+  }
+  EXPECT_EQ(made, 0);
+}
+
 // --- The plug-in in the simulated host, in process ---------------------------
 
 sim::PluginEntry Corvane() { return {"corvane", plugin::Query, plugin::Load}; }
