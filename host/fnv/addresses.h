@@ -2,8 +2,11 @@
 // 1.4.0.525 (standard, not NoGore) that the game binding relies on. Nothing
 // here may be changed without the fact it comes from: each comment names the
 // section and row of the project's game-facts notes (shared/game-facts.md).
-// A wrong value never crashes the game (every read is checked first, see
-// memory.h); the operation that uses it just answers "nothing".
+// A wrong data address or offset never crashes the game (every read is
+// checked first, see memory.h): the operation that uses it just answers
+// "nothing". The code addresses (the heap, the console and the process's
+// package slot) can only be checked to lie in the game's code: a wrong one
+// would call into the middle of another function.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +22,6 @@ inline constexpr std::uint32_t kRuntimeVersion = 0x040020D0;
 // §0: "all addresses are absolute virtual addresses for image base
 // 0x00400000; the exe is not relocated".
 inline constexpr Addr kImageBase = 0x00400000;
-// §7: one range 0x00400000-0x01300000 holds every published address the
-// binding uses (functions, vtables, type descriptors, globals up to
-// 0x0126FD98). Only the miniature image uses the span.
-inline constexpr Addr kImageSpan = 0x00F00000;
 
 // §2.1 Global addresses and routines.
 inline constexpr Addr kFormMapPtr = 0x011C54C0;        // NiTPointerMap<TESForm>* (form map)
@@ -96,11 +95,6 @@ inline constexpr Addr kProcessLevel = 0x28;
 inline constexpr std::uint32_t kLowestProcessLevel = 3;
 inline constexpr Addr kProcessReadSpan = 0x2C;
 inline constexpr Addr kProcessRunningPackageSlot = 0x27C;
-// §2.2.10 the packages behind that slot (read by the miniature image's stand-
-// in for it, never by the binding): the current package's TESPackage* at
-// +0x04, and on middle-high and high processes the run-once one at +0xE4.
-inline constexpr Addr kProcessCurrentPackage = 0x04;
-inline constexpr Addr kProcessRunOncePackage = 0xE4;
 
 // §2.2.11 DialoguePackage: subject +0xB0, target +0xB4; §3d step 3: to +0xB8.
 inline constexpr Addr kDialogueSubject = 0xB0;
@@ -121,16 +115,11 @@ inline constexpr std::uint8_t kTypePackage = 0x49;
 inline constexpr std::uint8_t kTypeFormList = 0x55;
 inline constexpr std::uint8_t kTypeBeamProjectile = 0x69;  // also a reference
 
-// §2.4 RTTI type descriptors (and §2.4 vtables, for the miniature image).
+// §2.4 RTTI type descriptors of the classes the casts ask for.
 inline constexpr Addr kTD_TESForm = 0x01183028;
 inline constexpr Addr kTD_TESObjectREFR = 0x011841CC;
-inline constexpr Addr kTD_MobileObject = 0x01184920;
 inline constexpr Addr kTD_Actor = 0x011846D4;
-inline constexpr Addr kTD_Character = 0x011A0F14;
-inline constexpr Addr kTD_Creature = 0x011A106C;
-inline constexpr Addr kTD_PlayerCharacter = 0x0118A23C;
 inline constexpr Addr kTD_TESActorBase = 0x011846E8;
-inline constexpr Addr kTD_TESModel = 0x011831E8;  // a part of actor bases at +0xDC (§2.2.7)
 inline constexpr Addr kTD_TESNPC = 0x01183A1C;
 inline constexpr Addr kTD_TESCreature = 0x01183A00;
 inline constexpr Addr kTD_BGSListForm = 0x011863D4;
@@ -138,26 +127,6 @@ inline constexpr Addr kTD_TESQuest = 0x01186500;
 inline constexpr Addr kTD_TESPackage = 0x011846A0;
 inline constexpr Addr kTD_DialoguePackage = 0x01199C3C;
 inline constexpr Addr kTD_BaseProcess = 0x0118A6B8;
-inline constexpr Addr kTD_LowProcess = 0x011A364C;
-inline constexpr Addr kTD_MiddleLowProcess = 0x011A3668;
-inline constexpr Addr kTD_MiddleHighProcess = 0x0118C64C;
-inline constexpr Addr kTD_HighProcess = 0x0118A6D4;
-
-inline constexpr Addr kVT_TESForm = 0x0101C794;
-inline constexpr Addr kVT_TESObjectREFR = 0x0102F55C;
-inline constexpr Addr kVT_Character = 0x01086A6C;
-inline constexpr Addr kVT_Creature = 0x010870AC;
-inline constexpr Addr kVT_PlayerCharacter = 0x0108AA3C;
-inline constexpr Addr kVT_TESNPC = 0x0104A2F4;
-inline constexpr Addr kVT_TESCreature = 0x01048F5C;
-inline constexpr Addr kVT_BGSListForm = 0x010334B4;
-inline constexpr Addr kVT_TESQuest = 0x0104AC44;
-inline constexpr Addr kVT_TESPackage = 0x0106847C;
-inline constexpr Addr kVT_DialoguePackage = 0x01092F6C;
-inline constexpr Addr kVT_LowProcess = 0x010886E4;
-inline constexpr Addr kVT_MiddleLowProcess = 0x01089BCC;
-inline constexpr Addr kVT_MiddleHighProcess = 0x0108904C;
-inline constexpr Addr kVT_HighProcess = 0x01087864;
 
 // §2.4 / §2 "Chosen at load": the image is the game's when the type
 // descriptor at TESForm's address names this class.

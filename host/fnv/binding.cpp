@@ -25,10 +25,10 @@ constexpr Addr kMaxListNodes = 1u << 20;
 
 std::uint8_t TypeOf(Addr form) { return At<std::uint8_t>(form + kFormTypeID); }
 
-// The object as a form of the class, with span bytes readable, and its type
-// byte one of the codes; 0 otherwise.
+// The object when it is of the class, with span bytes (at least a form's)
+// readable; 0 otherwise. The callers check the type byte.
 Addr AsClass(Addr p, Addr typeDescriptor, Addr span) {
-  return IsA(p, typeDescriptor, span < kFormSize ? kFormSize : span) ? p : 0;
+  return IsA(p, typeDescriptor, span) ? p : 0;
 }
 
 Addr AsForm(Addr p) { return AsClass(p, kTD_TESForm, kFormSize); }
@@ -231,7 +231,7 @@ void* GetCurrentActivity(void* process) {
   const Addr p = AsProcess(AddrOf(process));
   if (p == 0) return nullptr;
   const Addr slot = At<Addr>(p) + kProcessRunningPackageSlot;
-  if (!InReadOnlyData(slot, 4) || !Readable(slot, 4)) return nullptr;
+  if (!InReadOnlyData(slot, 4)) return nullptr;  // a vtable lies in readable data
   const Addr fn = At<Addr>(slot);
   if (!InCode(fn)) return nullptr;
   const Addr package = AddrOf(reinterpret_cast<RunningPackageFn>(fn)(process));
@@ -272,16 +272,20 @@ Addr DataHandler() {
              : 0;
 }
 
-UInt32 GetModCount() {
-  const Addr handler = DataHandler();
-  if (handler == 0) return 0;
+// The handler's count of loaded mods, no more than its array holds.
+UInt32 ModCount(Addr handler) {
   const UInt32 n = At<UInt32>(handler + kDataModCount);
   return n > kMaxMods ? kMaxMods : n;
 }
 
+UInt32 GetModCount() {
+  const Addr handler = DataHandler();
+  return handler != 0 ? ModCount(handler) : 0;
+}
+
 const char* GetModName(UInt32 index) {
   const Addr handler = DataHandler();
-  if (handler == 0 || index >= GetModCount()) return nullptr;
+  if (handler == 0 || index >= ModCount(handler)) return nullptr;
   const Addr mod = At<Addr>(handler + kDataMods + index * 4);
   if (mod == 0 || !Readable(mod + kModName, kModNameMax)) return nullptr;
   const char* name = PointerTo<const char>(mod + kModName);
