@@ -36,7 +36,8 @@ enum class EvMatch { Exact, Subkeys };
 using EvOwnerId = std::uint32_t;
 using EvKey = std::string;
 
-// Longest key a command can hand in (the host fills a 512-byte buffer).
+// Longest key: a longer one is cut to this many bytes, as it always was
+// (the key buffers the host once filled held 512 bytes).
 constexpr std::size_t kMaxKeyLength = 511;
 
 template <EvKind K>

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ev/store.h"
 
@@ -131,9 +132,24 @@ class SaveDataReader {
   // unread: a record cut off inside a quoted field, and the mod-index rows
   // skipped.
   void Finish();
-  // Reads the whole file from its current position; false on a read error
-  // (the bytes read before it have been handed on).
-  bool ReadFile(std::FILE* file);
+  // Feeds the whole file, read in pieces by read(buffer, size, &got), which
+  // is false on a read error, then finishes it. False on a read error (the
+  // bytes read before it have been handed on, and the file is not
+  // finished). Stops reading once memory ran out.
+  template <class Read>
+  bool ReadAll(Read&& read) {
+    std::vector<char> piece(kPiece);
+    for (;;) {
+      std::size_t got = 0;
+      const bool ok = read(piece.data(), piece.size(), &got);
+      Feed(piece.data(), got);
+      if (OutOfMemory()) break;
+      if (!ok) return false;
+      if (got < piece.size()) break;
+    }
+    Finish();
+    return true;
+  }
   // Every complete record goes to observer before it is stored.
   void Observe(csvp_record::Observer observer, void* context) {
     record_.observer = observer;

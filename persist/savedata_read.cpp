@@ -370,18 +370,4 @@ void SaveDataReader::Finish() {
   record_.skippedModRows = 0;
 }
 
-bool SaveDataReader::ReadFile(std::FILE* file) {
-  std::vector<char> chunk(kPiece);
-  for (;;) {
-    std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file);
-    if (n > 0) Feed(chunk.data(), n);
-    if (n < chunk.size()) {
-      if (std::ferror(file)) return false;
-      break;
-    }
-  }
-  Finish();
-  return true;
-}
-
 }  // namespace cv::persist

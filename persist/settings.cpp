@@ -129,27 +129,24 @@ void ReadSaveData(const std::string& path, SaveDataReader& reader) {
     return;
   }
   bool outOfMemory = false;
+  bool read = false;
+  std::string why;
   try {
-    std::vector<char> chunk(std::size_t{1} << 16);
-    for (;;) {
-      std::size_t got = 0;
-      const bool ok = platform::ReadBytes(file.get(), chunk.data(), chunk.size(), &got);
-      const std::string why = ok ? std::string() : platform::LastErrorText();
-      reader.Feed(chunk.data(), got);
-      if (reader.OutOfMemory()) break;
-      if (!ok) {
-        LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
-        return;
-      }
-      if (got < chunk.size()) break;
-    }
-    reader.Finish();
+    read = reader.ReadAll([&](char* buffer, std::size_t size, std::size_t* got) {
+      if (platform::ReadBytes(file.get(), buffer, size, got)) return true;
+      why = platform::LastErrorText();
+      return false;
+    });
   } catch (const std::bad_alloc&) {
     outOfMemory = true;
   }
   if (outOfMemory || reader.OutOfMemory()) {
     LogMessage("Out of memory reading savefile %s: stopped after %llu records", path.c_str(),
                static_cast<unsigned long long>(reader.Records()));
+    return;
+  }
+  if (!read) {
+    LogMessage("Failed reading savefile %s: %s", path.c_str(), why.c_str());
     return;
   }
   UnreadPath().clear();
