@@ -1,7 +1,7 @@
 // corvane-sim [OPTION...] [FILE...]
 //
 // Plays the host and the game: loads every plug-in in Data/NVSE/Plugins
-// beside this executable, sends the post-load message, then runs the
+// beside this executable, sends the start-up messages, then runs the
 // scenario files in turn (standard input when none) and ends with the line
 // "N checks, M failed". Exit status: 0 when every check held, 1 when one
 // failed, 2 when a scenario could not be read or a statement could not run.
@@ -41,7 +41,7 @@ constexpr const char* kHelp =
     "  --quiet          keep the plug-ins' log echo off standard output\n"
     "  --editor         load the plug-ins as the editor would\n"
     "  --runtime 0xHEX  the game runtime version the host reports\n"
-    "  --no-postload    send no post-load message before the first file\n"
+    "  --no-postload    send no start-up messages before the first file\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
   a.options.gameRoot = root;
   cv::sim::Session session(out, std::cerr, a.options);
   LoadPlugins(session, root);
-  if (a.postLoad) session.SendMessage(0);
+  if (a.postLoad) session.SendStartUpMessages();
 
   for (std::size_t i = 0; i < a.files.size(); ++i) {
     int status = a.files[i] == "-" ? RunStdin(session) : session.RunFile(a.files[i], names[i]);

@@ -58,6 +58,12 @@ void Session::SendMessage(UInt32 type, const char* text) {
   }
 }
 
+void Session::SendStartUpMessages() {
+  using Msg = NVSEMessagingInterface;
+  for (UInt32 type : {Msg::kMessage_PostLoad, Msg::kMessage_PostPostLoad, Msg::kMessage_DeferredInit})
+    SendMessage(type);
+}
+
 int Session::Finish(int status) {
   status_ = std::max(status_, status);
   return status;
@@ -94,7 +100,7 @@ RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Opti
   {
     Session session(out, err, std::move(options));
     session.LoadPlugin(plugin);
-    if (postLoad) session.SendMessage(NVSEMessagingInterface::kMessage_PostLoad);
+    if (postLoad) session.SendStartUpMessages();
     session.RunText(text, "<text>");
     r.status = session.Status();
     r.checks = session.Checks();

@@ -47,6 +47,9 @@ class Session {
   bool LoadPlugin(const PluginEntry& plugin);
   // A message from the host to every listener for "NVSE".
   void SendMessage(UInt32 type, const char* text = nullptr);
+  // What the host sends once every plug-in has loaded: post-load and
+  // post-post-load, then deferred init on the game's first frame.
+  void SendStartUpMessages();
 
   // Runs scenario text (named so in messages) or a file. Returns this run's
   // status: kPassed, kCheckFailed or kUnreadable.
@@ -76,7 +79,7 @@ class Session {
 };
 
 // For in-process tests: a session with the plug-in loaded (and, unless
-// postLoad is false, the post-load message sent) runs text; the host's
+// postLoad is false, the start-up messages sent) runs text; the host's
 // output and error text are captured.
 struct RunResult {
   int status = kPassed;
