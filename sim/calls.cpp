@@ -45,6 +45,9 @@ const char* TypeName(UInt32 type) {
 // takes any token; a number needs a number; a form needs a form id or none.
 // Whether the form is of the right kind, or still in the world, is known
 // only when the call runs, and the host's extraction judges it then.
+// The longest string literal a script can hold.
+constexpr std::size_t kMaxLiteral = 65535;
+
 bool Fits(const Token& t, UInt32 type) {
   switch (type) {
     case kParamType_String: return true;
@@ -69,6 +72,12 @@ void Runner::CheckArguments(const CommandInfo& cmd, const std::vector<Token>& ar
       if (p.isOptional == 0) throw ScenarioError{which + " is required"};
       continue;
     }
+    // The script compiler stores a literal's length in 16 bits.
+    if (p.typeID == kParamType_String && args[i].kind == TokenKind::String &&
+        args[i].text.size() > kMaxLiteral)
+      throw ScenarioError{which + " is a literal of " + std::to_string(args[i].text.size()) +
+                          " bytes; a script's literal holds at most " +
+                          std::to_string(kMaxLiteral)};
     if (!Fits(args[i], p.typeID))
       throw ScenarioError{which + " must be " + TypeName(p.typeID) + ", not " + Spell(args[i])};
     if (IsFormParam(p.typeID) && !IsNone(args[i])) Resolve(args[i]);

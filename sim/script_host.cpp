@@ -12,9 +12,6 @@ namespace {
 
 bool Fails(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
 
-// The longest string literal a script can hold.
-constexpr std::size_t kMaxLiteral = 65535;
-
 // The call whose handler passed these arguments, or null.
 CallFrame* FrameOf(Host* h, const void* scriptData, const UInt32* opcodeOffsetPtr) {
   if (h == nullptr || h->frame == nullptr) return nullptr;
@@ -272,8 +269,6 @@ bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& o
         out.text = it->second;
         return true;
       }
-      // The script compiler stores a literal's length in 16 bits.
-      if (token.kind == TokenKind::String && token.text.size() > kMaxLiteral) return false;
       out.text = token.text;
       return true;
     }
