@@ -178,7 +178,11 @@ void* FormHeap_Allocate(UInt32 size) {
 
 void FormHeap_Free(void* block) {
   Host* h = Host::Active();
-  if (h != nullptr && block != nullptr && !h->world.HeapFree(block))
+  if (h == nullptr) return;
+  // Whether the game's free takes null is not known: a plug-in must not try.
+  if (block == nullptr)
+    h->Error("FormHeap_Free of null");
+  else if (!h->world.HeapFree(block))
     h->Error("FormHeap_Free of a block not from the game heap");
 }
 

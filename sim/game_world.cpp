@@ -21,7 +21,9 @@ struct Layout {
 
 // The game class of each kind of simulated form. Actor bases are NPCs; the
 // forms with a parent link are creatures with a template (the NPC and
-// creature template chain), so the two kinds stay apart as in the world.
+// creature template chain). In the game a creature is an actor base as
+// well, where the simulated world keeps the two kinds apart: through the
+// game binding such a form is also an actor base, one with no skeleton path.
 Layout LayoutOf(FormKind kind) {
   switch (kind) {
     case FormKind::Quest: return {Class::Quest, kTypeQuest};

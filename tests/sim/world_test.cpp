@@ -73,8 +73,17 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_EQ(e->GetConversationTarget(talk), F<TESObjectREFR>(w, 0x64));
   EXPECT_EQ(e->DynamicCast(process, kCVKind_Conversation), nullptr);
 
-  // Validity never dereferences: foreign pointers are simply not objects.
+  // Whether the game's free takes null is not known: freeing it is misuse,
+  // as is freeing what the game heap never gave.
+  host().errors.clear();
   int local = 0;
+  e->FormHeap_Free(nullptr);
+  e->FormHeap_Free(&local);
+  EXPECT_EQ(host().errors, (std::vector<std::string>{"FormHeap_Free of null",
+                                                     "FormHeap_Free of a block not from the game heap"}));
+  host().errors.clear();
+
+  // Validity never dereferences: foreign pointers are simply not objects.
   EXPECT_TRUE(e->IsValidObject(F(w, 0x14)));
   EXPECT_TRUE(e->IsValidObject(process));
   EXPECT_FALSE(e->IsValidObject(&local));
