@@ -51,7 +51,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${SC
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cannot extract ${ZIP}")
 endif()
-foreach(pair "LICENSE|Corvane-LICENSE.txt" "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md")
+foreach(pair "LICENSE|Corvane-LICENSE.txt" "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md"
+    "CHANGELOG.md|Corvane-CHANGELOG.md")
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 from)
   list(GET pair 1 to)
