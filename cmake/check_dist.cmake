@@ -3,7 +3,7 @@
 # Data folder's: here NVSE/ and nothing else but .txt and .md files (a file
 # without an extension or another folder sends MO2 to its manual installer).
 # Then the exact list of entries, and the shipped texts against the sources.
-# Inputs: ZIP, SOURCE_DIR, SCRATCH (a folder to extract into).
+# Inputs: ZIP, SOURCE_DIR, VERSION, SCRATCH (a folder to extract into).
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP}
   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -65,13 +65,36 @@ foreach(pair "LICENSE|Corvane-LICENSE.txt" "THIRD-PARTY-NOTICES.md|Corvane-THIRD
     endif()
   endif()
 endforeach()
-file(STRINGS ${SCRATCH}/Corvane-readme.txt readme)
-foreach(word "Mod Organizer 2" "Vortex" "Overwrite")
+# What the player's readme must tell: the managers, the files of the
+# archive, the log lines a player looks for, and where the other archives are.
+file(READ ${SCRATCH}/Corvane-readme.txt readme)
+foreach(word "Mod Organizer 2" "Vortex" "Overwrite" "corvane-savedata.exe"
+    "Standard corvane aborting in NOGORE FONV" "engine: none" "Game check:" "nvse.log"
+    "Corvane-${VERSION}-tools.zip" "Corvane-${VERSION}-source.zip")
   string(FIND "${readme}" "${word}" at)
   if(at EQUAL -1)
     list(APPEND faults "the readme says nothing of ${word}")
   endif()
 endforeach()
+if(readme MATCHES "@[A-Z_]+@")
+  list(APPEND faults "the readme keeps an unfilled ${CMAKE_MATCH_0}")
+endif()
+
+# Every program in the archive is named in the notices, with the source
+# archive that the LGPL asks to offer beside it.
+file(READ ${SCRATCH}/Corvane-THIRD-PARTY-NOTICES.md notices)
+foreach(e ${entries})
+  if(e MATCHES "([^/]+\\.(dll|exe))$")
+    string(FIND "${notices}" "${CMAKE_MATCH_1}" at)
+    if(at EQUAL -1)
+      list(APPEND faults "the notices do not name ${CMAKE_MATCH_1}")
+    endif()
+  endif()
+endforeach()
+string(FIND "${notices}" "Corvane-${VERSION}-source.zip" at)
+if(at EQUAL -1)
+  list(APPEND faults "the notices do not say where Corvane-${VERSION}-source.zip is")
+endif()
 
 if(faults)
   string(REPLACE ";" "\n  " faults "${faults}")
