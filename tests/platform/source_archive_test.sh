@@ -29,7 +29,7 @@ first="$scratch/first/$name.zip"
 unzip -q "$first" -d "$scratch/unpacked" || { echo "cannot unpack $first" >&2; exit 1; }
 tree="$scratch/unpacked/$name"
 [ ! -e "$tree/.git" ] || fault "the source archive holds .git"
-listing "$first" | grep -q "^$name/third_party/libcsv-[^/]*/libcsv.c$" ||
+grep -q "^$name/third_party/libcsv-[^/]*/libcsv.c$" <<< "$(listing "$first")" ||
   fault "the source archive holds no libcsv source in third_party/"
 
 # Only SQLite is handed in; libcsv must come from the archive's third_party/.
@@ -48,8 +48,9 @@ fi
 
 release="$tree/dist/Corvane-$version.zip"
 if [ -f "$release" ]; then
+  entries=$(unzip -Z1 "$release")
   for entry in NVSE/Plugins/corvane.dll NVSE/Plugins/Corvane/corvane-savedata.exe Corvane-THIRD-PARTY-NOTICES.md; do
-    unzip -Z1 "$release" | grep -qx "$entry" || fault "the release archive lacks $entry"
+    grep -qx "$entry" <<< "$entries" || fault "the release archive lacks $entry"
   done
 else
   fault "no release archive $release"
