@@ -36,6 +36,7 @@ const FaultSpec kFaults[] = {
     {"engine.IsConsoleMode", true, nullptr},
     {"engine.Console_Print", true, nullptr},
     {"engine.FormHeap_Allocate", true, kBadAlloc},
+    {"engine.ReadText", true, nullptr},
     // the platform and the store
     {"dir.create", true, nullptr},
     {"file.open", true, nullptr},
@@ -132,7 +133,7 @@ const WalkCase kCases[] = {
     {.label = "GetEVFlCondition",
      .call = "eval 14 CV_GetEVFl \"HP\"",
      .logName = "getevfl",
-     .reaches = {"engine.GetRefID", "engine.IsConsoleMode"}},
+     .reaches = {"engine.ReadText", "engine.GetRefID", "engine.IsConsoleMode"}},
     {.label = "SetEVFo",
      .call = "console 14 CV_SetEVFo \"Foe\" 16",
      .logName = "setevfo",
