@@ -1,7 +1,8 @@
 # Runs one scenario file through corvane-sim in a fresh copy of the game
 # folder. Inputs: GAME_DIR, WORK_DIR, SCENARIO, SIM, EMULATOR (may be empty),
 # HOLDER (the log_holder tool, for "# hold-log:"), ENGINE (the engine the
-# plug-in's start-up line must name, when it names one). The header
+# plug-in's start-up line must name, when it names one), IMAGE (the
+# executable the miniature game image models; empty for the default). The header
 # directives are listed in cmake/scenarios.cmake and docs/corvane-sim.md.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
@@ -37,6 +38,11 @@ foreach(line ${header})
     list(APPEND crlf_files "${crlf_path}")
   endif()
 endforeach()
+
+# Wine hands the variable on to the Windows program.
+if(NOT "${IMAGE}" STREQUAL "")
+  set(ENV{CORVANE_GAME_IMAGE} "${IMAGE}")
+endif()
 
 set(launcher ${EMULATOR})
 if(NOT hold_log STREQUAL "")

@@ -16,12 +16,34 @@
 #                         (default: "game" in the Windows build, where the
 #                         simulator lays its world out in a miniature game
 #                         image, "simulator" elsewhere)
+#   # image: VARIANT      the miniature game image models this executable
+#                         (CORVANE_GAME_IMAGE, sim/game_image_sections.h); a
+#                         scenario with it runs in the Windows build only
 #   # host-throws: yes    the host throws C++ exceptions into the plug-in. The
 #                         Windows DLL links its C++ run-time statically, so an
 #                         exception from the host's run-time cannot unwind
 #                         through it (as with the game's own host, which never
 #                         throws into a plug-in): such a scenario is reported
 #                         as not run (disabled) in the Windows build.
+#
+# In the Windows build every other scenario runs once more on each executable
+# the image can model besides the default one, as scenario.NAME@VARIANT.
+set(corvane_image_variants rdata-writable text-writable extra-section)
+
+function(corvane_add_scenario name scn engine image)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND}
+      -DGAME_DIR=${CORVANE_GAME_DIR}
+      -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/scenario-work/${name}
+      -DSCENARIO=${scn}
+      -DSIM=corvane-sim${CMAKE_EXECUTABLE_SUFFIX}
+      "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+      "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
+      -DENGINE=${engine}
+      "-DIMAGE=${image}"
+      -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
+endfunction()
+
 function(corvane_add_scenarios root)
   if(NOT TARGET corvane-sim)
     message(STATUS "corvane-sim is not part of this tree yet: no scenario tests")
@@ -37,20 +59,21 @@ function(corvane_add_scenarios root)
     file(RELATIVE_PATH rel ${root} ${scn})
     string(REGEX REPLACE "\\.scn$" "" name ${rel})
     string(REPLACE "/" "." name ${name})
-    add_test(NAME scenario.${name}
-      COMMAND ${CMAKE_COMMAND}
-        -DGAME_DIR=${CORVANE_GAME_DIR}
-        -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/scenario-work/${name}
-        -DSCENARIO=${scn}
-        -DSIM=corvane-sim${CMAKE_EXECUTABLE_SUFFIX}
-        "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
-        "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
-        -DENGINE=${engine}
-        -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
     file(STRINGS ${scn} header LIMIT_COUNT 10)
+    set(image "")
+    if(header MATCHES "# image: *([a-zA-Z-]+)")
+      set(image ${CMAKE_MATCH_1})
+    endif()
+    corvane_add_scenario(scenario.${name} ${scn} ${engine} "${image}")
     if(WIN32 AND header MATCHES "# host-throws: *yes")
       set_tests_properties(scenario.${name} PROPERTIES DISABLED TRUE)
       message(STATUS "scenario.${name}: the host throws into the DLL; not run in this build")
+    elseif(NOT WIN32 AND NOT image STREQUAL "")
+      set_tests_properties(scenario.${name} PROPERTIES DISABLED TRUE)
+    elseif(WIN32 AND image STREQUAL "")
+      foreach(variant ${corvane_image_variants})
+        corvane_add_scenario(scenario.${name}@${variant} ${scn} ${engine} ${variant})
+      endforeach()
     endif()
   endforeach()
 endfunction()

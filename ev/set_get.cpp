@@ -11,12 +11,20 @@
 namespace cv::ev {
 
 namespace {
-// The condition handler's key: a NUL-terminated text, read no further than
-// the longest key.
-std::string_view ConditionKey(const void* arg) {
-  if (arg == nullptr) return {};
-  const char* text = static_cast<const char*>(arg);
-  return std::string_view(text, ::strnlen(text, kMaxKeyLength));
+// The condition handler's key. The game hands a condition its parameters as
+// two 4-byte words, and a word is never a pointer to text (a condition record
+// has no room for it): it may be 0, a small number, a form or anything else.
+// So the key is read only through the engine, which proves every byte
+// readable up to the NUL within a command's text buffer, and it must read as
+// text: a control character (C0, DEL or C1) makes it the empty key. An
+// executable's header, for one, is readable and no key.
+std::string_view ConditionKey(const void* word, char (&buffer)[kMaxKeyLength + 1]) {
+  std::string_view text = game::ReadText(word, buffer, sizeof buffer);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) return {};
+  }
+  return text;
 }
 }  // namespace
 
@@ -31,28 +39,36 @@ bool SetEVFl(const host::CommandArgs& a) {
   return true;
 }
 
+namespace {
+// CV_GetEVFl's work once its key is known, for the condition and the script.
+void GetFloat(TESObjectREFR* thisObj, std::string_view key, double* result) {
+  *result = 0.0;
+  if (thisObj == nullptr) return;
+  const float* v = TheStore().Find<EvKind::Float>(game::RefId(thisObj), FoldedKey(key));
+  // A stored zero of either sign reads as +0.0; a NaN is passed on.
+  if (v != nullptr && *v != 0.0f) *result = *v;
+  if (game::IsConsoleMode()) game::ConsolePrint("GetEVFl: %.5f", *result);
+}
+}  // namespace
+
 bool GetEVFlEval(TESObjectREFR* thisObj, void* arg1, void*, double* result) noexcept {
   Guarded({"getevfl"}, [&] {
     *result = 0.0;
     if (thisObj == nullptr) return;
-    const float* v =
-        TheStore().Find<EvKind::Float>(game::RefId(thisObj), FoldedKey(ConditionKey(arg1)));
-    // A stored zero of either sign reads as +0.0; a NaN is passed on.
-    if (v != nullptr && *v != 0.0f) *result = *v;
-    if (game::IsConsoleMode()) game::ConsolePrint("GetEVFl: %.5f", *result);
+    char buffer[kMaxKeyLength + 1];
+    GetFloat(thisObj, ConditionKey(arg1, buffer), result);
   });
   return true;
 }
 
 bool GetEVFl(const host::CommandArgs& a) {
-  bool ok = true;
   Guarded({"getevfl"}, [&] {
     *a.result = 0.0;
     host::TextArg key;
     if (!host::ExtractArgs(a, key)) return;
-    ok = GetEVFlEval(a.thisObj, key.data(), nullptr, a.result);
+    GetFloat(a.thisObj, host::ArgText(key), a.result);
   });
-  return ok;
+  return true;
 }
 
 bool SetEVFo(const host::CommandArgs& a) {

@@ -23,8 +23,8 @@ EngineChoice ChooseEngine(UInt32 runtimeVersion) {
   // The binding only for the one executable its addresses are for, and
   // only when the image there proves to be that game's.
   if (runtimeVersion == fnv::kRuntimeVersion)
-    if (const CVEngineInterface* game = GameEngine()) return {game, "game"};
-  if (const CVEngineInterface* sim = SimulatedEngine()) return {sim, "simulator"};
+    if (const CVEngineInterface* game = GameEngine()) return {game, "game", GameClassesNotNamed()};
+  if (const CVEngineInterface* sim = SimulatedEngine()) return {sim, "simulator", {}};
   return {};
 }
 

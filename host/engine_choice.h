@@ -2,6 +2,9 @@
 // log line gives it.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "host/engine_table.h"
 
 namespace cv::host {
@@ -9,6 +12,9 @@ namespace cv::host {
 struct EngineChoice {
   const CVEngineInterface* table = nullptr;
   const char* name = "none";  // "game", "simulator" or "none"
+  // With the game: the classes whose operations answer nothing, as their
+  // type descriptors do not name them.
+  std::vector<std::string> classesNotNamed;
 };
 
 // The plug-in's own binding when the game's image is there, else a

@@ -1,7 +1,12 @@
 #include "host/game.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
+
+#include "platform/platform.h"
 
 namespace cv::game {
 
@@ -104,6 +109,121 @@ const char* ModName(UInt32 index) {
 
 bool IsConsoleMode() {
   return g_engine != nullptr && g_engine->IsConsoleMode != nullptr && g_engine->IsConsoleMode();
+}
+
+namespace {
+// Where the piece of text that starts at `from` ends: as many whole
+// characters of the system's code page as fit in kConsolePieceBytes.
+std::size_t PieceEnd(std::string_view text, std::size_t from) {
+  const std::size_t limit = std::min(text.size(), from + kConsolePieceBytes);
+  std::size_t end = from;
+  while (end < limit) {
+    const std::size_t next = platform::NextChar(text, end);
+    if (next <= end || next > limit) break;
+    end = next;
+  }
+  // A character longer than a piece (none is) is cut rather than stalled on.
+  return end > from ? end : limit;
+}
+
+void PrintLine(const CVEngineInterface& e, const std::string& line) {
+  e.Console_Print("%s", line.c_str());
+}
+}  // namespace
+
+std::string LeftOutLine(std::size_t bytes) {
+  return "(" + std::to_string(bytes) + " more bytes not shown)";
+}
+
+void ConsoleText(std::string_view text) {
+  if (g_engine == nullptr || g_engine->Console_Print == nullptr) return;
+  std::size_t at = 0;
+  for (std::size_t piece = 0;; ++piece) {
+    if (piece == kConsoleMaxPieces) {
+      PrintLine(*g_engine, LeftOutLine(text.size() - at));
+      return;
+    }
+    const std::size_t end = PieceEnd(text, at);
+    PrintLine(*g_engine, std::string(text.substr(at, end - at)));
+    at = end;
+    if (at >= text.size()) return;
+  }
+}
+
+void ConsolePrint(const char* fmt, ...) {
+  if (g_engine == nullptr || g_engine->Console_Print == nullptr || fmt == nullptr) return;
+  va_list args;
+  va_start(args, fmt);
+  va_list measure;
+  va_copy(measure, args);
+  const int n = std::vsnprintf(nullptr, 0, fmt, measure);
+  va_end(measure);
+  std::string text;
+  if (n > 0) {
+    text.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), fmt, args);
+    text.resize(static_cast<std::size_t>(n));
+  }
+  va_end(args);
+  if (n >= 0) ConsoleText(text);
+}
+
+std::string_view ReadText(const void* text, char* out, UInt32 capacity) {
+  if (out == nullptr || capacity == 0) return {};
+  out[0] = '\0';
+  if (g_engine == nullptr || g_engine->ReadText == nullptr || text == nullptr) return {};
+  const UInt32 n = g_engine->ReadText(text, out, capacity);
+  if (n >= capacity || out[n] != '\0') {
+    out[0] = '\0';
+    return {};
+  }
+  return std::string_view(out, n);
+}
+
+UInt32 FormCount() {
+  if (g_engine == nullptr || g_engine->GetFormCount == nullptr) return 0;
+  return g_engine->GetFormCount();
+}
+
+UInt32 ProcessLevel(void* process) {
+  if (g_engine == nullptr || process == nullptr || g_engine->GetProcessLevel == nullptr)
+    return kCVNoProcessLevel;
+  return g_engine->GetProcessLevel(process);
+}
+
+namespace {
+std::string Counted(UInt32 n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+}  // namespace
+
+std::string GameCheckLine() {
+  // The player's reference is form 00000014 in every game (game-facts §2.3).
+  constexpr UInt32 kPlayerRef = 0x14;
+  std::string line = "Game check: ";
+  const UInt32 forms = FormCount();
+  line += forms == 0 ? "no forms" : Counted(forms, "form");
+  const UInt32 mods = ModCount();
+  if (mods == 0) {
+    line += ", no mods";
+  } else {
+    const std::string first = ModName(0);
+    line += ", " + Counted(mods, "mod") +
+            (first.empty() ? std::string(" (first unreadable)") : " (first " + first + ")");
+  }
+  TESForm* player = LookupFormByID(kPlayerRef);
+  TESObjectREFR* actor = AsActor(AsReference(player));
+  if (player == nullptr) {
+    line += ", no player 00000014";
+  } else if (actor == nullptr) {
+    line += ", player 00000014 is not an actor";
+  } else {
+    const UInt32 level = ProcessLevel(AIProcess(actor));
+    line += ", player 00000014 is an actor, ";
+    line += level == kCVNoProcessLevel ? std::string("no AI process")
+                                       : "process level " + std::to_string(level);
+  }
+  return line;
 }
 
 char* HeapCopy(std::string_view text) {

@@ -3,8 +3,9 @@
 // when no engine table is bound.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
-#include <utility>
 
 #include "host/engine_table.h"
 
@@ -44,11 +45,31 @@ const char* ModName(UInt32 index);  // never null
 
 bool IsConsoleMode();
 
-template <class... Args>
-void ConsolePrint(const char* fmt, Args... args) {
-  const CVEngineInterface* e = Engine();
-  if (e != nullptr && e->Console_Print != nullptr) e->Console_Print(fmt, args...);
-}
+// The game's console holds lines of about 512 bytes: longer ones are
+// overruns. Every console line the plug-in prints goes through here, is
+// formatted by the plug-in itself and printed in pieces of at most
+// kConsolePieceBytes, cut between characters of the system's code page,
+// never inside a two-byte one; after kConsoleMaxPieces pieces, one more line
+// says how many bytes were left out.
+inline constexpr std::size_t kConsolePieceBytes = 500;
+inline constexpr std::size_t kConsoleMaxPieces = 16;
+void ConsolePrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// The text as ConsolePrint prints it.
+void ConsoleText(std::string_view text);
+// The line that follows the last piece of a text cut short.
+std::string LeftOutLine(std::size_t bytes);
+
+// The text at an address the game handed over as a word (which may be
+// anything), copied into out when the engine proves it readable up to its
+// NUL within out's size; the empty text otherwise.
+std::string_view ReadText(const void* text, char* out, UInt32 capacity);
+
+UInt32 FormCount();
+UInt32 ProcessLevel(void* process);  // kCVNoProcessLevel when there is none
+
+// One line on what the engine finds of the game: its forms, its mods, the
+// player and the player's AI process, naming each part that is missing.
+std::string GameCheckLine();
 
 // A NUL-terminated copy of text in a block from the game heap, as host arrays
 // require for their string elements. Throws std::bad_alloc when the heap fails.

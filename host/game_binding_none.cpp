@@ -4,5 +4,6 @@
 namespace cv::host {
 
 const CVEngineInterface* GameEngine() { return nullptr; }
+std::vector<std::string> GameClassesNotNamed() { return {}; }
 
 }  // namespace cv::host

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/game.h"
 #include "host/host.h"
 #include "log/guard.h"
 #include "log/log.h"
@@ -82,6 +83,11 @@ void Handle(const Msg::Message& msg, UInt32 previousType) {
     case Msg::kMessage_PostLoad:
       LogMessage("Received post init message");
       if (LookUpQuestVariable()) LogMessage("GETQUESTVAR pointer get SUCCESS");
+      break;
+    case Msg::kMessage_DeferredInit:
+      // The first frame of the game's main loop: its data exist now. One
+      // line says what the engine finds there, for a player to read.
+      LogMessage("%s", game::GameCheckLine().c_str());
       break;
     case Msg::kMessage_NewGame:
       // The host follows a load with a new-game message when the save has no

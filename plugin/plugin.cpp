@@ -115,6 +115,8 @@ bool Load(const NVSEInterface* nvse) noexcept {
              engine.name);
   if (engine.table == nullptr)
     LogMessage("No game engine found: Corvane's commands will return nothing");
+  for (const std::string& name : engine.classesNotNamed)
+    LogMessage("Game class %s not found: what needs it will return nothing", name.c_str());
   return true;
 }
 

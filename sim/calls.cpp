@@ -174,7 +174,11 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
       default: words[i] = host_.world.Handle(v.form);
     }
   }
-  return cmd.eval(thisObj, words[0], words[1], &result);
+  for (std::size_t i = 0; i < 2; ++i)
+    host_.conditionTexts[i] = words[i] == texts[i] ? texts[i] : nullptr;
+  const bool ok = cmd.eval(thisObj, words[0], words[1], &result);
+  host_.conditionTexts = {};
+  return ok;
 }
 
 CallValue Runner::ValueOf(const CommandInfo& cmd, const CallFrame& frame, double result) const {

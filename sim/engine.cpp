@@ -3,6 +3,7 @@
 // world's objects, so a stale or foreign pointer gives "nothing", never a fault.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/fault.h"
@@ -13,6 +14,10 @@
 namespace cv::sim {
 
 namespace {
+
+// The longest line the game's console holds: game-facts §8.1, "limited to
+// 512 chars", the NUL included.
+constexpr std::size_t kConsoleLineMax = 511;
 
 // The world of the active host, or null when the operation is made to fail
 // (or no host is active).
@@ -168,6 +173,11 @@ void Console_Print(const char* fmt, ...) {
     line.resize(static_cast<std::size_t>(n));
   }
   va_end(ap);
+  // The game formats into a buffer of about 512 bytes (game-facts §8.1): a
+  // longer line overruns it.
+  if (line.size() > kConsoleLineMax)
+    h->Error("Console_Print of a line of " + std::to_string(line.size()) +
+             " bytes; the game's console holds " + std::to_string(kConsoleLineMax));
   h->ConsoleLine(line);
 }
 
@@ -184,6 +194,35 @@ void FormHeap_Free(void* block) {
     h->Error("FormHeap_Free of null");
   else if (!h->world.HeapFree(block))
     h->Error("FormHeap_Free of a block not from the game heap");
+}
+
+// Only the texts a running condition handed over read as text here: any
+// other word gives the empty text, as unreadable memory does in the game.
+UInt32 ReadText(const void* text, char* out, UInt32 capacity) {
+  if (out == nullptr || capacity == 0) return 0;
+  out[0] = '\0';
+  if (fault::Hit("engine.ReadText") == fault::Kind::Return) return 0;
+  Host* h = Host::Active();
+  if (h == nullptr || text == nullptr) return 0;
+  for (const char* known : h->conditionTexts) {
+    if (known == nullptr || known != text) continue;
+    const std::size_t n = ::strnlen(known, capacity);
+    if (n == capacity) return 0;
+    std::memcpy(out, known, n + 1);
+    return static_cast<UInt32>(n);
+  }
+  return 0;
+}
+
+UInt32 GetFormCount() {
+  World* w = WorldFor("engine.GetFormCount");
+  return w != nullptr ? static_cast<UInt32>(w->PresentForms()) : 0;
+}
+
+// Every actor's process is a high one (level 0), as the image lays it out.
+UInt32 GetProcessLevel(void* process) {
+  World* w = WorldFor("engine.GetProcessLevel");
+  return w != nullptr && w->AsProcess(process) != nullptr ? 0 : kCVNoProcessLevel;
 }
 
 const CVEngineInterface g_engine = {
@@ -207,6 +246,9 @@ const CVEngineInterface g_engine = {
     Console_Print,
     FormHeap_Allocate,
     FormHeap_Free,
+    ReadText,
+    GetFormCount,
+    GetProcessLevel,
 };
 
 // The miniature game image's functions, served by the active host as the

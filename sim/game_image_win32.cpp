@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "sim/game_image.h"
+#include "sim/game_image_classes.h"
+#include "sim/game_image_sections.h"
 #include "sim/game_layout.h"
 
 // The C run-time's static TLS: this program's block template runs from
@@ -48,13 +50,6 @@ void Write(Addr a, T value) {
 }
 Addr AddressOf(const void* p) { return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p)); }
 
-// The program's sections in the game's range (as in game_image_space.cpp):
-// code, read-only data (vtables and RTTI records), writable data (type
-// descriptors and the game's globals).
-constexpr Addr kTextStart = 0x00401000, kTextEnd = 0x01000000;
-constexpr Addr kRdataStart = 0x01000000, kRdataEnd = 0x01180000;
-constexpr Addr kDataStart = 0x01180000, kDataEnd = kImageBase + kImageSpan;
-
 // Whether [begin, end) is committed memory of this program's image.
 bool OwnImage(Addr begin, Addr end, DWORD protection) {
   MEMORY_BASIC_INFORMATION info;
@@ -71,6 +66,10 @@ constexpr Addr kRttiArea = 0x01110000;
 constexpr Addr kStubArea = 0x00C00000;
 constexpr std::uint32_t kVtableSlots = kProcessRunningPackageSlot / 4 + 1;
 constexpr std::uint32_t kObjectSize = 0x200;
+
+// The longest line the game's console holds: "limited to 512 chars", the
+// NUL included (game-facts §8.1).
+constexpr std::size_t kConsoleLineMax = 511;
 
 void Error(std::string message) {
   if (g_hooks.error != nullptr)
@@ -112,7 +111,13 @@ void PrintHandler(void* self, const char* fmt, va_list args) {
     return;
   }
   char line[0x4000];
-  std::vsnprintf(line, sizeof line, fmt, args);
+  const int n = std::vsnprintf(line, sizeof line, fmt, args);
+  // The game formats into a buffer of about 512 bytes (game-facts §8.1):
+  // a longer line overruns it.
+  if (n > static_cast<int>(kConsoleLineMax)) {
+    Error("console print: a line of " + std::to_string(n) + " bytes; the game's console holds " +
+          std::to_string(kConsoleLineMax));
+  }
   if (g_hooks.print != nullptr) g_hooks.print(line);
 }
 
@@ -142,133 +147,6 @@ void PrintStub(Addr at, const void* handler) {
 
 // --- RTTI.
 
-struct Base {
-  Addr td;
-  std::int32_t displacement;
-};
-struct ClassInfo {
-  Class c;
-  Addr td;
-  const char* name;
-  Addr vtable;  // 0: abstract, no objects
-  std::vector<Base> bases;
-};
-
-// Every class with its bases, most derived first, as MSVC lists them. The
-// actor bases also list their TESModel part, which does not sit at offset 0.
-const std::vector<ClassInfo>& Classes() {
-  static const std::vector<ClassInfo> classes = {
-      {Class::Form, kTD_TESForm, ".?AVTESForm@@", kVT_TESForm, {{kTD_TESForm, 0}}},
-      {Class::Reference,
-       kTD_TESObjectREFR,
-       ".?AVTESObjectREFR@@",
-       kVT_TESObjectREFR,
-       {{kTD_TESObjectREFR, 0}, {kTD_TESForm, 0}}},
-      {Class::Character,
-       kTD_Character,
-       ".?AVCharacter@@",
-       kVT_Character,
-       {{kTD_Character, 0},
-        {kTD_Actor, 0},
-        {kTD_MobileObject, 0},
-        {kTD_TESObjectREFR, 0},
-        {kTD_TESForm, 0}}},
-      {Class::Creature,
-       kTD_Creature,
-       ".?AVCreature@@",
-       kVT_Creature,
-       {{kTD_Creature, 0},
-        {kTD_Actor, 0},
-        {kTD_MobileObject, 0},
-        {kTD_TESObjectREFR, 0},
-        {kTD_TESForm, 0}}},
-      {Class::PlayerCharacter,
-       kTD_PlayerCharacter,
-       ".?AVPlayerCharacter@@",
-       kVT_PlayerCharacter,
-       {{kTD_PlayerCharacter, 0},
-        {kTD_Character, 0},
-        {kTD_Actor, 0},
-        {kTD_MobileObject, 0},
-        {kTD_TESObjectREFR, 0},
-        {kTD_TESForm, 0}}},
-      {Class::NPC,
-       kTD_TESNPC,
-       ".?AVTESNPC@@",
-       kVT_TESNPC,
-       {{kTD_TESNPC, 0},
-        {kTD_TESActorBase, 0},
-        {kTD_TESForm, 0},
-        {kTD_TESModel, kBaseModelComponent}}},
-      {Class::CreatureBase,
-       kTD_TESCreature,
-       ".?AVTESCreature@@",
-       kVT_TESCreature,
-       {{kTD_TESCreature, 0},
-        {kTD_TESActorBase, 0},
-        {kTD_TESForm, 0},
-        {kTD_TESModel, kBaseModelComponent}}},
-      {Class::FormList,
-       kTD_BGSListForm,
-       ".?AVBGSListForm@@",
-       kVT_BGSListForm,
-       {{kTD_BGSListForm, 0}, {kTD_TESForm, 0}}},
-      {Class::Quest,
-       kTD_TESQuest,
-       ".?AVTESQuest@@",
-       kVT_TESQuest,
-       {{kTD_TESQuest, 0}, {kTD_TESForm, 0}}},
-      {Class::Package,
-       kTD_TESPackage,
-       ".?AVTESPackage@@",
-       kVT_TESPackage,
-       {{kTD_TESPackage, 0}, {kTD_TESForm, 0}}},
-      {Class::DialoguePackage,
-       kTD_DialoguePackage,
-       ".?AVDialoguePackage@@",
-       kVT_DialoguePackage,
-       {{kTD_DialoguePackage, 0}, {kTD_TESPackage, 0}, {kTD_TESForm, 0}}},
-      {Class::HighProcess,
-       kTD_HighProcess,
-       ".?AVHighProcess@@",
-       kVT_HighProcess,
-       {{kTD_HighProcess, 0},
-        {kTD_MiddleHighProcess, 0},
-        {kTD_MiddleLowProcess, 0},
-        {kTD_LowProcess, 0},
-        {kTD_BaseProcess, 0}}},
-      {Class::MiddleHighProcess,
-       kTD_MiddleHighProcess,
-       ".?AVMiddleHighProcess@@",
-       kVT_MiddleHighProcess,
-       {{kTD_MiddleHighProcess, 0},
-        {kTD_MiddleLowProcess, 0},
-        {kTD_LowProcess, 0},
-        {kTD_BaseProcess, 0}}},
-      {Class::MiddleLowProcess,
-       kTD_MiddleLowProcess,
-       ".?AVMiddleLowProcess@@",
-       kVT_MiddleLowProcess,
-       {{kTD_MiddleLowProcess, 0}, {kTD_LowProcess, 0}, {kTD_BaseProcess, 0}}},
-      {Class::LowProcess,
-       kTD_LowProcess,
-       ".?AVLowProcess@@",
-       kVT_LowProcess,
-       {{kTD_LowProcess, 0}, {kTD_BaseProcess, 0}}},
-  };
-  return classes;
-}
-
-// Type descriptors of classes that only appear as bases.
-const std::vector<std::pair<Addr, const char*>>& AbstractTypes() {
-  static const std::vector<std::pair<Addr, const char*>> types = {
-      {kTD_MobileObject, ".?AVMobileObject@@"}, {kTD_Actor, ".?AVActor@@"},
-      {kTD_TESActorBase, ".?AVTESActorBase@@"}, {kTD_TESModel, ".?AVTESModel@@"},
-      {kTD_BaseProcess, ".?AVBaseProcess@@"},
-  };
-  return types;
-}
-
 Addr g_rtti = kRttiArea;
 Addr Take(Addr bytes) {
   Addr at = g_rtti;
@@ -276,20 +154,33 @@ Addr Take(Addr bytes) {
   return at;
 }
 
-bool WriteTypes(Addr typeInfoVtable) {
+// The type descriptors, the one of brokenClass (when named) naming another
+// class of the same length.
+bool WriteTypes(Addr typeInfoVtable, const std::string& brokenClass) {
   std::vector<std::pair<Addr, Addr>> spans;
+  const std::string broken = ".?AV" + brokenClass + "@@";
+  bool brokenFound = brokenClass.empty();
   auto write = [&](Addr td, const char* name) {
     Write(td, typeInfoVtable);
     Write<Addr>(td + 4, 0);
     std::strcpy(At<char>(td + kTypeName), name);
+    if (!brokenFound && broken == name) {
+      At<char>(td + kTypeName)[4] ^= 0x20;  // TESForm -> tESForm
+      brokenFound = true;
+    }
     spans.emplace_back(td, td + kTypeName + static_cast<Addr>(std::strlen(name)) + 1);
   };
   for (const ClassInfo& c : Classes()) write(c.td, c.name);
   for (const auto& [td, name] : AbstractTypes()) write(td, name);
   std::sort(spans.begin(), spans.end());
-  for (std::size_t i = 1; i < spans.size(); ++i)
-    if (spans[i].first < spans[i - 1].second) return false;  // names would overlap
-  return true;
+  for (std::size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) {
+      Error("the image's type names overlap");
+      return false;
+    }
+  }
+  if (!brokenFound) Error("the image has no class " + brokenClass + " to break");
+  return brokenFound;
 }
 
 void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
@@ -346,7 +237,8 @@ bool Build() {
       !OwnImage(kRdataStart, kRdataEnd, PAGE_READONLY) ||
       !OwnImage(kDataStart, kDataEnd, PAGE_READWRITE | PAGE_WRITECOPY))
     return false;
-  // Read-only data is written once, then made read-only again.
+  // Read-only data is written once, then protected as the sections' flags
+  // say (ApplySections).
   DWORD rdataProtection = 0;
   if (!::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, PAGE_READWRITE,
                         &rdataProtection))
@@ -354,12 +246,15 @@ bool Build() {
 
   // A type_info vtable for every type descriptor, and two stubs: a slot
   // that answers 0, and the process's running package.
-  const Addr typeInfoVtable = Take(16);
-  Write(typeInfoVtable, typeInfoVtable);
-  if (!WriteTypes(typeInfoVtable)) {
-    Error("the image's type names overlap");
+  Variant variant;
+  std::string why;
+  if (!ChosenVariant(variant, why)) {
+    Error(why);
     return false;
   }
+  const Addr typeInfoVtable = Take(16);
+  Write(typeInfoVtable, typeInfoVtable);
+  if (!WriteTypes(typeInfoVtable, variant.brokenClass)) return false;
   const Addr trap = kStubArea;
   const std::uint8_t zero[] = {0x31, 0xC0, 0xC3};  // xor eax, eax; ret
   std::memcpy(At<void>(trap), zero, sizeof zero);
@@ -387,8 +282,11 @@ bool Build() {
   CdeclStub(kConsoleSingleton, reinterpret_cast<const void*>(&SingletonHandler));
   PrintStub(kConsolePrint, reinterpret_cast<const void*>(&PrintHandler));
   ::FlushInstructionCache(::GetCurrentProcess(), At<void>(kTextStart), kTextEnd - kTextStart);
-  DWORD written = 0;
-  ::VirtualProtect(At<void>(kRdataStart), kRdataEnd - kRdataStart, rdataProtection, &written);
+  // The sections as the modelled executable's header flags them.
+  if (!ApplySections(variant, why)) {
+    Error(why);
+    return false;
+  }
 
   g_console = NewRaw(0x100);
   g_dataHandler = AddressOf(NewRaw(kDataMods + kMaxMods * 4));

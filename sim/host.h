@@ -6,6 +6,7 @@
 // host through Host::Active(): one host is active at a time.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -96,6 +97,9 @@ class Host {
   // The running call, console mode and console output.
   CallFrame* frame = nullptr;
   bool consoleMode = false;
+  // The texts a running condition hands over as its words: the only memory
+  // of the simulated game that reads as text.
+  std::array<const char*, 2> conditionTexts{};
   void ConsoleLine(std::string_view text);
 
   // Host arrays, by the handle given out.

@@ -46,6 +46,12 @@ Form* World::Lookup(UInt32 id) const {
   return f != nullptr && f->present ? f : nullptr;
 }
 
+std::size_t World::PresentForms() const {
+  std::size_t n = 0;
+  for (const auto& [id, f] : forms_) n += f->present ? 1 : 0;
+  return n;
+}
+
 Conversation* World::NewConversation(Form* subject, Form* target) {
   conversations_.push_back(std::make_unique<Conversation>(Conversation{subject, target}));
   Conversation* c = conversations_.back().get();

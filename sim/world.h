@@ -60,6 +60,8 @@ class World {
   Form* Known(UInt32 id) const;
   // The form as the game's look-up by id finds it: null when unknown or removed.
   Form* Lookup(UInt32 id) const;
+  // How many forms the look-up finds (the game's form map holds as many).
+  std::size_t PresentForms() const;
 
   Conversation* NewConversation(Form* subject, Form* target);
 

@@ -78,10 +78,11 @@ inline constexpr std::uint32_t kMaxMods = 0xFF;
 inline constexpr Addr kModName = 0x20;
 inline constexpr std::uint32_t kModNameMax = 0x100;
 
-// §2.2.9 NiTPointerMap: numBuckets +0x04, buckets +0x08; entries: next
+// §2.2.9 NiTPointerMap: numBuckets +0x04, buckets +0x08, numItems +0x0C; entries: next
 // +0x00, key +0x04, data +0x08; bucket = refID % numBuckets.
 inline constexpr Addr kMapBucketCount = 0x04;
 inline constexpr Addr kMapBuckets = 0x08;
+inline constexpr Addr kMapItemCount = 0x0C;  // numItems
 inline constexpr Addr kMapSize = 0x10;
 inline constexpr Addr kEntryNext = 0x00;
 inline constexpr Addr kEntryKey = 0x04;
@@ -129,8 +130,19 @@ inline constexpr Addr kTD_DialoguePackage = 0x01199C3C;
 inline constexpr Addr kTD_BaseProcess = 0x0118A6B8;
 
 // §2.4 / §2 "Chosen at load": the image is the game's when the type
-// descriptor at TESForm's address names this class.
+// descriptor at TESForm's address names this class. §3d: a type
+// descriptor's name is the class's decorated name, ".?AV" + class + "@@".
 inline constexpr const char kTESFormName[] = ".?AVTESForm@@";
+inline constexpr const char kTESObjectREFRName[] = ".?AVTESObjectREFR@@";
+inline constexpr const char kActorName[] = ".?AVActor@@";
+inline constexpr const char kTESActorBaseName[] = ".?AVTESActorBase@@";
+inline constexpr const char kTESNPCName[] = ".?AVTESNPC@@";
+inline constexpr const char kTESCreatureName[] = ".?AVTESCreature@@";
+inline constexpr const char kBGSListFormName[] = ".?AVBGSListForm@@";
+inline constexpr const char kTESQuestName[] = ".?AVTESQuest@@";
+inline constexpr const char kTESPackageName[] = ".?AVTESPackage@@";
+inline constexpr const char kDialoguePackageName[] = ".?AVDialoguePackage@@";
+inline constexpr const char kBaseProcessName[] = ".?AVBaseProcess@@";
 
 // §3d MSVC x86 RTTI records.
 inline constexpr Addr kVtableLocator = 4;  // the locator pointer sits at vtable - 4

@@ -5,6 +5,7 @@
 // "nothing" for anything it cannot prove.
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
@@ -25,10 +26,40 @@ constexpr Addr kMaxListNodes = 1u << 20;
 
 std::uint8_t TypeOf(Addr form) { return At<std::uint8_t>(form + kFormTypeID); }
 
+// Every class the binding casts to, with whether its type descriptor named
+// it when the engine was chosen. TESForm's must, or the image is not the
+// game's at all; any other that does not switches off only what needs it.
+struct GameClass {
+  Addr td;
+  const char* decorated;
+  const char* name;
+  bool named;
+};
+std::array<GameClass, 11> g_classes = {{
+    {kTD_TESForm, kTESFormName, "TESForm", false},
+    {kTD_TESObjectREFR, kTESObjectREFRName, "TESObjectREFR", false},
+    {kTD_Actor, kActorName, "Actor", false},
+    {kTD_TESActorBase, kTESActorBaseName, "TESActorBase", false},
+    {kTD_TESNPC, kTESNPCName, "TESNPC", false},
+    {kTD_TESCreature, kTESCreatureName, "TESCreature", false},
+    {kTD_BGSListForm, kBGSListFormName, "BGSListForm", false},
+    {kTD_TESQuest, kTESQuestName, "TESQuest", false},
+    {kTD_TESPackage, kTESPackageName, "TESPackage", false},
+    {kTD_DialoguePackage, kDialoguePackageName, "DialoguePackage", false},
+    {kTD_BaseProcess, kBaseProcessName, "BaseProcess", false},
+}};
+
+bool Named(Addr typeDescriptor) {
+  for (const GameClass& c : g_classes)
+    if (c.td == typeDescriptor) return c.named;
+  return false;
+}
+
 // The object when it is of the class, with span bytes (at least a form's)
-// readable; 0 otherwise. The callers check the type byte.
+// readable; 0 otherwise, and always 0 for a class whose descriptor did not
+// name it. The callers check the type byte.
 Addr AsClass(Addr p, Addr typeDescriptor, Addr span) {
-  return IsA(p, typeDescriptor, span) ? p : 0;
+  return Named(typeDescriptor) && IsA(p, typeDescriptor, span) ? p : 0;
 }
 
 Addr AsForm(Addr p) { return AsClass(p, kTD_TESForm, kFormSize); }
@@ -66,13 +97,12 @@ Addr AsQuest(Addr p) {
   return AsClass(p, kTD_TESQuest, kFormSize) != 0 && TypeOf(p) == kTypeQuest ? p : 0;
 }
 
-Addr AsConversation(Addr p) {
-  return AsClass(p, kTD_DialoguePackage, kDialogueReadSpan) != 0 && TypeOf(p) == kTypePackage ? p
-                                                                                              : 0;
-}
+// By the RTTI class alone: no source gives the form-type byte of a dialogue
+// package made at run time (§8.4); every one tells it by its class.
+Addr AsConversation(Addr p) { return AsClass(p, kTD_DialoguePackage, kDialogueReadSpan); }
 
 Addr AsProcess(Addr p) {
-  if (!IsA(p, kTD_BaseProcess, kProcessReadSpan)) return 0;
+  if (AsClass(p, kTD_BaseProcess, kProcessReadSpan) == 0) return 0;
   return At<std::uint32_t>(p + kProcessLevel) <= kLowestProcessLevel ? p : 0;
 }
 
@@ -231,7 +261,7 @@ void* GetCurrentActivity(void* process) {
   const Addr p = AsProcess(AddrOf(process));
   if (p == 0) return nullptr;
   const Addr slot = At<Addr>(p) + kProcessRunningPackageSlot;
-  if (!InReadOnlyData(slot, 4)) return nullptr;  // a vtable lies in readable data
+  if (!InImage(slot, 4)) return nullptr;  // a vtable lies in the image
   const Addr fn = At<Addr>(slot);
   if (!InCode(fn)) return nullptr;
   const Addr package = AddrOf(reinterpret_cast<RunningPackageFn>(fn)(process));
@@ -331,6 +361,38 @@ void Console_Print(const char* fmt, ...) {
       console, nullptr, "%s", reinterpret_cast<va_list>(const_cast<char**>(argument)));
 }
 
+// The text's bytes, proven readable a page at a time up to the NUL.
+UInt32 ReadText(const void* text, char* out, UInt32 capacity) {
+  if (out == nullptr || capacity == 0) return 0;
+  out[0] = '\0';
+  const Addr from = AddrOf(text);
+  if (from < kLowestObject) return 0;
+  constexpr Addr kPage = 0x1000;
+  for (UInt32 n = 0; n < capacity;) {
+    const Addr at = from + n;
+    if (at < from) break;  // wrapped past 4 GiB
+    const Addr chunk = std::min<Addr>(kPage - at % kPage, capacity - n);
+    if (!Readable(at, chunk)) break;
+    for (Addr i = 0; i < chunk; ++i, ++n) {
+      out[n] = At<char>(at + i);
+      if (out[n] == '\0') return n;
+    }
+  }
+  out[0] = '\0';
+  return 0;
+}
+
+UInt32 GetFormCount() {
+  Addr map = 0;
+  if (!ReadAt(kFormMapPtr, map) || map == 0 || !Readable(map, kMapSize)) return 0;
+  return At<UInt32>(map + kMapItemCount);
+}
+
+UInt32 GetProcessLevel(void* process) {
+  const Addr p = AsProcess(AddrOf(process));
+  return p != 0 ? At<UInt32>(p + kProcessLevel) : kCVNoProcessLevel;
+}
+
 using HeapAllocateFn = void* (*)(UInt32 size);
 using HeapFreeFn = void (*)(void* block);
 
@@ -364,6 +426,9 @@ const CVEngineInterface g_table = {
     Console_Print,
     FormHeap_Allocate,
     FormHeap_Free,
+    ReadText,
+    GetFormCount,
+    GetProcessLevel,
 };
 
 }  // namespace
@@ -372,6 +437,21 @@ const CVEngineInterface g_table = {
 
 namespace cv::host {
 
-const CVEngineInterface* GameEngine() { return fnv::IsGameImage() ? &fnv::g_table : nullptr; }
+const CVEngineInterface* GameEngine() {
+  bool game = fnv::IsGameImage();
+  for (fnv::GameClass& c : fnv::g_classes) {
+    c.named = game && fnv::NamesClass(c.td, c.decorated);
+    if (c.td == fnv::kTD_TESForm) game = c.named;
+  }
+  return game ? &fnv::g_table : nullptr;
+}
+
+std::vector<std::string> GameClassesNotNamed() {
+  std::vector<std::string> names;
+  if (!fnv::IsGameImage()) return names;
+  for (const fnv::GameClass& c : fnv::g_classes)
+    if (!c.named) names.emplace_back(c.name);
+  return names;
+}
 
 }  // namespace cv::host

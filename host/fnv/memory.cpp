@@ -12,12 +12,10 @@ constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRIT
                                       PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
                                       PAGE_EXECUTE_WRITECOPY;
 
-enum class SectionKind { ReadOnly, Writable, Code };
-
 struct Section {
   Addr begin = 0;
   Addr end = 0;
-  SectionKind kind = SectionKind::ReadOnly;
+  bool code = false;  // executable
 };
 
 struct Sections {
@@ -60,9 +58,7 @@ bool ReadSections(Sections& out) {
     Section& out_s = out.list[out.count++];
     out_s.begin = begin;
     out_s.end = begin + size;
-    out_s.kind = (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0 ? SectionKind::Code
-                 : (s.Characteristics & IMAGE_SCN_MEM_WRITE) != 0 ? SectionKind::Writable
-                                                                  : SectionKind::ReadOnly;
+    out_s.code = (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0;
   }
   return out.count != 0;
 }
@@ -73,23 +69,23 @@ const Sections* ImageSections() {
   return g_sections.known ? &g_sections : nullptr;
 }
 
-bool InSection(Addr address, Addr bytes, SectionKind kind) {
+bool InSection(Addr address, Addr bytes, bool code) {
   const Sections* s = ImageSections();
   if (s == nullptr || address + bytes < address) return false;
   for (std::size_t i = 0; i < s->count; ++i) {
     const Section& sec = s->list[i];
-    if (sec.kind == kind && address >= sec.begin && address + bytes <= sec.end) return true;
+    if ((!code || sec.code) && address >= sec.begin && address + bytes <= sec.end) return true;
   }
   return false;
 }
 
 // A decorated class name of the type descriptor at td: ".?A", then a NUL
-// within kTypeNameMax bytes, all inside the image's writable data.
+// within kTypeNameMax bytes, all inside the image.
 bool WellFormedTypeName(Addr td) {
   const Addr name = td + kTypeName;
-  if (!InWritableData(td, kTypeName + 4)) return false;
+  if (!InImage(td, kTypeName + 4)) return false;
   for (Addr i = 0; i < kTypeNameMax; ++i) {
-    if (!InWritableData(name + i, 1)) return false;
+    if (!InImage(name + i, 1)) return false;
     const char c = At<char>(name + i);
     if (i < 3 && c != ".?A"[i]) return false;
     if (c == '\0') return i > 3;
@@ -117,35 +113,30 @@ bool Readable(Addr address, Addr bytes) {
   }
 }
 
-bool InReadOnlyData(Addr address, Addr bytes) {
-  return InSection(address, bytes, SectionKind::ReadOnly);
-}
-bool InWritableData(Addr address, Addr bytes) {
-  return InSection(address, bytes, SectionKind::Writable);
-}
-bool InCode(Addr address) { return InSection(address, 1, SectionKind::Code); }
+bool InImage(Addr address, Addr bytes) { return InSection(address, bytes, false); }
+bool InCode(Addr address) { return InSection(address, 1, true); }
 
-bool IsGameImage() {
-  if (ImageSections() == nullptr) return false;
-  if (!WellFormedTypeName(kTD_TESForm)) return false;
-  return std::strcmp(PointerTo<const char>(kTD_TESForm + kTypeName), kTESFormName) == 0;
+bool NamesClass(Addr td, const char* name) {
+  return WellFormedTypeName(td) && std::strcmp(PointerTo<const char>(td + kTypeName), name) == 0;
 }
+
+bool IsGameImage() { return ImageSections() != nullptr && NamesClass(kTD_TESForm, kTESFormName); }
 
 Addr HierarchyOf(Addr p, Addr span) {
   if (p < kLowestObject || p % 4 != 0 || span < 4 || !Readable(p, span)) return 0;
   const Addr vtable = At<Addr>(p);
   if (vtable % 4 != 0 || vtable < kVtableLocator ||
-      !InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4))
+      !InImage(vtable - kVtableLocator, kVtableLocator + 4))
     return 0;
   const Addr locator = At<Addr>(vtable - kVtableLocator);
-  if (locator % 4 != 0 || !InReadOnlyData(locator, kLocatorSize)) return 0;
+  if (locator % 4 != 0 || !InImage(locator, kLocatorSize)) return 0;
   // Signature 0 (x86) and offset 0: p is the start of the complete object,
   // never a base-class part inside one.
   if (At<Addr>(locator + kLocatorSignature) != 0 || At<Addr>(locator + kLocatorOffset) != 0)
     return 0;
   if (!WellFormedTypeName(At<Addr>(locator + kLocatorType))) return 0;
   const Addr hierarchy = At<Addr>(locator + kLocatorHierarchy);
-  if (hierarchy % 4 != 0 || !InReadOnlyData(hierarchy, kHierarchySize)) return 0;
+  if (hierarchy % 4 != 0 || !InImage(hierarchy, kHierarchySize)) return 0;
   return hierarchy;
 }
 
@@ -154,10 +145,10 @@ bool IsA(Addr p, Addr typeDescriptor, Addr span) {
   if (hierarchy == 0) return false;
   const Addr count = At<Addr>(hierarchy + kHierarchyCount);
   const Addr bases = At<Addr>(hierarchy + kHierarchyBases);
-  if (count == 0 || count > kMaxBaseClasses || !InReadOnlyData(bases, count * 4)) return false;
+  if (count == 0 || count > kMaxBaseClasses || !InImage(bases, count * 4)) return false;
   for (Addr i = 0; i < count; ++i) {
     const Addr base = At<Addr>(bases + i * 4);
-    if (!InReadOnlyData(base, kBaseSize)) return false;
+    if (!InImage(base, kBaseSize)) return false;
     if (At<Addr>(base + kBaseType) == typeDescriptor)
       return At<std::int32_t>(base + kBaseDisplacement) == 0;
   }

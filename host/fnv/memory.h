@@ -1,7 +1,7 @@
 // Reading the game's memory without ever faulting: every read is proven
 // readable first (VirtualQuery), and an object counts as the game's only when
-// its vtable and RTTI records lie inside FalloutNV.exe's own sections, read
-// from its PE header at the image base.
+// its vtable and RTTI records lie inside FalloutNV.exe's own readable
+// sections, read from its PE header at the image base.
 #pragma once
 
 #include <cstdint>
@@ -42,12 +42,18 @@ T* PointerTo(Addr a) {
 // a 32-bit image, and the type descriptor at TESForm's address names TESForm.
 bool IsGameImage();
 
-// Where a range lies in the image: read-only data (vtables, locators,
-// hierarchies), writable data (type descriptors), or code. Only sections
-// found readable throughout count, so a range inside one is readable.
-bool InReadOnlyData(Addr address, Addr bytes);
-bool InWritableData(Addr address, Addr bytes);
+// Where a range lies in the image. RTTI records and vtables may lie in any
+// readable section: which flags a player's executable gives its sections is
+// not known (a Steam one decrypts its code in place, patched copies differ),
+// so only being part of the image and readable is relied on (§8.3). Code
+// must lie in an executable section. Only sections found readable
+// throughout count, so a range inside one is readable.
+bool InImage(Addr address, Addr bytes);
 bool InCode(Addr address);
+
+// Whether the type descriptor at td names this class (a decorated name such
+// as ".?AVTESForm@@"), read within the image.
+bool NamesClass(Addr td, const char* name);
 
 // The class hierarchy descriptor of a live game object at p whose first
 // span bytes are readable: p carries a vtable in the image's read-only data

@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ev/ev_commands.h"
 #include "ev/store.h"
 #include "host/game.h"
 #include "host/host.h"
 #include "platform/fault.h"
+#include "platform/platform.h"
 #include "plugin/plugin.h"
 #include "sim/session.h"
 
@@ -82,19 +85,114 @@ TEST_F(DirectHandlers, KeyBufferWithoutTerminatorKeepsItsFirst511Bytes) {
   EXPECT_EQ(result, 3.5);
 }
 
-TEST_F(DirectHandlers, ConditionReadsItsKeyFromTheFirstArgument) {
+// The engine's text read as the game binding does it, over memory the test
+// owns: the text up to its NUL when the NUL lies within capacity bytes.
+UInt32 ReadOwnText(const void* text, char* out, UInt32 capacity) {
+  out[0] = '\0';
+  const std::size_t n = ::strnlen(static_cast<const char*>(text), capacity);
+  if (n == capacity) return 0;
+  std::memcpy(out, text, n + 1);
+  return static_cast<UInt32>(n);
+}
+
+// A condition's first word is read as its key only through the engine, and
+// only when it reads as text; anything else is the empty key (under which a
+// value is stored here, to tell it from a missing one).
+TEST_F(DirectHandlers, ConditionReadsItsKeyFromTheFirstWordThroughTheEngine) {
+  engine_.ReadText = ReadOwnText;
   TheStore().Entry<EvKind::Float>(kOwner, "mood") = 2.25f;
-  double result = -1;
-  char key[] = "Mood";
-  EXPECT_TRUE(ev::GetEVFlEval(kRef, key, nullptr, &result));
-  EXPECT_EQ(result, 2.25);
-  // A condition key longer than a command's buffer is read up to 511 bytes.
-  std::string longKey(700, 'Z');
+  TheStore().Entry<EvKind::Float>(kOwner, "") = 9;
   TheStore().Entry<EvKind::Float>(kOwner, std::string(kMaxKeyLength, 'z')) = 4;
-  EXPECT_TRUE(ev::GetEVFlEval(kRef, longKey.data(), nullptr, &result));
-  EXPECT_EQ(result, 4.0);
+  TheStore().Entry<EvKind::Float>(kOwner, "caf\xE9") = 5;
+  struct Case {
+    const char* what;
+    std::string text;  // the word points at it
+    double result;
+  };
+  const Case cases[] = {
+      {"a key", "Mood", 2.25},
+      {"the longest key", std::string(kMaxKeyLength, 'Z'), 4},
+      {"one byte too long", std::string(kMaxKeyLength + 1, 'Z'), 9},
+      {"far too long", std::string(700, 'Z'), 9},
+      {"a letter of the code page", "Caf\xE9", 5},
+      {"a control character", "mo\x01od", 9},
+      {"a line end", "mood\n", 9},
+      {"DEL", "mood\x7F", 9},
+      {"a C1 control, as in an executable's header", "MZ\x90", 9},
+  };
+  for (const Case& c : cases) {
+    double result = -1;
+    std::string text = c.text;
+    EXPECT_TRUE(ev::GetEVFlEval(kRef, text.data(), nullptr, &result));
+    EXPECT_EQ(result, c.result) << c.what;
+  }
+  double result = -1;
+  EXPECT_TRUE(ev::GetEVFlEval(kRef, nullptr, nullptr, &result));
+  EXPECT_EQ(result, 9.0) << "word 0";
+  char key[] = "Mood";
   EXPECT_TRUE(ev::GetEVFlEval(nullptr, key, nullptr, &result));
-  EXPECT_EQ(result, 0.0);
+  EXPECT_EQ(result, 0.0) << "no calling reference";
+  // An engine that cannot read text gives the empty key, never a read.
+  engine_.ReadText = nullptr;
+  EXPECT_TRUE(ev::GetEVFlEval(kRef, key, nullptr, &result));
+  EXPECT_EQ(result, 9.0) << "no text reader";
+}
+
+std::vector<std::string> g_console;
+void CapturePrint(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  char line[0x4000];
+  std::vsnprintf(line, sizeof line, fmt, args);
+  va_end(args);
+  g_console.emplace_back(line);
+}
+
+// Console lines: at most 500 bytes each, cut between characters of the
+// system's code page, and no more than 16 of them for one text.
+TEST_F(DirectHandlers, ConsoleTextIsPrintedInPiecesTheGameHolds) {
+  engine_.Console_Print = CapturePrint;
+  const std::string a500(500, 'a');
+  const std::string twoByte = "\x82\xA0";  // one character in Shift-JIS
+  struct Case {
+    const char* what;
+    unsigned codePage;
+    std::string text;
+    std::vector<std::string> lines;
+  };
+  std::vector<std::string> sixteen(16, a500);
+  std::vector<std::string> cutShort = sixteen;
+  cutShort.push_back("(7 more bytes not shown)");
+  const Case cases[] = {
+      {"empty", 1252, "", {""}},
+      {"one piece", 1252, a500, {a500}},
+      {"one byte over", 1252, a500 + "b", {a500, "b"}},
+      {"sixteen pieces", 1252, std::string(16 * 500, 'a'), sixteen},
+      {"more than sixteen", 1252, std::string(16 * 500 + 7, 'a'), cutShort},
+      {"a two-byte character across the cut",
+       932,
+       std::string(499, 'a') + twoByte + "b",
+       {std::string(499, 'a'), twoByte + "b"}},
+      {"the same bytes in a single-byte code page",
+       1252,
+       std::string(499, 'a') + twoByte + "b",
+       {std::string(499, 'a') + "\x82",
+        "\xA0"
+        "b"}},
+  };
+  for (const Case& c : cases) {
+    platform::testing::OverrideCodePage(c.codePage);
+    g_console.clear();
+    game::ConsolePrint("%s", c.text.c_str());
+    platform::testing::OverrideCodePage(0);
+    EXPECT_EQ(g_console, c.lines) << c.what;
+  }
+  // Formatting happens before the cut: the pieces hold the finished text.
+  g_console.clear();
+  game::ConsolePrint("GetEVSt: %s", std::string(600, 'x').c_str());
+  ASSERT_EQ(g_console.size(), 2u);
+  EXPECT_EQ(g_console[0], "GetEVSt: " + std::string(491, 'x'));
+  EXPECT_EQ(g_console[1], std::string(109, 'x'));
 }
 
 TEST_F(DirectHandlers, FormResultLeavesTheUpperHalfAlone) {

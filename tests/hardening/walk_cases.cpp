@@ -36,6 +36,9 @@ const FaultSpec kFaults[] = {
     {"engine.IsConsoleMode", true, nullptr},
     {"engine.Console_Print", true, nullptr},
     {"engine.FormHeap_Allocate", true, kBadAlloc},
+    {"engine.ReadText", true, nullptr},
+    {"engine.GetFormCount", true, nullptr},
+    {"engine.GetProcessLevel", true, nullptr},
     // the platform and the store
     {"dir.create", true, nullptr},
     {"file.open", true, nullptr},
@@ -132,7 +135,7 @@ const WalkCase kCases[] = {
     {.label = "GetEVFlCondition",
      .call = "eval 14 CV_GetEVFl \"HP\"",
      .logName = "getevfl",
-     .reaches = {"engine.GetRefID", "engine.IsConsoleMode"}},
+     .reaches = {"engine.ReadText", "engine.GetRefID", "engine.IsConsoleMode"}},
     {.label = "SetEVFo",
      .call = "console 14 CV_SetEVFo \"Foe\" 16",
      .logName = "setevfo",
@@ -259,7 +262,13 @@ const WalkCase kCases[] = {
      .logName = "renameSavegame",
      .reaches = {"file.rename"}},
     {.label = "IgnoredMessage", .call = "message 5 \"walk\"", .logName = "messagehandler"},
-    {.label = "IgnoredHighMessage", .call = "message 18", .logName = "messagehandler"},
+    {.label = "DeferredInit",
+     .call = "message 18",
+     .logName = "messagehandler",
+     .reaches = {"engine.GetFormCount", "engine.GetModCount", "engine.GetModName",
+                 "engine.LookupFormByID", "engine.DynamicCast", "engine.GetAIProcess",
+                 "engine.GetProcessLevel"}},
+    {.label = "IgnoredHighMessage", .call = "message 19", .logName = "messagehandler"},
 };
 
 }  // namespace

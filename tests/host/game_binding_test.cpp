@@ -13,21 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "game_binding_fixture.h"
 #include "host/engine_choice.h"
-#include "sim/game_image.h"
-#include "sim/game_layout.h"
 
-namespace {
-
-// The objects are laid out as the game lays them out, from the simulator's
-// own record of the game's layout, never from the binding's constants.
-using namespace cv::sim::game_layout;
-namespace image = cv::sim::image;
-using image::Class;
+namespace cv::binding_test {
 
 std::vector<std::string> g_printed;
 std::vector<void*> g_allocated;
 std::vector<void*> g_freed;
+
+namespace {
 
 void* Allocate(std::uint32_t size) {
   void* block = ::HeapAlloc(::GetProcessHeap(), 0, size);
@@ -40,33 +35,7 @@ void Free(void* block) {
 }
 void Print(std::string_view line) { g_printed.emplace_back(line); }
 
-TESForm* F(void* p) { return static_cast<TESForm*>(p); }
-TESObjectREFR* R(void* p) { return static_cast<TESObjectREFR*>(p); }
-
-// The world every test reads: built once, in the game's layout.
-struct World {
-  void* npc = nullptr;        // 0x100, own skeleton
-  void* usesModel = nullptr;  // 0x101, takes its model from npc
-  void* ownModel = nullptr;   // 0x102, template npc, flag off
-  void* creature = nullptr;   // 0x103, creature base
-  void* leveled = nullptr;    // 0x104, a leveled character list
-  void* onLeveled = nullptr;  // 0x105, template: the leveled list, flag on
-  void* cycleA = nullptr;     // 0x106 and 0x107 take their models from each other
-  void* cycleB = nullptr;
-  void* toCreature = nullptr;     // 0x108, an NPC whose template is a creature
-  void* childCreature = nullptr;  // 0x109, template: creature
-  void* ref = nullptr;            // 0x200, a plain reference of npc
-  void* actor = nullptr;          // 0x201, a character of npc
-  void* creatureRef = nullptr;    // 0x202, a creature of creature
-  void* player = nullptr;         // 0x14, the player
-  void* list = nullptr;           // 0x300: npc, null, ref
-  void* emptyList = nullptr;      // 0x301
-  void* loopList = nullptr;       // 0x302, its second node points back at the first
-  void* quest = nullptr;          // 0x400
-  void* talk = nullptr;           // 0x500, a dialogue package: actor talks to player
-  void* plainPackage = nullptr;   // 0x501
-  void* processes[4] = {};        // High, MiddleHigh, MiddleLow, Low
-};
+}  // namespace
 
 World& W() {
   static World w = [] {
@@ -130,6 +99,7 @@ World& W() {
     image::Put(w.talk, kDialogueSubject, w.actor);
     image::Put(w.talk, kDialogueTarget, w.player);
     w.plainPackage = image::New(Class::Package, kTypePackage, 0x501);
+    w.oddTalk = image::New(Class::DialoguePackage, 0x1C, 0x503);
 
     image::SetForms({w.npc, w.usesModel, w.creature, w.leveled, w.ref, w.actor, w.creatureRef,
                      w.player, w.list, w.quest, w.talk});
@@ -145,14 +115,7 @@ const CVEngineInterface& E() {
   return *e;
 }
 
-class GameBinding : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_NE(W().npc, nullptr) << "the miniature image could not be built";
-    ASSERT_NE(cv::host::GameEngine(), nullptr);
-  }
-  void TearDown() override { EXPECT_EQ(image::TakeErrors(), std::vector<std::string>{}); }
-};
+namespace {
 
 TEST_F(GameBinding, ChosenOnlyForTheStandardRuntimeInTheGamesImage) {
   EXPECT_STREQ(cv::host::ChooseEngine(kRuntimeVersion).name, "game");
@@ -191,6 +154,7 @@ TEST_F(GameBinding, CastsFollowTheClassHierarchyAndTheTypeByte) {
       {w.quest, kCVKind_Quest, true},
       {w.list, kCVKind_Quest, false},
       {w.talk, kCVKind_Conversation, true},
+      {w.oddTalk, kCVKind_Conversation, true},  // by its class alone, whatever its type byte
       {w.plainPackage, kCVKind_Conversation, false},
       {w.processes[0], kCVKind_Conversation, false},
       {w.npc, 0, false},
@@ -375,6 +339,11 @@ TEST_F(GameBinding, ModsConsoleAndHeap) {
   E().Console_Print("%s has %d value(s), %.2f %%", "CV_Test", 3, 1.5);
   E().Console_Print("%s", "100% done");  // a per cent sign in the text stays text
   EXPECT_EQ(g_printed, (std::vector<std::string>{"CV_Test has 3 value(s), 1.50 %", "100% done"}));
+  // The image takes what the game's console takes: a longer line is misuse.
+  E().Console_Print("%s", std::string(511, 'x').c_str());
+  EXPECT_EQ(image::TakeErrors(), std::vector<std::string>{});
+  E().Console_Print("%s", std::string(512, 'x').c_str());
+  EXPECT_EQ(image::TakeErrors().size(), 1u) << "a line of 512 bytes";
 
   g_allocated.clear();
   g_freed.clear();
@@ -408,7 +377,8 @@ TEST_F(GameBinding, HostilePointersGiveNothing) {
   // A freed object: the heap wrote its own link over the vtable.
   void* freed = image::New(Class::NPC, kTypeNPC, 0x600);
   image::Put(freed, 0, image::NewRaw(0x20));
-  // Vtables outside the image's read-only data, and one with a broken locator.
+  // Pointers that are no vtable (a type descriptor, code, the header), and a
+  // vtable slot whose locator pointer is no locator.
   void* dataVtable = image::New(Class::NPC, kTypeNPC, 0x601);
   image::Put<Addr>(dataVtable, 0, kTD_TESNPC);
   void* codeVtable = image::New(Class::NPC, kTypeNPC, 0x602);
@@ -484,3 +454,4 @@ TEST_F(GameBinding, HostilePointersGiveNothing) {
 }
 
 }  // namespace
+}  // namespace cv::binding_test

@@ -3,8 +3,8 @@
 #include "plugin/messages.h"
 
 #include "host/host.h"
-#include "platform/platform.h"
 #include "persist_fixture.h"
+#include "platform/platform.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -204,12 +204,96 @@ TEST_F(MessagesTest, ANewNameWithoutARenameUsesTheEmptyName) {
 
 TEST_F(MessagesTest, OtherTypesAreIgnoredSilently) {
   TheStore().Entry<EvKind::Float>(1, "k") = 1.0f;
-  for (UInt32 type : {5u, 6u, 13u, 18u, 19u, 100u, 0xFFFFFFFFu}) Send(type, "Save 1");
+  for (UInt32 type : {5u, 6u, 13u, 19u, 100u, 0xFFFFFFFFu}) Send(type, "Save 1");
   plugin::MessageHandler(nullptr);
   EXPECT_EQ(Log(), "");
   EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
   EXPECT_EQ(g_lookUps, 0);
   EXPECT_FALSE(fs::exists(SavesDir()));
+}
+
+// What the game check at deferred init finds, served by a game of its own.
+struct CheckedGame {
+  UInt32 forms = 0;
+  std::vector<const char*> mods;
+  enum class Player { None, NotActor, NoProcess, Process } player = Player::None;
+  UInt32 level = 0;
+};
+CheckedGame g_checked;
+char g_playerObject, g_processObject;
+
+CVEngineInterface MakeCheckedEngine() {
+  using Player = CheckedGame::Player;
+  CVEngineInterface e{};
+  e.version = CVEngineInterface::kVersion;
+  e.GetFormCount = [] { return g_checked.forms; };
+  e.GetModCount = [] { return static_cast<UInt32>(g_checked.mods.size()); };
+  e.GetModName = [](UInt32 i) { return i < g_checked.mods.size() ? g_checked.mods[i] : nullptr; };
+  e.LookupFormByID = [](UInt32 id) {
+    return id == 0x14 && g_checked.player != Player::None
+               ? reinterpret_cast<TESForm*>(&g_playerObject)
+               : nullptr;
+  };
+  e.DynamicCast = [](void* object, UInt32 kind) -> void* {
+    if (object != &g_playerObject) return nullptr;
+    if (kind == kCVKind_Reference) return object;
+    return kind == kCVKind_Actor && g_checked.player >= Player::NoProcess ? object : nullptr;
+  };
+  e.GetAIProcess = [](TESObjectREFR*) -> void* {
+    return g_checked.player == Player::Process ? &g_processObject : nullptr;
+  };
+  e.GetProcessLevel = [](void* p) {
+    return p == &g_processObject ? g_checked.level : kCVNoProcessLevel;
+  };
+  return e;
+}
+const CVEngineInterface g_checkedEngine = MakeCheckedEngine();
+
+TEST_F(MessagesTest, DeferredInitLogsWhatTheGameCheckFinds) {
+  using Player = CheckedGame::Player;
+  const std::vector<const char*> twelve = {"FalloutNV.esm",
+                                           "DeadMoney.esm",
+                                           "HonestHearts.esm",
+                                           "OldWorldBlues.esm",
+                                           "LonesomeRoad.esm",
+                                           "GunRunnersArsenal.esm",
+                                           "ClassicPack.esm",
+                                           "MercenaryPack.esm",
+                                           "TribalPack.esm",
+                                           "CaravanPack.esm",
+                                           "A.esp",
+                                           "B.esp"};
+  struct Case {
+    CheckedGame game;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{48213, twelve, Player::Process, 0},
+       "Game check: 48213 forms, 12 mods (first FalloutNV.esm), player 00000014 is an actor, "
+       "process level 0"},
+      {{}, "Game check: no forms, no mods, no player 00000014"},
+      {{1, {"Only.esm"}, Player::NotActor, 0},
+       "Game check: 1 form, 1 mod (first Only.esm), player 00000014 is not an actor"},
+      {{2, {nullptr, "B.esp"}, Player::NoProcess, 0},
+       "Game check: 2 forms, 2 mods (first unreadable), player 00000014 is an actor, "
+       "no AI process"},
+      {{7, {"FalloutNV.esm"}, Player::Process, 3},
+       "Game check: 7 forms, 1 mod (first FalloutNV.esm), player 00000014 is an actor, "
+       "process level 3"},
+  };
+  game::Bind(&g_checkedEngine);
+  for (const Case& c : cases) {
+    g_checked = c.game;
+    ClearLog();
+    Send(Msg::kMessage_DeferredInit);
+    EXPECT_EQ(Log(), std::string(c.line) + "\r\n");
+  }
+  // Without an engine every part is missing, and nothing else happens.
+  game::Bind(nullptr);
+  ClearLog();
+  Send(Msg::kMessage_DeferredInit);
+  EXPECT_EQ(Log(), "Game check: no forms, no mods, no player 00000014\r\n");
+  EXPECT_EQ(g_lookUps, 0);
 }
 
 }  // namespace

@@ -167,7 +167,10 @@ const CVEngineInterface kEngine{CVEngineInterface::kVersion,
                                 FakeEngine::IsConsoleMode,
                                 FakeEngine::ConsolePrint,
                                 FakeEngine::Allocate,
-                                FakeEngine::Free};
+                                FakeEngine::Free,
+                                nullptr,
+                                nullptr,
+                                nullptr};
 NVSEScriptInterface g_script{nullptr, nullptr, FakeEngine::ExtractArgsEx, nullptr, nullptr, nullptr,
                              nullptr, nullptr};
 NVSEStringVarInterface g_stringVar{1,       FakeEngine::GetString, nullptr, nullptr,

@@ -161,6 +161,19 @@ TEST_F(ProbeSession, ConsoleModeAndConsoleLines) {
             "t.scn:3: FAIL expected \"n=42\", got \"n=42 s=text\"\n");
 }
 
+// The game's console holds lines of 511 bytes: a longer one is misuse.
+TEST_F(ProbeSession, TheConsoleHoldsLinesOfAtMost511Bytes) {
+  const CVEngineInterface* engine = EngineInterface();
+  host().errors.clear();
+  engine->Console_Print("%s", std::string(511, 'x').c_str());
+  EXPECT_EQ(host().errors, std::vector<std::string>{});
+  engine->Console_Print("%s", std::string(512, 'x').c_str());
+  EXPECT_EQ(host().errors,
+            std::vector<std::string>{
+                "Console_Print of a line of 512 bytes; the game's console holds 511"});
+  host().errors.clear();
+}
+
 TEST_F(ProbeSession, OnePrintMayHoldSeveralLines) {
   CallFrame frame;
   host().frame = &frame;

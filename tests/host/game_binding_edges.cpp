@@ -1,0 +1,257 @@
+// The game binding at the game's edges: condition words that are no text,
+// console lines the game holds, classes whose type descriptor is broken, and
+// the executables the image models.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ev/ev_commands.h"
+#include "ev/store.h"
+#include "game_binding_fixture.h"
+#include "host/engine_choice.h"
+#include "host/game.h"
+#include "host/host.h"
+#include "log/log.h"
+#include "sim/game_image_sections.h"
+
+namespace cv::binding_test {
+namespace {
+
+// A condition's words are never text in the game: the key is read only
+// through the engine, and anything it cannot prove to be text within 512
+// bytes is the empty key, without a fault.
+TEST_F(GameBinding, ConditionWordsThatAreNoTextGiveTheEmptyKey) {
+  const World& w = W();
+  // A fault the handler caught would show in its log.
+  const char* logName = cv::LogOpen("condition.log");
+  ASSERT_NE(logName, nullptr);
+  const std::string logPath = logName;
+  cv::game::Bind(&E());
+  cv::TheStore().ClearAll();
+  cv::TheStore().Entry<cv::EvKind::Float>(0x14, "") = 9;
+  cv::TheStore().Entry<cv::EvKind::Float>(0x14, "mood") = 2;
+  // A guard page, and text that runs to the end of its page with no NUL.
+  char* pages =
+      static_cast<char*>(::VirtualAlloc(nullptr, 0x2000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  std::memcpy(pages, "Mood", 5);
+  DWORD old = 0;
+  ASSERT_TRUE(::VirtualProtect(pages, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
+  std::memset(pages + 0x1000, 'm', 0x1000);
+  ASSERT_TRUE(::VirtualFree(pages, 0x1000, MEM_DECOMMIT));  // the guard page is given back
+  char* guarded =
+      static_cast<char*>(::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  std::memcpy(guarded, "Mood", 5);
+  ASSERT_TRUE(::VirtualProtect(guarded, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
+  char* endOfPage =
+      static_cast<char*>(::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  std::memset(endOfPage, 'm', 0x1000);  // the next page is not this allocation's
+  char* shortText = endOfPage + 0x1000 - 5;
+  char text[] = "Mood";
+  struct Case {
+    const char* what;
+    const void* word;
+    double result;
+    bool readable;  // the engine reads text there (the handler may still refuse it)
+  };
+  const Case cases[] = {
+      {"a key (as the simulator hands one over)", text, 2, true},
+      {"0", nullptr, 9, false},
+      {"1", reinterpret_cast<void*>(1), 9, false},
+      {"the image base: readable, no text", reinterpret_cast<void*>(kImageBase), 9, true},
+      {"a guard page", guarded, 9, false},
+      {"a page given back", pages, 9, false},
+      {"text to the end of a readable page", pages + 0x1000, 9, false},
+      {"text to the end of the last page", shortText, 9, false},
+      {"a form: its vtable's bytes", w.npc, 9, true},
+  };
+  for (const Case& c : cases) {
+    double result = -1;
+    EXPECT_TRUE(cv::ev::GetEVFlEval(R(w.player), const_cast<void*>(c.word), nullptr, &result));
+    EXPECT_EQ(result, c.result) << c.what;
+    char out[512];
+    const UInt32 n = E().ReadText(c.word, out, sizeof out);
+    EXPECT_EQ(n != 0, c.readable) << c.what;
+    EXPECT_EQ(std::strlen(out), n) << c.what;
+  }
+  // The guard page is still a guard page: nothing touched it.
+  MEMORY_BASIC_INFORMATION info;
+  ASSERT_EQ(::VirtualQuery(guarded, &info, sizeof info), sizeof info);
+  EXPECT_NE(info.Protect & PAGE_GUARD, 0u);
+  cv::TheStore().ClearAll();
+  cv::game::Bind(nullptr);
+  cv::LogClose();
+  std::ifstream log(logPath, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "");
+  ::VirtualFree(pages, 0, MEM_RELEASE);
+  ::VirtualFree(guarded, 0, MEM_RELEASE);
+  ::VirtualFree(endOfPage, 0, MEM_RELEASE);
+}
+
+// The host's side of one CV_GetEVSt call: the key extracted, the string
+// result taken.
+bool ExtractBig(ParamInfo*, void*, UInt32*, Script*, ScriptEventList* events, ...) {
+  va_list args;
+  va_start(args, events);
+  std::strcpy(va_arg(args, char*), "big");
+  va_end(args);
+  return true;
+}
+std::size_t g_assigned = 0;
+bool TakeString(ParamInfo*, void*, TESObjectREFR*, TESObjectREFR*, Script*, ScriptEventList*,
+                double*, UInt32*, const char* text) {
+  g_assigned = std::strlen(text);
+  return true;
+}
+
+// A 1 MiB string value printed from the console: the game's console sees
+// sixteen lines of at most 500 bytes and one saying how much was left out.
+TEST_F(GameBinding, AHugeValueReachesTheConsoleInLinesItHolds) {
+  const World& w = W();
+  cv::game::Bind(&E());
+  cv::host::Slots saved = cv::host::TheSlots();
+  NVSEScriptInterface script{};
+  script.ExtractArgsEx = ExtractBig;
+  NVSEStringVarInterface strings{};
+  strings.Assign = TakeString;
+  cv::host::TheSlots().script = &script;
+  cv::host::TheSlots().stringVar = &strings;
+  cv::TheStore().ClearAll();
+  const std::string value(1u << 20, 'v');
+  cv::TheStore().Entry<cv::EvKind::String>(0x14, "big") = value;
+  image::SetConsoleMode(true);
+  g_printed.clear();
+  g_assigned = 0;
+  double result = 0;
+  UInt32 offset = 0;
+  EXPECT_TRUE(cv::ev::GetEVSt(
+      {nullptr, nullptr, R(w.player), nullptr, nullptr, nullptr, &result, &offset}));
+  image::SetConsoleMode(false);
+  cv::host::TheSlots() = saved;
+  cv::TheStore().ClearAll();
+  cv::game::Bind(nullptr);
+  EXPECT_EQ(g_assigned, value.size());
+  ASSERT_EQ(g_printed.size(), 17u);
+  for (const std::string& line : g_printed) EXPECT_LE(line.size(), 500u);
+  EXPECT_EQ(g_printed.front(), "GetEVSt: " + std::string(491, 'v'));
+  const std::size_t shown = 16 * 500 - 9;
+  EXPECT_EQ(g_printed.back(),
+            "(" + std::to_string(value.size() - shown) + " more bytes not shown)");
+}
+
+// Every class the binding casts to is checked by name when the engine is
+// chosen: one whose type descriptor names another class switches off only
+// what needs it, and is named for the start-up log.
+TEST_F(GameBinding, AClassWhoseDescriptorIsBrokenSwitchesOffOnlyItsOwnOperations) {
+  const World& w = W();
+  void* process = w.processes[0];
+  struct Case {
+    const char* name;
+    Addr td;
+    std::function<bool()> works;  // an operation that needs the class
+  };
+  const Case cases[] = {
+      {"TESObjectREFR", kTD_TESObjectREFR, [&] { return E().GetBaseForm(R(w.ref)) != nullptr; }},
+      {"Actor", kTD_Actor, [&] { return E().DynamicCast(w.actor, kCVKind_Actor) != nullptr; }},
+      {"TESActorBase", kTD_TESActorBase,
+       [&] { return E().GetSkeletonModelPath(F(w.npc)) != nullptr; }},
+      {"TESNPC", kTD_TESNPC, [&] { return E().GetParentLink(F(w.usesModel)) != nullptr; }},
+      {"TESCreature", kTD_TESCreature,
+       [&] { return E().GetParentLink(F(w.childCreature)) != nullptr; }},
+      {"BGSListForm", kTD_BGSListForm, [&] { return E().GetFormListCount(F(w.list)) == 3; }},
+      {"TESQuest", kTD_TESQuest,
+       [&] { return E().DynamicCast(w.quest, kCVKind_Quest) != nullptr; }},
+      {"TESPackage", kTD_TESPackage,
+       [&] {
+         image::Put(process, kProcessRunOncePackage, w.talk);
+         const bool found = E().GetCurrentActivity(process) == w.talk;
+         image::Put<void*>(process, kProcessRunOncePackage, nullptr);
+         return found;
+       }},
+      {"DialoguePackage", kTD_DialoguePackage,
+       [&] { return E().DynamicCast(w.talk, kCVKind_Conversation) != nullptr; }},
+      {"BaseProcess", kTD_BaseProcess, [&] { return E().GetAIProcess(R(w.actor)) == process; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char& letter = *reinterpret_cast<char*>(std::uintptr_t{c.td + kTypeName + 4});
+    ASSERT_TRUE(c.works());
+    letter ^= 0x20;  // the descriptor now names another class
+    const cv::host::EngineChoice broken = cv::host::ChooseEngine(kRuntimeVersion);
+    const bool worksBroken = c.works();
+    // Everything else still answers.
+    const bool othersWork = E().GetRefID(F(w.npc)) == 0x100 &&
+                            E().LookupFormByID(0x201) == F(w.actor) && E().GetModCount() == 3 &&
+                            E().IsValidObject(w.quest);
+    letter ^= 0x20;
+    ASSERT_NE(cv::host::GameEngine(), nullptr);
+    EXPECT_STREQ(broken.name, "game");
+    EXPECT_EQ(broken.classesNotNamed, std::vector<std::string>{c.name});
+    EXPECT_FALSE(worksBroken);
+    EXPECT_TRUE(othersWork);
+    EXPECT_TRUE(c.works()) << "once the name is right again";
+  }
+  EXPECT_EQ(cv::host::ChooseEngine(kRuntimeVersion).classesNotNamed, std::vector<std::string>{});
+  // TESForm's name is what tells the game's image: without it, no game.
+  char& letter = *reinterpret_cast<char*>(std::uintptr_t{kTD_TESForm + kTypeName + 4});
+  letter ^= 0x20;
+  const bool chosen = cv::host::GameEngine() != nullptr;
+  letter ^= 0x20;
+  EXPECT_FALSE(chosen);
+  EXPECT_NE(cv::host::GameEngine(), nullptr);
+}
+
+// The image models the executable the environment names, so that every
+// test run under each proves the binding reads that one: its header says
+// so, and its pages are protected so.
+TEST_F(GameBinding, TheImageIsTheChosenExecutable) {
+  const char* variable = std::getenv(image::kVariantVariable);
+  const std::string variant = variable != nullptr ? variable : "";
+  const auto& dos = *reinterpret_cast<const IMAGE_DOS_HEADER*>(std::uintptr_t{kImageBase});
+  const auto& nt = *reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      std::uintptr_t{kImageBase + static_cast<Addr>(dos.e_lfanew)});
+  const IMAGE_SECTION_HEADER* table = IMAGE_FIRST_SECTION(&nt);
+  auto sectionAt = [&](Addr a) -> const IMAGE_SECTION_HEADER* {
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i)
+      if (a >= kImageBase + table[i].VirtualAddress &&
+          a < kImageBase + table[i].VirtualAddress + table[i].Misc.VirtualSize)
+        return &table[i];
+    return nullptr;
+  };
+  auto protection = [](Addr a) {
+    MEMORY_BASIC_INFORMATION info{};
+    ::VirtualQuery(reinterpret_cast<const void*>(std::uintptr_t{a}), &info, sizeof info);
+    return info.Protect;
+  };
+  const IMAGE_SECTION_HEADER* heap = sectionAt(kHeapAllocate);
+  const IMAGE_SECTION_HEADER* code = sectionAt(kConsolePrint);
+  const IMAGE_SECTION_HEADER* rdata = sectionAt(kVT_TESNPC);
+  ASSERT_TRUE(heap != nullptr && code != nullptr && rdata != nullptr);
+  const bool extra = variant == "extra-section";
+  EXPECT_EQ(heap != code, extra);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(heap->Name), 5) == ".bind", extra);
+  for (const IMAGE_SECTION_HEADER* s : {heap, code})
+    EXPECT_NE(s->Characteristics & IMAGE_SCN_MEM_EXECUTE, 0u);
+  const bool textWritable = variant == "text-writable";
+  EXPECT_EQ((code->Characteristics & IMAGE_SCN_MEM_WRITE) != 0, textWritable);
+  // An image page made writable reads as copy-on-write until written.
+  const DWORD codePages = protection(kConsolePrint);
+  EXPECT_EQ(codePages == PAGE_EXECUTE_READWRITE || codePages == PAGE_EXECUTE_WRITECOPY,
+            textWritable)
+      << codePages;
+  EXPECT_TRUE(codePages == (textWritable ? codePages : PAGE_EXECUTE_READ)) << codePages;
+  const bool rdataWritable = variant == "rdata-writable";
+  EXPECT_EQ((rdata->Characteristics & IMAGE_SCN_MEM_WRITE) != 0, rdataWritable);
+  const DWORD dataPages = protection(kVT_TESNPC);
+  EXPECT_EQ(dataPages == PAGE_READWRITE || dataPages == PAGE_WRITECOPY, rdataWritable) << dataPages;
+  EXPECT_TRUE(dataPages == (rdataWritable ? dataPages : PAGE_READONLY)) << dataPages;
+}
+
+}  // namespace
+}  // namespace cv::binding_test
