@@ -138,12 +138,8 @@ const char* GetSkeletonModelPath(TESForm* actorBase) {
   const std::uint16_t length = At<std::uint16_t>(base + kBaseModelLength);
   std::size_t n = 0;
   if (text != 0 && length != 0) {
-    if (!Readable(text, length)) return nullptr;
-    const char* from = PointerTo<const char>(text);
-    while (n < length && from[n] != '\0') {
-      g_modelPath[n] = from[n];
-      ++n;
-    }
+    if (!SafeCopy(g_modelPath.data(), text, length)) return nullptr;
+    while (n < length && g_modelPath[n] != '\0') ++n;
   }
   g_modelPath[n] = '\0';
   return g_modelPath.data();
@@ -287,12 +283,9 @@ const char* GetModName(UInt32 index) {
   const Addr handler = DataHandler();
   if (handler == 0 || index >= ModCount(handler)) return nullptr;
   const Addr mod = At<Addr>(handler + kDataMods + index * 4);
-  if (mod == 0 || !Readable(mod + kModName, kModNameMax)) return nullptr;
-  const char* name = PointerTo<const char>(mod + kModName);
-  for (UInt32 i = 0; i < kModNameMax; ++i) {
-    g_modName[i] = name[i];
-    if (name[i] == '\0') return g_modName.data();
-  }
+  if (mod == 0 || !SafeCopy(g_modName.data(), mod + kModName, kModNameMax)) return nullptr;
+  for (UInt32 i = 0; i < kModNameMax; ++i)
+    if (g_modName[i] == '\0') return g_modName.data();
   return nullptr;
 }
 
@@ -372,6 +365,10 @@ const CVEngineInterface g_table = {
 
 namespace cv::host {
 
-const CVEngineInterface* GameEngine() { return fnv::IsGameImage() ? &fnv::g_table : nullptr; }
+// The reads' fault handler goes in first: even the image's header is read
+// through it.
+const CVEngineInterface* GameEngine() {
+  return fnv::InstallSafeReads() && fnv::IsGameImage() ? &fnv::g_table : nullptr;
+}
 
 }  // namespace cv::host

@@ -8,6 +8,8 @@ namespace cv::fnv {
 
 namespace {
 
+constexpr Addr kPageSize = 0x1000;  // x86 Windows pages
+
 constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
                                       PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
                                       PAGE_EXECUTE_WRITECOPY;
@@ -27,6 +29,8 @@ struct Sections {
 };
 
 Sections g_sections;
+
+bool Committed(Addr address, Addr bytes);
 
 // The image's sections from its PE header; false when the header does not
 // read as a 32-bit image at the image base.
@@ -56,7 +60,7 @@ bool ReadSections(Sections& out) {
     // Only sections readable from end to end: image sections stay mapped
     // for the life of the process (patches only ever add write access), so
     // whatever lies inside one reads without a further check (§3d).
-    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Readable(begin, size)) continue;
+    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Committed(begin, size)) continue;
     Section& out_s = out.list[out.count++];
     out_s.begin = begin;
     out_s.end = begin + size;
@@ -97,9 +101,10 @@ bool WellFormedTypeName(Addr td) {
   return false;
 }
 
-}  // namespace
-
-bool Readable(Addr address, Addr bytes) {
+// Whether every byte of [address, address + bytes) is committed, readable
+// memory (never a guard page), asked of the system: for the image's
+// sections, once, without touching (and so paging in) every page of them.
+bool Committed(Addr address, Addr bytes) {
   if (bytes == 0) bytes = 1;
   const Addr last = address + bytes - 1;
   if (last < address) return false;
@@ -114,6 +119,22 @@ bool Readable(Addr address, Addr bytes) {
     if (regionEnd == 0 || regionEnd > last) return true;  // 0: the region ends at 4 GiB
     if (regionEnd <= at) return false;
     at = regionEnd;
+  }
+}
+
+}  // namespace
+
+bool Readable(Addr address, Addr bytes) {
+  if (bytes == 0) bytes = 1;
+  const Addr last = address + bytes - 1;
+  if (last < address) return false;
+  // One aligned word of every page: it never reaches past its page, so it
+  // reads exactly when the page does.
+  const Addr lastPage = last & ~(kPageSize - 1);
+  for (Addr at = address;; at = (at & ~(kPageSize - 1)) + kPageSize) {
+    std::uint32_t word = 0;
+    if (!SafeReadWord(at & ~Addr{3}, word)) return false;
+    if ((at & ~(kPageSize - 1)) == lastPage) return true;
   }
 }
 

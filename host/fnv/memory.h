@@ -1,35 +1,44 @@
-// Reading the game's memory without ever faulting: every read is proven
-// readable first (VirtualQuery), and an object counts as the game's only when
-// its vtable and RTTI records lie inside FalloutNV.exe's own sections, read
-// from its PE header at the image base.
+// Reading the game's memory without ever faulting: every read goes through
+// the fault-catching read routines (safe_read.h), which fail instead of
+// crashing, and an object counts as the game's only when its vtable and RTTI
+// records lie inside FalloutNV.exe's own sections, read from its PE header at
+// the image base.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #include "host/fnv/addresses.h"
+#include "host/fnv/safe_read.h"
 
 namespace cv::fnv {
 
-// Whether every byte of [address, address + bytes) is committed, readable
-// memory (never a guard page). A range that wraps is not.
+// Whether every byte of [address, address + bytes) reads now: one byte of
+// every page it touches is read through the read routines. A guard page
+// does not read (and keeps its guard). A range that wraps does not read.
 bool Readable(Addr address, Addr bytes);
-
-// A value at an address already proven readable.
-template <class T>
-T At(Addr address) {
-  T value;
-  std::memcpy(&value, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)),
-              sizeof value);
-  return value;
-}
 
 // A value at an address not yet proven readable: false when it is not.
 template <class T>
 bool ReadAt(Addr address, T& value) {
-  if (!Readable(address, sizeof value)) return false;
-  value = At<T>(address);
-  return true;
+  if constexpr (sizeof(T) == 4) {
+    std::uint32_t word = 0;
+    if (!SafeReadWord(address, word)) return false;
+    std::memcpy(&value, &word, sizeof value);
+    return true;
+  } else {
+    return SafeCopy(&value, address, sizeof value);
+  }
+}
+
+// A value at an address already proven readable. It too is read through
+// the routines: should the memory have gone since (freed by another
+// thread), the value is zero instead of a fault.
+template <class T>
+T At(Addr address) {
+  T value{};
+  if (!ReadAt(address, value)) value = T{};
+  return value;
 }
 
 inline Addr AddrOf(const void* p) { return static_cast<Addr>(reinterpret_cast<std::uintptr_t>(p)); }
