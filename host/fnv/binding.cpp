@@ -154,7 +154,7 @@ TESForm* GetParentLink(TESForm* linkedBase) {
 
 // Every object the plug-in handles (forms, processes, packages) is at least
 // a form header long.
-bool IsValidObject(const void* object) { return HierarchyOf(AddrOf(object), kFormSize) != 0; }
+bool IsValidObject(const void* object) { return IsGameObject(AddrOf(object), kFormSize); }
 
 // The node after node, or 0 at the end or at a node that cannot be read.
 Addr NextNode(Addr node) {

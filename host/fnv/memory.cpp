@@ -4,11 +4,11 @@
 
 #include <array>
 
+#include "host/fnv/class_cache.h"
+
 namespace cv::fnv {
 
 namespace {
-
-constexpr Addr kPageSize = 0x1000;  // x86 Windows pages
 
 constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
                                       PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
@@ -124,7 +124,7 @@ bool Committed(Addr address, Addr bytes) {
 
 }  // namespace
 
-bool Readable(Addr address, Addr bytes) {
+bool detail::ReadableAcrossPages(Addr address, Addr bytes) {
   if (bytes == 0) bytes = 1;
   const Addr last = address + bytes - 1;
   if (last < address) return false;
@@ -152,9 +152,11 @@ bool IsGameImage() {
   return std::strcmp(PointerTo<const char>(kTD_TESForm + kTypeName), kTESFormName) == 0;
 }
 
-Addr HierarchyOf(Addr p, Addr span) {
-  if (p < kLowestObject || p % 4 != 0 || span < 4 || !Readable(p, span)) return 0;
-  const Addr vtable = At<Addr>(p);
+namespace {
+
+// The class hierarchy descriptor that the vtable at vtable leads to, as
+// HierarchyOf below; 0 for anything else.
+Addr HierarchyOfVtable(Addr vtable) {
   if (vtable % 4 != 0 || vtable < kVtableLocator ||
       !InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4))
     return 0;
@@ -170,9 +172,12 @@ Addr HierarchyOf(Addr p, Addr span) {
   return hierarchy;
 }
 
-bool IsA(Addr p, Addr typeDescriptor, Addr span) {
-  const Addr hierarchy = HierarchyOf(p, span);
+// Whether objects with this vtable have the class among their classes, at
+// offset 0 (typeDescriptor 0: whether they are game objects at all).
+bool VtableIsA(Addr vtable, Addr typeDescriptor) {
+  const Addr hierarchy = HierarchyOfVtable(vtable);
   if (hierarchy == 0) return false;
+  if (typeDescriptor == 0) return true;
   const Addr count = At<Addr>(hierarchy + kHierarchyCount);
   const Addr bases = At<Addr>(hierarchy + kHierarchyBases);
   if (count == 0 || count > kMaxBaseClasses || !InReadOnlyData(bases, count * 4)) return false;
@@ -183,6 +188,41 @@ bool IsA(Addr p, Addr typeDescriptor, Addr span) {
       return At<std::int32_t>(base + kBaseDisplacement) == 0;
   }
   return false;
+}
+
+// The vtable of the object at p when its first span bytes read; 0 if not.
+Addr VtableOf(Addr p, Addr span) {
+  Addr vtable = 0;
+  if (p < kLowestObject || p % 4 != 0 || span < 4 || !ReadAt(p, vtable)) return 0;
+  // Reading the vtable proved p's page; the span's later pages, if any,
+  // are proven here.
+  const Addr last = p + span - 1;
+  const Addr nextPage = (p & ~(kPageSize - 1)) + kPageSize;
+  if (last < p || (last >= nextPage && (nextPage == 0 || !Readable(nextPage, last - nextPage + 1))))
+    return 0;
+  return vtable;
+}
+
+// VtableIsA, remembered per vtable: the records a vtable in the image's
+// read-only data leads to lie in the image and never change. Only those
+// vtables are remembered; any other answers no at its first check.
+bool ClassCheck(Addr vtable, Addr typeDescriptor) {
+  if (vtable == 0) return false;
+  if (const int known = KnownClass(vtable, typeDescriptor); known >= 0) return known != 0;
+  const bool is = VtableIsA(vtable, typeDescriptor);
+  if (InReadOnlyData(vtable - kVtableLocator, kVtableLocator + 4))
+    RememberClass(vtable, typeDescriptor, is);
+  return is;
+}
+
+}  // namespace
+
+Addr HierarchyOf(Addr p, Addr span) { return HierarchyOfVtable(VtableOf(p, span)); }
+
+bool IsGameObject(Addr p, Addr span) { return ClassCheck(VtableOf(p, span), 0); }
+
+bool IsA(Addr p, Addr typeDescriptor, Addr span) {
+  return ClassCheck(VtableOf(p, span), typeDescriptor);
 }
 
 }  // namespace cv::fnv

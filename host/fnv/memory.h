@@ -13,22 +13,41 @@
 
 namespace cv::fnv {
 
-// Whether every byte of [address, address + bytes) reads now: one byte of
-// every page it touches is read through the read routines. A guard page
-// does not read (and keeps its guard). A range that wraps does not read.
-bool Readable(Addr address, Addr bytes);
+inline constexpr Addr kPageSize = 0x1000;  // x86 Windows pages
+
+namespace detail {
+bool ReadableAcrossPages(Addr address, Addr bytes);
+}  // namespace detail
+
+// Whether every byte of [address, address + bytes) reads now: one aligned
+// word of every page it touches is read through the read routines (no
+// system call). A guard page does not read, and keeps its guard. A range
+// that wraps does not read.
+inline bool Readable(Addr address, Addr bytes) {
+  const Addr last = address + (bytes != 0 ? bytes - 1 : 0);
+  if (last < address || ((address ^ last) & ~(kPageSize - 1)) != 0)
+    return detail::ReadableAcrossPages(address, bytes);
+  // Within one page: one aligned word of it, which cannot reach past it.
+  std::uint32_t word = 0;
+  return SafeReadWord(address & ~Addr{3}, word);
+}
 
 // A value at an address not yet proven readable: false when it is not.
 template <class T>
 bool ReadAt(Addr address, T& value) {
-  if constexpr (sizeof(T) == 4) {
-    std::uint32_t word = 0;
-    if (!SafeReadWord(address, word)) return false;
-    std::memcpy(&value, &word, sizeof value);
-    return true;
-  } else {
-    return SafeCopy(&value, address, sizeof value);
+  if constexpr (sizeof(T) <= 4) {
+    // The aligned word that holds the whole value, when one does: it lies
+    // on the value's own page, so it reads exactly when the value does.
+    const Addr offset = address % 4;
+    if (offset + sizeof(T) <= 4) {
+      std::uint32_t word = 0;
+      if (!SafeReadWord(address - offset, word)) return false;
+      word >>= offset * 8;  // x86 is little-endian: the value's bytes come first
+      std::memcpy(&value, &word, sizeof value);
+      return true;
+    }
   }
+  return SafeCopy(&value, address, sizeof value);
 }
 
 // A value at an address already proven readable. It too is read through
@@ -66,5 +85,7 @@ Addr HierarchyOf(Addr p, Addr span);
 // Whether the object at p (as HierarchyOf) has this class among its
 // classes, at offset 0.
 bool IsA(Addr p, Addr typeDescriptor, Addr span);
+// Whether HierarchyOf finds one (as IsA, answered from the class cache).
+bool IsGameObject(Addr p, Addr span);
 
 }  // namespace cv::fnv

@@ -49,8 +49,8 @@
 
 static_assert(sizeof(void*) == 4, "the read routines are written for 32-bit x86");
 
-// cdecl int cv_fnv_safe_read_word(uint32 address, uint32* out): 1 and *out
-// set, or 0 when the load faulted.
+// fastcall uint64 cv_fnv_safe_read_word(uint32 address): the word in EAX
+// and 1 in EDX, or 0 in both when the load faulted.
 // cdecl int cv_fnv_safe_copy(void* out, uint32 address, uint32 bytes): 1, or
 // 0 when a byte faulted. The direction flag is clear on entry (the ABI's).
 __asm__(R"(
@@ -58,17 +58,15 @@ __asm__(R"(
     .p2align 4
     .globl cv_fnv_safe_read_word
 cv_fnv_safe_read_word:
-    movl 4(%esp), %ecx
-    movl 8(%esp), %edx
     .globl cv_fnv_safe_read_word_load
 cv_fnv_safe_read_word_load:
     movl (%ecx), %eax
-    movl %eax, (%edx)
-    movl $1, %eax
+    movl $1, %edx
     ret
     .globl cv_fnv_safe_read_word_fail
 cv_fnv_safe_read_word_fail:
     xorl %eax, %eax
+    xorl %edx, %edx
     ret
 
     .p2align 4

@@ -17,15 +17,20 @@ bool InstallSafeReads();
 
 namespace detail {
 extern bool g_safeReadsReady;
-extern "C" int SafeReadWordRoutine(std::uint32_t address,
-                                   std::uint32_t* out) __asm__("cv_fnv_safe_read_word");
+// The word in the low half and 1 in the high half, or 0 when the load
+// faulted (fastcall: the address in ECX, the result in EDX:EAX).
+extern "C" std::uint64_t __attribute__((fastcall))
+SafeReadWordRoutine(std::uint32_t address) __asm__("cv_fnv_safe_read_word");
 extern "C" int SafeCopyRoutine(void* out, std::uint32_t address,
                                std::uint32_t bytes) __asm__("cv_fnv_safe_copy");
 }  // namespace detail
 
 // The 4 bytes at address; false when any of them does not read.
 inline bool SafeReadWord(std::uint32_t address, std::uint32_t& out) {
-  return detail::g_safeReadsReady && detail::SafeReadWordRoutine(address, &out) != 0;
+  if (!detail::g_safeReadsReady) return false;
+  const std::uint64_t got = detail::SafeReadWordRoutine(address);
+  out = static_cast<std::uint32_t>(got);
+  return (got >> 32) != 0;
 }
 
 // bytes bytes from address into out; false when any of them does not read
