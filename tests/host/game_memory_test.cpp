@@ -250,4 +250,22 @@ TEST_F(GameMemory, StackGuardPagesStayWithTheirThreads) {
   EXPECT_EQ(Deep(40), 40);
 }
 
+// Class answers are remembered per vtable, never per object: an object
+// whose vtable changes between calls (a freed form, its memory reused by
+// another class) is judged by the vtable it has now.
+TEST_F(GameMemory, ObjectsAreJudgedByTheVtableTheyHaveNow) {
+  void* object = image::New(Class::Character, kTypeCharacter, 0x710);
+  void* npc = image::New(Class::NPC, kTypeNPC, 0x711);
+  EXPECT_EQ(E().DynamicCast(object, kCVKind_Actor), object);
+  EXPECT_EQ(E().DynamicCast(object, kCVKind_ActorBase), nullptr);
+  image::Put(object, 0, image::Get<Addr>(npc, 0));
+  image::Put<std::uint8_t>(object, kFormTypeID, kTypeNPC);
+  EXPECT_EQ(E().DynamicCast(object, kCVKind_Actor), nullptr);
+  EXPECT_EQ(E().DynamicCast(object, kCVKind_ActorBase), object);
+  EXPECT_TRUE(E().IsValidObject(object));
+  image::Put<Addr>(object, 0, 0);
+  EXPECT_EQ(E().DynamicCast(object, kCVKind_ActorBase), nullptr);
+  EXPECT_FALSE(E().IsValidObject(object));
+}
+
 }  // namespace
