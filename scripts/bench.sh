@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the benchmarks in an optimised build of their own and runs them: the
-# store's, then save and load of the save-data file. Arguments are passed on to
-# both benchmark programs (for example --benchmark_filter=FindHit). Exits
-# non-zero when a target is missed.
+# store's, the load's memory, the game binding's against the table engine's
+# (under Wine), then save and load of the save-data file. Arguments are
+# passed on to both Google Benchmark programs (for example
+# --benchmark_filter=FindHit). Exits non-zero when a target is missed.
 set -eu
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,13 +13,16 @@ ninja -C build-bench -j2 corvane_bench persist_bench load_memory
 status=0
 build-bench/bench/corvane_bench "$@" || status=1
 # The load's memory per value: the 64-bit build here, and the 32-bit Windows
-# build under Wine (its own build folder, as scripts/test.sh makes it).
+# build under Wine (its own build folder, as scripts/test.sh makes it). Then,
+# under Wine, the game binding's cost against the table engine's, through
+# the plug-in DLL.
 (cd build-bench && ./bench/load_memory) || status=1
 if bash scripts/fetch-deps.sh build/_deps >/dev/null && cmake --preset mingw-i686 >/dev/null &&
-  cmake --build --preset mingw-i686 --target load_memory >/dev/null; then
+  cmake --build --preset mingw-i686 --target load_memory binding_bench >/dev/null; then
   (cd build/mingw-i686/bench && ../wine-run ./load_memory.exe) || status=1
+  (cd build/mingw-i686/bench && ../wine-run ./binding_bench.exe) || status=1
 else
-  echo "bench: the 32-bit Windows build could not be made; its memory figures are missing" >&2
+  echo "bench: the 32-bit Windows build could not be made; its Wine figures are missing" >&2
   status=1
 fi
 # The save-data benchmark loads the plug-in's code, whose log opens

@@ -278,5 +278,7 @@ void StartGameImage() {
 // Once the world lives in the miniature game image, the program serves no
 // table of its own, exactly like the game.
 CORVANE_PROGRAM_EXPORT const CVEngineInterface* CorvaneSimEngine() {
-  return cv::sim::image::Built() ? nullptr : cv::sim::EngineInterface();
+  const cv::sim::Host* h = cv::sim::Host::Active();
+  const bool inImage = h != nullptr ? h->world.InImage() : cv::sim::image::Built();
+  return inImage ? nullptr : cv::sim::EngineInterface();
 }

@@ -184,6 +184,8 @@ Host::~Host() { g_active = previous_; }
 
 Host* Host::Active() { return g_active; }
 
+void Host::Activate() { g_active = this; }
+
 namespace {
 // Script command names are matched without regard to case.
 bool SameName(const char* a, std::string_view b) {

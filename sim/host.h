@@ -65,6 +65,9 @@ class Host {
 
   // The host the interface tables serve; null when none is active.
   static Host* Active();
+  // Makes this host the active one (the one made last is, otherwise), for a
+  // program that runs two sessions side by side, as the binding bench does.
+  void Activate();
 
   World& world;
   std::ostream& out;

@@ -20,7 +20,9 @@ Session::Session(std::ostream& out, std::ostream& err, Options options)
     : out_(out),
       err_(err),
       host_(world_, out, options.editor, options.runtime),
-      runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot) {}
+      runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot) {
+  if (options.outOfImage) world_.KeepOutOfImage();
+}
 
 bool Session::LoadPlugin(const PluginEntry& plugin) {
   LoadedPlugin record;

@@ -22,6 +22,9 @@ constexpr UInt32 kDefaultRuntime = 0x040020D0;
 struct Options {
   bool editor = false;
   UInt32 runtime = kDefaultRuntime;
+  // Keep the world out of the miniature game image (where there is one) and
+  // serve the program's engine table for it.
+  bool outOfImage = false;
   // The folder that expect-file and show-file paths are below; empty: the
   // folder of the main executable.
   std::string gameRoot;

@@ -70,8 +70,10 @@ void* World::Handle(Form* form) const {
   return layout_->ObjectOf(form);
 }
 
+bool World::InImage() const { return image::Built() && !outOfImage_; }
+
 void World::Publish(bool consoleMode) {
-  if (!image::Built()) return;
+  if (!InImage()) return;
   if (layout_ == nullptr) layout_ = std::make_unique<GameLayout>();
   std::vector<Form*> forms;
   for (const auto& [id, f] : forms_) forms.push_back(f.get());

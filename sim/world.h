@@ -72,6 +72,11 @@ class World {
   // Lays the world out in the game image when there is one (before every
   // call and message, so that the plug-in reads the world as it stands).
   void Publish(bool consoleMode);
+  // Whether the world goes into the game image when there is one. A world
+  // kept out of it is served by the program's engine table instead, so that
+  // one program can run the plug-in over both (the binding bench).
+  void KeepOutOfImage() { outOfImage_ = true; }
+  bool InImage() const;
 
   // Validity of any pointer, without touching what it points at.
   std::optional<ObjectType> TypeOf(const void* object) const;
@@ -97,6 +102,7 @@ class World {
  private:
   std::map<UInt32, std::unique_ptr<Form>> forms_;
   std::unique_ptr<GameLayout> layout_;
+  bool outOfImage_ = false;
   // Processes and conversations live as long as the world, so a pointer the
   // plug-in kept never dangles.
   std::vector<std::unique_ptr<Process>> processes_;

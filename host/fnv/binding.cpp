@@ -168,12 +168,8 @@ const char* GetSkeletonModelPath(TESForm* actorBase) {
   const std::uint16_t length = At<std::uint16_t>(base + kBaseModelLength);
   std::size_t n = 0;
   if (text != 0 && length != 0) {
-    if (!Readable(text, length)) return nullptr;
-    const char* from = PointerTo<const char>(text);
-    while (n < length && from[n] != '\0') {
-      g_modelPath[n] = from[n];
-      ++n;
-    }
+    if (!SafeCopy(g_modelPath.data(), text, length)) return nullptr;
+    while (n < length && g_modelPath[n] != '\0') ++n;
   }
   g_modelPath[n] = '\0';
   return g_modelPath.data();
@@ -188,7 +184,7 @@ TESForm* GetParentLink(TESForm* linkedBase) {
 
 // Every object the plug-in handles (forms, processes, packages) is at least
 // a form header long.
-bool IsValidObject(const void* object) { return HierarchyOf(AddrOf(object), kFormSize) != 0; }
+bool IsValidObject(const void* object) { return IsGameObject(AddrOf(object), kFormSize); }
 
 // The node after node, or 0 at the end or at a node that cannot be read.
 Addr NextNode(Addr node) {
@@ -317,12 +313,9 @@ const char* GetModName(UInt32 index) {
   const Addr handler = DataHandler();
   if (handler == 0 || index >= ModCount(handler)) return nullptr;
   const Addr mod = At<Addr>(handler + kDataMods + index * 4);
-  if (mod == 0 || !Readable(mod + kModName, kModNameMax)) return nullptr;
-  const char* name = PointerTo<const char>(mod + kModName);
-  for (UInt32 i = 0; i < kModNameMax; ++i) {
-    g_modName[i] = name[i];
-    if (name[i] == '\0') return g_modName.data();
-  }
+  if (mod == 0 || !SafeCopy(g_modName.data(), mod + kModName, kModNameMax)) return nullptr;
+  for (UInt32 i = 0; i < kModNameMax; ++i)
+    if (g_modName[i] == '\0') return g_modName.data();
   return nullptr;
 }
 
@@ -361,22 +354,20 @@ void Console_Print(const char* fmt, ...) {
       console, nullptr, "%s", reinterpret_cast<va_list>(const_cast<char**>(argument)));
 }
 
-// The text's bytes, proven readable a page at a time up to the NUL.
+// The text's bytes, copied a page at a time through the read routines up
+// to the NUL; the empty text when any byte before it does not read.
 UInt32 ReadText(const void* text, char* out, UInt32 capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
   const Addr from = AddrOf(text);
   if (from < kLowestObject) return 0;
-  constexpr Addr kPage = 0x1000;
   for (UInt32 n = 0; n < capacity;) {
     const Addr at = from + n;
     if (at < from) break;  // wrapped past 4 GiB
-    const Addr chunk = std::min<Addr>(kPage - at % kPage, capacity - n);
-    if (!Readable(at, chunk)) break;
-    for (Addr i = 0; i < chunk; ++i, ++n) {
-      out[n] = At<char>(at + i);
+    const Addr chunk = std::min<Addr>(kPageSize - at % kPageSize, capacity - n);
+    if (!SafeCopy(out + n, at, chunk)) break;
+    for (const UInt32 end = n + chunk; n < end; ++n)
       if (out[n] == '\0') return n;
-    }
   }
   out[0] = '\0';
   return 0;
@@ -437,8 +428,10 @@ const CVEngineInterface g_table = {
 
 namespace cv::host {
 
+// The reads' fault handler goes in first: even the image's header is read
+// through it.
 const CVEngineInterface* GameEngine() {
-  bool game = fnv::IsGameImage();
+  bool game = fnv::InstallSafeReads() && fnv::IsGameImage();
   for (fnv::GameClass& c : fnv::g_classes) {
     c.named = game && fnv::NamesClass(c.td, c.decorated);
     if (c.td == fnv::kTD_TESForm) game = c.named;
@@ -448,7 +441,7 @@ const CVEngineInterface* GameEngine() {
 
 std::vector<std::string> GameClassesNotNamed() {
   std::vector<std::string> names;
-  if (!fnv::IsGameImage()) return names;
+  if (!fnv::InstallSafeReads() || !fnv::IsGameImage()) return names;
   for (const fnv::GameClass& c : fnv::g_classes)
     if (!c.named) names.emplace_back(c.name);
   return names;

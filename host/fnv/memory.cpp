@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "host/fnv/class_cache.h"
+
 namespace cv::fnv {
 
 namespace {
@@ -15,7 +17,7 @@ constexpr DWORD kReadableProtection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRIT
 struct Section {
   Addr begin = 0;
   Addr end = 0;
-  bool code = false;  // executable
+  bool code = false;
 };
 
 struct Sections {
@@ -25,6 +27,8 @@ struct Sections {
 };
 
 Sections g_sections;
+
+bool Committed(Addr address, Addr bytes);
 
 // The image's sections from its PE header; false when the header does not
 // read as a 32-bit image at the image base.
@@ -54,10 +58,13 @@ bool ReadSections(Sections& out) {
     // Only sections readable from end to end: image sections stay mapped
     // for the life of the process (patches only ever add write access), so
     // whatever lies inside one reads without a further check (§3d).
-    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Readable(begin, size)) continue;
+    if ((s.Characteristics & IMAGE_SCN_MEM_READ) == 0 || !Committed(begin, size)) continue;
     Section& out_s = out.list[out.count++];
     out_s.begin = begin;
     out_s.end = begin + size;
+    // Which executables flag which sections writable is not known (the
+    // Steam and Epic builds and 4GB-patched copies differ), so only whether
+    // a section holds code is told apart (§8.3).
     out_s.code = (s.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0;
   }
   return out.count != 0;
@@ -93,9 +100,10 @@ bool WellFormedTypeName(Addr td) {
   return false;
 }
 
-}  // namespace
-
-bool Readable(Addr address, Addr bytes) {
+// Whether every byte of [address, address + bytes) is committed, readable
+// memory (never a guard page), asked of the system: for the image's
+// sections, once, without touching (and so paging in) every page of them.
+bool Committed(Addr address, Addr bytes) {
   if (bytes == 0) bytes = 1;
   const Addr last = address + bytes - 1;
   if (last < address) return false;
@@ -113,6 +121,22 @@ bool Readable(Addr address, Addr bytes) {
   }
 }
 
+}  // namespace
+
+bool detail::ReadableAcrossPages(Addr address, Addr bytes) {
+  if (bytes == 0) bytes = 1;
+  const Addr last = address + bytes - 1;
+  if (last < address) return false;
+  // One aligned word of every page: it never reaches past its page, so it
+  // reads exactly when the page does.
+  const Addr lastPage = last & ~(kPageSize - 1);
+  for (Addr at = address;; at = (at & ~(kPageSize - 1)) + kPageSize) {
+    std::uint32_t word = 0;
+    if (!SafeReadWord(at & ~Addr{3}, word)) return false;
+    if ((at & ~(kPageSize - 1)) == lastPage) return true;
+  }
+}
+
 bool InImage(Addr address, Addr bytes) { return InSection(address, bytes, false); }
 bool InCode(Addr address) { return InSection(address, 1, true); }
 
@@ -122,9 +146,11 @@ bool NamesClass(Addr td, const char* name) {
 
 bool IsGameImage() { return ImageSections() != nullptr && NamesClass(kTD_TESForm, kTESFormName); }
 
-Addr HierarchyOf(Addr p, Addr span) {
-  if (p < kLowestObject || p % 4 != 0 || span < 4 || !Readable(p, span)) return 0;
-  const Addr vtable = At<Addr>(p);
+namespace {
+
+// The class hierarchy descriptor that the vtable at vtable leads to, as
+// HierarchyOf below; 0 for anything else.
+Addr HierarchyOfVtable(Addr vtable) {
   if (vtable % 4 != 0 || vtable < kVtableLocator ||
       !InImage(vtable - kVtableLocator, kVtableLocator + 4))
     return 0;
@@ -140,9 +166,12 @@ Addr HierarchyOf(Addr p, Addr span) {
   return hierarchy;
 }
 
-bool IsA(Addr p, Addr typeDescriptor, Addr span) {
-  const Addr hierarchy = HierarchyOf(p, span);
+// Whether objects with this vtable have the class among their classes, at
+// offset 0 (typeDescriptor 0: whether they are game objects at all).
+bool VtableIsA(Addr vtable, Addr typeDescriptor) {
+  const Addr hierarchy = HierarchyOfVtable(vtable);
   if (hierarchy == 0) return false;
+  if (typeDescriptor == 0) return true;
   const Addr count = At<Addr>(hierarchy + kHierarchyCount);
   const Addr bases = At<Addr>(hierarchy + kHierarchyBases);
   if (count == 0 || count > kMaxBaseClasses || !InImage(bases, count * 4)) return false;
@@ -153,6 +182,41 @@ bool IsA(Addr p, Addr typeDescriptor, Addr span) {
       return At<std::int32_t>(base + kBaseDisplacement) == 0;
   }
   return false;
+}
+
+// The vtable of the object at p when its first span bytes read; 0 if not.
+Addr VtableOf(Addr p, Addr span) {
+  Addr vtable = 0;
+  if (p < kLowestObject || p % 4 != 0 || span < 4 || !ReadAt(p, vtable)) return 0;
+  // Reading the vtable proved p's page; the span's later pages, if any,
+  // are proven here.
+  const Addr last = p + span - 1;
+  const Addr nextPage = (p & ~(kPageSize - 1)) + kPageSize;
+  if (last < p || (last >= nextPage && (nextPage == 0 || !Readable(nextPage, last - nextPage + 1))))
+    return 0;
+  return vtable;
+}
+
+// VtableIsA, remembered per vtable: the records a vtable in the image
+// leads to lie in the image and never change. Only those
+// vtables are remembered; any other answers no at its first check.
+bool ClassCheck(Addr vtable, Addr typeDescriptor) {
+  if (vtable == 0) return false;
+  if (const int known = KnownClass(vtable, typeDescriptor); known >= 0) return known != 0;
+  const bool is = VtableIsA(vtable, typeDescriptor);
+  if (InImage(vtable - kVtableLocator, kVtableLocator + 4))
+    RememberClass(vtable, typeDescriptor, is);
+  return is;
+}
+
+}  // namespace
+
+Addr HierarchyOf(Addr p, Addr span) { return HierarchyOfVtable(VtableOf(p, span)); }
+
+bool IsGameObject(Addr p, Addr span) { return ClassCheck(VtableOf(p, span), 0); }
+
+bool IsA(Addr p, Addr typeDescriptor, Addr span) {
+  return ClassCheck(VtableOf(p, span), typeDescriptor);
 }
 
 }  // namespace cv::fnv

@@ -368,6 +368,10 @@ TEST_F(GameBinding, HostilePointersGiveNothing) {
   std::memcpy(guarded, w.npc, 0x200);
   DWORD old = 0;
   ASSERT_TRUE(::VirtualProtect(guarded, 0x1000, PAGE_NOACCESS, &old));
+  // A guard page: a read must neither fault nor take the owner's guard.
+  void* guardPage = ::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  std::memcpy(guardPage, w.npc, 0x200);
+  ASSERT_TRUE(::VirtualProtect(guardPage, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
   // A form whose fields run off its page into an unmapped one.
   char* edge =
       static_cast<char*>(::VirtualAlloc(nullptr, 0x2000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
@@ -395,6 +399,7 @@ TEST_F(GameBinding, HostilePointersGiveNothing) {
       {"low address", reinterpret_cast<void*>(0x1234)},
       {"unmapped", page},
       {"no access", guarded},
+      {"guard page", guardPage},
       {"misaligned", static_cast<char*>(w.npc) + 1},
       {"off its page", edgeNpc},
       {"no RTTI", image::NewRaw(0x200)},
@@ -450,7 +455,11 @@ TEST_F(GameBinding, HostilePointersGiveNothing) {
   void* liar = image::New(Class::NPC, kTypeFormList, 0x609);
   EXPECT_EQ(E().DynamicCast(liar, kCVKind_FormList), nullptr);
   EXPECT_EQ(E().DynamicCast(liar, kCVKind_ActorBase), nullptr);
+  MEMORY_BASIC_INFORMATION m;
+  ASSERT_EQ(::VirtualQuery(guardPage, &m, sizeof m), sizeof m);
+  EXPECT_NE(m.Protect & PAGE_GUARD, 0u) << "a read took the guard page's guard";
   ::VirtualFree(guarded, 0, MEM_RELEASE);
+  ::VirtualFree(guardPage, 0, MEM_RELEASE);
 }
 
 }  // namespace
