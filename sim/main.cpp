@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dynlib.h"
 #include "platform/platform.h"
 #include "sim/fresh_copy.h"
 #include "sim/host.h"
+#include "sim/plugin_library.h"
 #include "sim/session.h"
 
 namespace {
@@ -148,7 +148,7 @@ std::vector<fs::path> PluginFiles(const fs::path& folder) {
   std::vector<fs::path> files;
   std::error_code ec;
   for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file(ec) && e.path().extension() == cv::platform::kPluginSuffix)
+    if (e.is_regular_file(ec) && e.path().extension() == cv::platform::kLibrarySuffix)
       files.push_back(e.path());
   std::sort(files.begin(), files.end());
   return files;
@@ -160,9 +160,9 @@ void LoadPlugins(cv::sim::Session& session, const std::string& root) {
   if (plugins.empty())
     std::cerr << "corvane-sim: no plug-ins in " << pluginDir.string() << std::endl;
   for (const fs::path& p : plugins) {
-    cv::platform::PluginEntryPoints entry;
+    cv::sim::PluginEntryPoints entry;
     std::string error;
-    if (!cv::platform::LoadPluginLibrary(p.string(), entry, error)) {
+    if (!cv::sim::LoadPluginLibrary(p.string(), entry, error)) {
       std::cerr << "corvane-sim: cannot load " << p.string() << ": " << error << std::endl;
       continue;
     }
