@@ -28,9 +28,13 @@ function(corvane_add_scenarios root)
     return()
   endif()
   if(WIN32)
+    # Where the world is laid out in the game image, every scenario runs a
+    # second time with the simulated engine table (the differential run).
     set(engine game)
+    set(differential ON)
   else()
     set(engine simulator)
+    set(differential OFF)
   endif()
   file(GLOB_RECURSE scenarios CONFIGURE_DEPENDS ${root}/*.scn)
   foreach(scn ${scenarios})
@@ -46,6 +50,7 @@ function(corvane_add_scenarios root)
         "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
         "-DHOLDER=$<$<TARGET_EXISTS:log_holder>:$<TARGET_FILE:log_holder>>"
         -DENGINE=${engine}
+        -DDIFFERENTIAL=${differential}
         -P ${PROJECT_SOURCE_DIR}/cmake/run_scenario.cmake)
     file(STRINGS ${scn} header LIMIT_COUNT 10)
     if(WIN32 AND header MATCHES "# host-throws: *yes")
