@@ -4,12 +4,21 @@
 #   Corvane-<version>-source.zip   the corresponding source: Corvane at the committed
 #                                  HEAD plus the libcsv source the DLL was built from
 #                                  (third_party/libcsv-*), to publish beside the archive
+#   Corvane-<version>-tools.zip    for mod authors: corvane-sim.exe in its game folder,
+#                                  corvane-savedata.exe, the examples and the guides
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --windows
 bash scripts/fetch-deps.sh build/_deps
 cmake --preset mingw-i686 >/dev/null
 cmake --build --preset mingw-i686 -j2 --target dist
+
+# The mod authors' tools archive (cmake/make_tools_dist.cmake lays it out; the
+# mingw pass's dist.tools tests unzip it and run the quick start with it).
+tools_archive() {
+  cmake --build --preset mingw-i686 -j2 --target dist-tools
+}
+tools_archive
 
 version=$(sed -n 's/^project(corvane VERSION \([0-9]*\).*/\1/p' CMakeLists.txt)
 libcsv=$(find build/_deps -maxdepth 1 -type d -name 'libcsv-*' | head -n 1)
