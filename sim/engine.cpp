@@ -119,7 +119,9 @@ UInt32 GetFormListCount(TESForm* list) {
 TESForm* GetFormListEntry(TESForm* list, UInt32 index) {
   World* w = WorldFor("engine.GetFormListEntry");
   Form* f = w != nullptr ? w->AsForm(list) : nullptr;
-  if (f == nullptr || f->kind != FormKind::FormList || index >= f->entries.size()) return nullptr;
+  if (f == nullptr || f->kind != FormKind::FormList || index >= f->entries.size() ||
+      f->entries.front() == nullptr)
+    return nullptr;
   return Out<TESForm>(f->entries[index]);
 }
 

@@ -80,6 +80,7 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 3), nullptr);
   // The game's list embeds its first node: an empty one is an empty list.
   EXPECT_EQ(e->GetFormListCount(F(w, 0x51)), 0u);
+  EXPECT_EQ(e->GetFormListEntry(F(w, 0x51), 1), nullptr);
 
   void* process = e->GetAIProcess(F<TESObjectREFR>(w, 0x61));
   ASSERT_NE(process, nullptr);
