@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/dynlib.h"
 #include "sim/game_image.h"
 #include "sim/game_layout.h"
+#include "sim/plugin_library.h"
 #include "sim/session.h"
 
 namespace {
@@ -114,9 +114,9 @@ struct Result {
 class Engine {
  public:
   Engine(const std::string& dll, bool table) : session_(out_, out_, OptionsFor(table)) {
-    cv::platform::PluginEntryPoints entry;
+    cv::sim::PluginEntryPoints entry;
     std::string error;
-    if (!cv::platform::LoadPluginLibrary(dll, entry, error)) {
+    if (!cv::sim::LoadPluginLibrary(dll, entry, error)) {
       std::cerr << "binding_bench: cannot load " << dll << ": " << error << "\n";
       return;
     }

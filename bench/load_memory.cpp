@@ -17,7 +17,7 @@
 #include "log/log.h"
 #include "persist/settings.h"
 #include "platform/platform.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 namespace {
 

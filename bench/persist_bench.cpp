@@ -25,7 +25,7 @@
 #include "log/log.h"
 #include "persist/settings.h"
 #include "platform/platform.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 namespace {
 
@@ -400,7 +400,7 @@ int main(int argc, char** argv) {
   for (char& c : exe)
     if (c == '/') c = '\\';
   cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  cv::plugin::ResetGameRootForTesting();
+  cv::persist::ResetGameRootForTesting();
   for (int i = 0; i < kModCount; ++i) Mods().push_back("Mod" + std::to_string(i) + ".esp");
   cv::game::Bind(&Engine());
   // The plug-in's log goes to a file here; its echo on standard output is

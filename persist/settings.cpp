@@ -14,7 +14,7 @@
 #include "persist/save_name.h"
 #include "persist/savedata.h"
 #include "platform/platform.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 namespace cv::persist {
 
@@ -38,7 +38,7 @@ std::string& UnreadPath() {
 // Sets the save-data path for fileName and creates its folders; false (and
 // the path kept as it was) when the game root is unknown.
 bool SetSaveFile(const std::string& fileName) {
-  std::string root = plugin::FindGameRoot();
+  std::string root = FindGameRoot();
   if (root.empty()) return false;
   std::string path = root + kSaveFolder + fileName;
   // Every folder on the way, outermost first; failures (it exists, or it
@@ -232,7 +232,7 @@ void loadsettings(std::string saveName) {
       LogMessage("csv_init failed with %u", static_cast<unsigned>(rc));
       // Nothing was read: the save's file, if it has one, is kept from the
       // next save as a file that could not be read.
-      const std::string root = plugin::FindGameRoot();
+      const std::string root = FindGameRoot();
       if (!root.empty() && IsSafe(saveName)) UnreadPath() = SaveDataPath(root, saveName);
     } else {
       newmodmap();
@@ -248,7 +248,7 @@ void loadsettings(std::string saveName) {
 
 void deleteSavegame(std::string saveName) {
   Guarded({"deleteSavegame"}, [&] {
-    std::string root = plugin::FindGameRoot();
+    std::string root = FindGameRoot();
     if (root.empty()) return;
     if (!AcceptSaveName(saveName)) return;
     std::string path = SaveDataPath(root, saveName);
@@ -263,7 +263,7 @@ void deleteSavegame(std::string saveName) {
 
 void renameSavegame(std::string fromName, std::string toName) {
   Guarded({"renameSavegame"}, [&] {
-    std::string root = plugin::FindGameRoot();
+    std::string root = FindGameRoot();
     if (root.empty()) return;
     bool fromOk = AcceptSaveName(fromName);
     bool toOk = AcceptSaveName(toName);

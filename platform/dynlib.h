@@ -1,22 +1,19 @@
-// Loading a plug-in library and finding its two entry points, for the host.
+// Loading a shared library and finding a symbol in it.
 #pragma once
 
 #include <string>
 
-#include "host/nvse_records.h"
-
 namespace cv::platform {
 
-struct PluginEntryPoints {
-  NVSEPlugin_Query_t query = nullptr;
-  NVSEPlugin_Load_t load = nullptr;
-};
+// Loads the library at path (native separators); null with a reason when it
+// fails. The library stays loaded for the life of the process.
+void* OpenLibrary(const std::string& path, std::string& error);
 
-// Loads the library at path (native separators) and looks up exactly
-// NVSEPlugin_Query and NVSEPlugin_Load. False with a reason when it fails.
-bool LoadPluginLibrary(const std::string& path, PluginEntryPoints& out, std::string& error);
+// The address of the symbol the library exports under exactly this name;
+// null when it exports none.
+void* LibrarySymbol(void* library, const char* name);
 
-// The file-name suffix of plug-in libraries on this platform (".so", ".dll").
-extern const char* const kPluginSuffix;
+// The file-name suffix of shared libraries on this platform (".so", ".dll").
+extern const char* const kLibrarySuffix;
 
 }  // namespace cv::platform

@@ -6,30 +6,19 @@
 
 namespace cv::platform {
 
-const char* const kPluginSuffix = ".dll";
+const char* const kLibrarySuffix = ".dll";
 
-namespace {
-// FARPROC to a typed entry point; void (*)() converts to any function type.
-template <typename Fn>
-Fn EntryPoint(HMODULE h, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(h, name)));
-}
-}  // namespace
-
-bool LoadPluginLibrary(const std::string& path, PluginEntryPoints& out, std::string& error) {
+void* OpenLibrary(const std::string& path, std::string& error) {
   HMODULE h = ::LoadLibraryA(path.c_str());
-  if (h == nullptr) {
-    error = "LoadLibraryA failed, error " + std::to_string(::GetLastError());
-    return false;
-  }
-  out.query = EntryPoint<NVSEPlugin_Query_t>(h, "NVSEPlugin_Query");
-  out.load = EntryPoint<NVSEPlugin_Load_t>(h, "NVSEPlugin_Load");
-  if (out.query == nullptr || out.load == nullptr) {
-    error = "missing NVSEPlugin_Query or NVSEPlugin_Load";
-    return false;
-  }
-  // The library stays loaded for the life of the process, as in the game.
-  return true;
+  if (h == nullptr) error = "LoadLibraryA failed, error " + std::to_string(::GetLastError());
+  return reinterpret_cast<void*>(h);
+}
+
+void* LibrarySymbol(void* library, const char* name) {
+  if (library == nullptr) return nullptr;
+  // FARPROC, through a plain function pointer, to the address.
+  return reinterpret_cast<void*>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(reinterpret_cast<HMODULE>(library), name)));
 }
 
 }  // namespace cv::platform

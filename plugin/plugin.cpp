@@ -8,10 +8,10 @@
 #include "host/game.h"
 #include "host/host.h"
 #include "log/log.h"
+#include "persist/game_root.h"
 #include "persist/settings.h"
 #include "platform/platform.h"
 #include "plugin/command_table.h"
-#include "plugin/game_root.h"
 #include "plugin/messages.h"
 #include "plugin/version_command.h"
 
@@ -36,7 +36,7 @@ Database& TheDatabase() {
 }
 
 void OpenDatabase() {
-  std::string root = FindGameRoot();
+  std::string root = persist::FindGameRoot();
   if (root.empty()) return;
   std::string path = root + "Data\\NVSE\\Plugins\\Corvane\\savedata.db";
   Database& d = TheDatabase();

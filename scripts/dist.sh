@@ -4,8 +4,10 @@
 #   Corvane-<version>-source.zip   the corresponding source: Corvane's files plus the
 #                                  libcsv source the programs were built from
 #                                  (third_party/libcsv-*), to publish beside the archive
+#   Corvane-<version>-tools.zip    for mod authors: corvane-sim.exe in its game folder,
+#                                  corvane-savedata.exe, the examples and the guides
 #
-#   scripts/dist.sh                          both archives
+#   scripts/dist.sh                          all three archives
 #   scripts/dist.sh --source-only DEPS OUT   only the source archive, into OUT, with
 #                                            the libcsv source found below DEPS
 #
@@ -78,6 +80,13 @@ fi
 bash scripts/fetch-deps.sh build/_deps
 cmake --preset mingw-i686 >/dev/null
 cmake --build --preset mingw-i686 -j2 --target dist
+
+# The mod authors' tools archive (cmake/make_tools_dist.cmake lays it out; the
+# mingw pass's dist.tools tests unzip it and run the quick start with it).
+tools_archive() {
+  cmake --build --preset mingw-i686 -j2 --target dist-tools
+}
+tools_archive
 
 write_source_zip build/_deps dist
 ls -l dist/Corvane-*.zip

@@ -1,6 +1,7 @@
 // The engine table: the game operations the plug-in relies on, answered from
 // the world. Every operation checks the pointers it is given against the
 // world's objects, so a stale or foreign pointer gives "nothing", never a fault.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -32,12 +33,15 @@ T* Out(Form* f) {
   return reinterpret_cast<T*>(f);
 }
 
+// The kinds as the game's classes give them (the binding's casts over the
+// game image): an actor is a reference; NPCs and creatures are the actor
+// bases, and both carry the template chain, the linked kind.
 bool KindMatches(const Form& f, UInt32 wanted) {
   switch (wanted) {
     case kCVKind_Reference: return f.kind == FormKind::Reference || f.kind == FormKind::Actor;
     case kCVKind_Actor: return f.kind == FormKind::Actor;
-    case kCVKind_ActorBase: return f.kind == FormKind::ActorBase;
-    case kCVKind_LinkedBase: return f.kind == FormKind::LinkedBase;
+    case kCVKind_ActorBase:
+    case kCVKind_LinkedBase: return IsActorBase(f.kind);
     case kCVKind_FormList: return f.kind == FormKind::FormList;
     case kCVKind_Quest: return f.kind == FormKind::Quest;
     default: return false;
@@ -66,10 +70,29 @@ TESForm* GetBaseForm(TESObjectREFR* ref) {
   return Out<TESForm>(f->base);
 }
 
+// How far a template chain is followed before it counts as endless: the
+// bound the game binding uses, so that both give up on the same chains.
+constexpr int kMaxTemplateSteps = 256;
+
+// The actor base whose model the game shows (game-facts §3a): the
+// template's while "use model/animation" is set, until a base without a
+// template or with a leveled one. Null for a template of any other kind and
+// for a chain that never ends.
+const Form* ModelSource(const Form* base) {
+  for (int step = 0; step < kMaxTemplateSteps; ++step) {
+    if (!base->useModel || base->parent == nullptr) return base;
+    const Form* t = base->parent;
+    if (!IsActorBase(t->kind)) return t->kind == FormKind::Leveled ? base : nullptr;
+    base = t;
+  }
+  return nullptr;
+}
+
 const char* GetSkeletonModelPath(TESForm* actorBase) {
   World* w = WorldFor("engine.GetSkeletonModelPath");
   Form* f = w != nullptr ? w->AsForm(actorBase) : nullptr;
-  return f != nullptr && f->kind == FormKind::ActorBase ? f->skeleton.c_str() : nullptr;
+  const Form* source = f != nullptr && IsActorBase(f->kind) ? ModelSource(f) : nullptr;
+  return source != nullptr ? source->skeleton.c_str() : nullptr;
 }
 
 // The game gives a template only when it is a valid object of the child's
@@ -77,7 +100,7 @@ const char* GetSkeletonModelPath(TESForm* actorBase) {
 TESForm* GetParentLink(TESForm* linkedBase) {
   World* w = WorldFor("engine.GetParentLink");
   Form* f = w != nullptr ? w->AsForm(linkedBase) : nullptr;
-  if (f == nullptr || f->kind != FormKind::LinkedBase) return nullptr;
+  if (f == nullptr || !IsActorBase(f->kind)) return nullptr;
   Form* parent = w->AsForm(f->parent);
   return parent != nullptr && parent->kind == f->kind ? Out<TESForm>(parent) : nullptr;
 }
@@ -101,7 +124,9 @@ UInt32 GetFormListCount(TESForm* list) {
 TESForm* GetFormListEntry(TESForm* list, UInt32 index) {
   World* w = WorldFor("engine.GetFormListEntry");
   Form* f = w != nullptr ? w->AsForm(list) : nullptr;
-  if (f == nullptr || f->kind != FormKind::FormList || index >= f->entries.size()) return nullptr;
+  if (f == nullptr || f->kind != FormKind::FormList || index >= f->entries.size() ||
+      f->entries.front() == nullptr)
+    return nullptr;
   return Out<TESForm>(f->entries[index]);
 }
 
@@ -140,14 +165,23 @@ TESForm* LookupFormByID(UInt32 refID) {
   return w != nullptr ? Out<TESForm>(w->Lookup(refID)) : nullptr;
 }
 
+// The game keeps at most 0xFF loaded mods (DataHandler's loadedMods[0xFF],
+// game-facts §2.2.8), each name in a buffer of 0x100 bytes with its NUL.
+constexpr std::size_t kMaxMods = 0xFF;
+constexpr std::size_t kModNameMax = 0x100 - 1;
+
 UInt32 GetModCount() {
   World* w = WorldFor("engine.GetModCount");
-  return w != nullptr ? static_cast<UInt32>(w->mods.size()) : 0;
+  return w != nullptr ? static_cast<UInt32>(std::min(w->mods.size(), kMaxMods)) : 0;
 }
 
+// The name is copied, as the game's is, and stays until the next call.
 const char* GetModName(UInt32 index) {
   World* w = WorldFor("engine.GetModName");
-  return w != nullptr && index < w->mods.size() ? w->mods[index].c_str() : nullptr;
+  if (w == nullptr || index >= std::min(w->mods.size(), kMaxMods)) return nullptr;
+  static std::string name;
+  name = w->mods[index].substr(0, kModNameMax);
+  return name.c_str();
 }
 
 bool IsConsoleMode() {

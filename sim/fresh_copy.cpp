@@ -69,7 +69,7 @@ bool MakeFreshCopy(const fs::path& game, const fs::path& exe, const fs::path& pa
     const fs::path to = copy / plugins / e.path().filename();
     if (e.is_directory()) {
       fs::create_directory(to, ec);  // a plug-in's data folder, as installed: empty
-    } else if (e.is_regular_file() && e.path().extension() == platform::kPluginSuffix) {
+    } else if (e.is_regular_file() && e.path().extension() == platform::kLibrarySuffix) {
       fs::copy_file(e.path(), to, ec);
     }
     if (ec) return fail(e.path());

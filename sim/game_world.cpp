@@ -1,7 +1,7 @@
 #include "sim/game_world.h"
 
-#include "sim/game_layout.h"
 #include "sim/game_image.h"
+#include "sim/game_layout.h"
 
 namespace cv::sim {
 
@@ -19,19 +19,22 @@ struct Layout {
   std::uint8_t type;
 };
 
-// The game class of each kind of simulated form. Actor bases are NPCs; the
-// forms with a parent link are creatures with a template (the NPC and
-// creature template chain). In the game a creature is an actor base as
-// well, where the simulated world keeps the two kinds apart: through the
-// game binding such a form is also an actor base, one with no skeleton path.
-Layout LayoutOf(FormKind kind) {
-  switch (kind) {
+// The game class of each kind of simulated form (game-facts §2.3, §2.4): an
+// actor is a character, or a creature when placed from a creature; a
+// leveled character or creature carries TESForm's RTTI only, as the image
+// has none of its own for it.
+Layout LayoutOf(const Form& f) {
+  switch (f.kind) {
     case FormKind::Quest: return {Class::Quest, kTypeQuest};
-    case FormKind::ActorBase: return {Class::NPC, kTypeNPC};
-    case FormKind::LinkedBase: return {Class::CreatureBase, kTypeCreature};
+    case FormKind::Npc: return {Class::NPC, kTypeNPC};
+    case FormKind::Creature: return {Class::CreatureBase, kTypeCreature};
+    case FormKind::Leveled: return {Class::Form, kTypeLevCharacter};
     case FormKind::FormList: return {Class::FormList, kTypeFormList};
     case FormKind::Reference: return {Class::Reference, kTypeReference};
-    case FormKind::Actor: return {Class::Character, kTypeCharacter};
+    case FormKind::Actor:
+      if (f.base != nullptr && f.base->kind == FormKind::Creature)
+        return {Class::Creature, kTypeCreatureRef};
+      return {Class::Character, kTypeCharacter};
     default: return {Class::Form, kTypePlain};
   }
 }
@@ -63,13 +66,13 @@ void GameLayout::Publish(const std::vector<Form*>& forms, const std::vector<std:
   // old one reads as freed from then on), so that links can name any form.
   for (Form* f : forms) {
     Mirror& m = mirrors_[f];
-    if (m.object != nullptr && m.kind == f->kind) continue;
+    const Layout layout = LayoutOf(*f);
+    if (m.object != nullptr && m.kind == f->kind && m.c == layout.c) continue;
     if (m.object != nullptr) {
       forms_.erase(m.object);
       image::Put<std::uint32_t>(m.object, 0, 0);
     }
-    const Layout layout = LayoutOf(f->kind);
-    m = Mirror{image::New(layout.c, layout.type, f->id), f->kind, nullptr, {}};
+    m = Mirror{image::New(layout.c, layout.type, f->id), f->kind, layout.c, nullptr, {}};
     forms_[m.object] = f;
     if (f->kind == FormKind::Actor) {
       m.process = image::New(Class::HighProcess);
@@ -82,12 +85,15 @@ void GameLayout::Publish(const std::vector<Form*>& forms, const std::vector<std:
     Mirror& m = mirrors_[f];
     if (f->present) present.push_back(m.object);
     switch (f->kind) {
-      case FormKind::ActorBase:
+      case FormKind::Npc:
+      case FormKind::Creature:
         if (image::Get<const char*>(m.object, kBaseModelPath) == nullptr ||
             f->skeleton != image::Get<const char*>(m.object, kBaseModelPath))
           image::PutString(m.object, kBaseModelPath, f->skeleton);
+        image::Put(m.object, kBaseTemplate, ObjectOf(f->parent));
+        image::Put(m.object, kBaseTemplateFlags,
+                   static_cast<std::uint16_t>(f->useModel ? kTemplateUseModel : 0));
         break;
-      case FormKind::LinkedBase: image::Put(m.object, kBaseTemplate, ObjectOf(f->parent)); break;
       case FormKind::FormList: {
         std::vector<void*> entries;
         for (const Form* e : f->entries) entries.push_back(ObjectOf(e));

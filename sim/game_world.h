@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sim/game_image.h"
 #include "sim/world.h"
 
 namespace cv::sim {
@@ -27,6 +28,7 @@ class GameLayout {
   struct Mirror {
     void* object = nullptr;
     FormKind kind = FormKind::Plain;
+    image::Class c = image::Class::Form;
     void* process = nullptr;     // actors
     std::vector<void*> entries;  // form lists, as last written
   };

@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dynlib.h"
 #include "platform/platform.h"
 #include "sim/fresh_copy.h"
 #include "sim/host.h"
+#include "sim/plugin_library.h"
 #include "sim/session.h"
 
 namespace {
@@ -42,6 +42,8 @@ constexpr const char* kHelp =
     "  --editor         load the plug-ins as the editor would\n"
     "  --runtime 0xHEX  the game runtime version the host reports\n"
     "  --no-postload    send no start-up messages before the first file\n"
+    "  --engine table   serve the simulated engine table even where the world\n"
+    "                   can be laid out in a miniature game image (Windows)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -55,6 +57,7 @@ struct Args {
   bool postLoad = true;
   bool quiet = false;
   bool fresh = false;
+  bool engineTable = false;
   // Set in the run that --fresh starts in a copy: where to leave its counts.
   std::string countsFile;
   std::vector<std::string> files;
@@ -95,6 +98,13 @@ int ParseArgs(int argc, char** argv, Args& a, bool& done) {
     } else if (arg == "--quiet") {
       a.quiet = true;
       a.passOn.emplace_back(arg);
+    } else if (arg == "--engine") {
+      if (i + 1 >= argc ||
+          (std::string_view(argv[i + 1]) != "table" && std::string_view(argv[i + 1]) != "image"))
+        return Usage("--engine needs table or image");
+      a.engineTable = std::string_view(argv[i + 1]) == "table";
+      a.passOn.insert(a.passOn.end(), {argv[i], argv[i + 1]});
+      ++i;
     } else if (arg == "--fresh") {
       a.fresh = true;
     } else if (arg == "--runtime") {
@@ -138,7 +148,7 @@ std::vector<fs::path> PluginFiles(const fs::path& folder) {
   std::vector<fs::path> files;
   std::error_code ec;
   for (const fs::directory_entry& e : fs::directory_iterator(folder, ec))
-    if (e.is_regular_file(ec) && e.path().extension() == cv::platform::kPluginSuffix)
+    if (e.is_regular_file(ec) && e.path().extension() == cv::platform::kLibrarySuffix)
       files.push_back(e.path());
   std::sort(files.begin(), files.end());
   return files;
@@ -150,9 +160,9 @@ void LoadPlugins(cv::sim::Session& session, const std::string& root) {
   if (plugins.empty())
     std::cerr << "corvane-sim: no plug-ins in " << pluginDir.string() << std::endl;
   for (const fs::path& p : plugins) {
-    cv::platform::PluginEntryPoints entry;
+    cv::sim::PluginEntryPoints entry;
     std::string error;
-    if (!cv::platform::LoadPluginLibrary(p.string(), entry, error)) {
+    if (!cv::sim::LoadPluginLibrary(p.string(), entry, error)) {
       std::cerr << "corvane-sim: cannot load " << p.string() << ": " << error << std::endl;
       continue;
     }
@@ -189,10 +199,10 @@ int RunFresh(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  cv::sim::StartGameImage();
   Args a;
   bool done = false;
   if (int rc = ParseArgs(argc, argv, a, done); rc != 0 || done) return rc;
+  if (!a.engineTable) cv::sim::StartGameImage();
   if (a.fresh && a.countsFile.empty()) return RunFresh(a);
 
   std::string root = cv::sim::ExecutableFolder();

@@ -78,10 +78,22 @@ void Runner::ChangeWorld(const Statement& s) {
     case Verb::Mod: w.mods.push_back(a[0].text); break;
     case Verb::Form: w.Define(id(), FormKind::Plain); break;
     case Verb::Quest: w.Define(id(), FormKind::Quest); break;
-    case Verb::Npc: w.Define(id(), FormKind::ActorBase).skeleton = a[1].text; break;
+    case Verb::Npc:
+    case Verb::Creature: {
+      ActorBaseArgs b;
+      ParseActorBaseArgs(a, b);  // the shape was checked when the file was read
+      Form* templateForm = b.templateForm != nullptr ? named(*b.templateForm) : nullptr;
+      Form& f = w.Define(id(), s.verb == Verb::Npc ? FormKind::Npc : FormKind::Creature);
+      f.skeleton = b.model;
+      if (b.templateForm != nullptr) f.parent = selfOr(*b.templateForm, templateForm, f);
+      f.useModel = b.useModel;
+      break;
+    }
+    case Verb::Leveled: w.Define(id(), FormKind::Leveled); break;
+    // A creature with no model of its own, its template the parent.
     case Verb::Linked: {
       Form* parent = a.size() > 1 ? named(a[1]) : nullptr;
-      Form& f = w.Define(id(), FormKind::LinkedBase);
+      Form& f = w.Define(id(), FormKind::Creature);
       if (a.size() > 1) f.parent = selfOr(a[1], parent, f);
       break;
     }

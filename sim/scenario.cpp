@@ -1,7 +1,9 @@
 // The scenario statements, as corvane-sim reads them.
 //
 // World:    loadorder "A.esm" ... | mod "X.esp" | form ID | quest ID
-//           | npc ID "skeleton" | linked ID [PARENT] | list ID [ENTRY ...]
+//           | npc ID [MODEL] [template TEMPLATE] [use-model]
+//           | creature ID [MODEL] [template TEMPLATE] [use-model]
+//           | leveled ID | linked ID [PARENT] | list ID [ENTRY ...]
 //           | ref ID BASE | actor ID BASE | talk ACTOR SUBJECT TARGET
 //           | talk ACTOR none | stringvar N "text" | questvar QUEST N VALUE
 //           | remove ID
@@ -45,6 +47,8 @@ constexpr std::array kVerbs = {
     VerbName{"form", Verb::Form},
     VerbName{"quest", Verb::Quest},
     VerbName{"npc", Verb::Npc},
+    VerbName{"creature", Verb::Creature},
+    VerbName{"leveled", Verb::Leveled},
     VerbName{"linked", Verb::Linked},
     VerbName{"list", Verb::List},
     VerbName{"ref", Verb::Ref},
@@ -155,7 +159,9 @@ constexpr std::array kArity = {
     Arity{Verb::Form, 1, 1, "form ID"},
     Arity{Verb::Quest, 1, 1, "quest ID"},
     Arity{Verb::Remove, 1, 1, "remove ID"},
-    Arity{Verb::Npc, 2, 2, "npc ID \"skeleton\""},
+    Arity{Verb::Npc, 1, 5, "npc ID [MODEL] [template TEMPLATE] [use-model]"},
+    Arity{Verb::Creature, 1, 5, "creature ID [MODEL] [template TEMPLATE] [use-model]"},
+    Arity{Verb::Leveled, 1, 1, "leveled ID"},
     Arity{Verb::Linked, 1, 2, "linked ID [PARENT]"},
     Arity{Verb::List, 1, kMany, "list ID [ENTRY ...]"},
     Arity{Verb::Ref, 2, 2, "ref ID BASE"},
@@ -181,8 +187,13 @@ std::string CheckArgs(Verb v, const Args& a) {
   switch (v) {
     case Verb::Form:
     case Verb::Quest:
-    case Verb::Remove: return Id(a[0], "form id");
-    case Verb::Npc: return Id(a[0], "form id");
+    case Verb::Remove:
+    case Verb::Leveled: return Id(a[0], "form id");
+    case Verb::Npc:
+    case Verb::Creature: {
+      ActorBaseArgs unused;
+      return First({Id(a[0], "form id"), ParseActorBaseArgs(a, unused)});
+    }
     case Verb::Linked:
     case Verb::List: return First({Id(a[0], "form id"), CheckList(a, 1, "form id")});
     case Verb::Ref:
@@ -217,6 +228,26 @@ std::string CheckShape(Verb v, const Args& a) {
 }
 
 }  // namespace
+
+std::string ParseActorBaseArgs(const std::vector<Token>& a, ActorBaseArgs& out) {
+  out = {};
+  auto keyword = [&](std::size_t i, const char* word) {
+    return a[i].kind == TokenKind::Word && a[i].text == word;
+  };
+  std::size_t i = 1;
+  if (i < a.size() && !keyword(i, "template") && !keyword(i, "use-model")) out.model = a[i++].text;
+  for (; i < a.size(); ++i) {
+    if (keyword(i, "use-model") && !out.useModel) {
+      out.useModel = true;
+    } else if (keyword(i, "template") && out.templateForm == nullptr && i + 1 < a.size()) {
+      out.templateForm = &a[++i];
+      if (std::string e = IdOrNone(*out.templateForm, "template"); !e.empty()) return e;
+    } else {
+      return "unexpected " + Spell(a[i]) + " (ID [MODEL] [template TEMPLATE] [use-model])";
+    }
+  }
+  return {};
+}
 
 int MessageTypeByName(std::string_view name) {
   for (const MessageName& m : kMessages)

@@ -16,6 +16,8 @@ enum class Verb {
   Form,
   Quest,
   Npc,
+  Creature,
+  Leveled,
   Linked,
   List,
   Ref,
@@ -57,6 +59,16 @@ struct ParseError {
 // well-formed statement; ids, commands and arguments of calls are checked
 // later, when the statement runs.
 bool ParseScenario(std::string_view text, std::vector<Statement>& out, ParseError& error);
+
+// The words after the id of an npc or creature statement:
+// [MODEL] [template TEMPLATE] [use-model].
+struct ActorBaseArgs {
+  std::string model;
+  const Token* templateForm = nullptr;  // points into the statement's tokens
+  bool useModel = false;
+};
+// An empty string when the words fit, else what is wrong.
+std::string ParseActorBaseArgs(const std::vector<Token>& args, ActorBaseArgs& out);
 
 // The message type named by a message statement word, or -1.
 int MessageTypeByName(std::string_view name);

@@ -16,7 +16,15 @@
 
 namespace cv::sim {
 
-enum class FormKind { Plain, Quest, ActorBase, LinkedBase, FormList, Reference, Actor };
+// The kinds of form a scenario names, by their GECK records: NPC_ (Npc),
+// CREA (Creature), LVLN and LVLC (Leveled), FLST, QUST, REFR, ACHR and ACRE
+// (Actor), and a form of any other record (Plain).
+enum class FormKind { Plain, Quest, Npc, Creature, Leveled, FormList, Reference, Actor };
+
+// NPCs and creatures: the actor bases, each with a model and a template.
+inline bool IsActorBase(FormKind kind) {
+  return kind == FormKind::Npc || kind == FormKind::Creature;
+}
 
 struct Form;
 class GameLayout;
@@ -35,8 +43,9 @@ struct Form {
   UInt32 id = 0;
   FormKind kind = FormKind::Plain;
   bool present = true;                 // false after remove: look-up finds nothing
-  std::string skeleton;                // actor base forms
-  Form* parent = nullptr;              // linked base forms
+  std::string skeleton;                // actor bases: the model (the skeleton's path)
+  Form* parent = nullptr;              // actor bases: the template
+  bool useModel = false;               // actor bases: the "use model/animation" template flag
   std::vector<Form*> entries;          // form lists (null entries allowed)
   Form* base = nullptr;                // references and actors
   Process* process = nullptr;          // actors

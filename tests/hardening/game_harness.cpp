@@ -9,7 +9,7 @@
 
 #include "log/log.h"
 #include "platform/platform.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 #include "plugin/plugin.h"
 
 namespace cv::hardening {
@@ -36,7 +36,7 @@ const std::string& ExecutablePath() {
 
 void UseGameFolder() {
   platform::testing::OverrideMainExecutablePath(ExecutablePath().c_str());
-  plugin::ResetGameRootForTesting();
+  persist::ResetGameRootForTesting();
 }
 
 std::string SpellFloat(float f) {

@@ -98,7 +98,7 @@ TEST_F(SaveFilesTest, RenameReplacesOnlyWithAFileToMoveAndAFailedOneIsLogged) {
 TEST_F(SaveFilesTest, NoRootMeansNoLogAndNoChange) {
   Put("S", "x");
   platform::testing::OverrideMainExecutablePath("");
-  plugin::ResetGameRootForTesting();
+  persist::ResetGameRootForTesting();
   ClearLog();
   deleteSavegame("S");
   renameSavegame("S", "T");

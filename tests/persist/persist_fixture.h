@@ -18,7 +18,7 @@
 #include "persist/settings.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 namespace cv::persist::testing {
 
@@ -59,8 +59,8 @@ class PersistTest : public ::testing::Test {
     fs::create_directories(gameDir_);
     exePath_ = ToHost(gameDir_.string()) + "\\corvane-sim";
     platform::testing::OverrideMainExecutablePath(exePath_.c_str());
-    plugin::ResetGameRootForTesting();
-    plugin::FindGameRoot();  // found and logged before the test's own log
+    persist::ResetGameRootForTesting();
+    persist::FindGameRoot();  // found and logged before the test's own log
     game::Bind(&FakeEngine());
     Mods() = {"FalloutNV.esm", "MyMod.esp"};
     fault::DisarmAll();
@@ -79,7 +79,7 @@ class PersistTest : public ::testing::Test {
     TheModMaps().Reset();
     game::Bind(nullptr);
     platform::testing::OverrideMainExecutablePath(nullptr);
-    plugin::ResetGameRootForTesting();
+    persist::ResetGameRootForTesting();
     LogOpen("corvane.log");
   }
 

@@ -381,7 +381,7 @@ TEST_F(SaveLoadTest, EmptyStoreWritesTheLoadOrderOnly) {
 
 TEST_F(SaveLoadTest, RootNotFoundWritesAndReadsNothing) {
   platform::testing::OverrideMainExecutablePath("no-separator");
-  plugin::ResetGameRootForTesting();
+  persist::ResetGameRootForTesting();
   TheStore().Entry<EvKind::Float>(kBase, "count") = 3.0f;
   ClearLog();
   save("S");

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/nvse_records.h"
-#include "platform/dynlib.h"
+#include "sim/plugin_library.h"
 
 int main(int argc, char** argv) {
   const bool load = argc == 3 && std::string(argv[2]) == "load";
@@ -15,9 +14,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: log_probe PLUGIN [load]\n");
     return 2;
   }
-  cv::platform::PluginEntryPoints entry;
+  cv::sim::PluginEntryPoints entry;
   std::string error;
-  if (!cv::platform::LoadPluginLibrary(argv[1], entry, error)) {
+  if (!cv::sim::LoadPluginLibrary(argv[1], entry, error)) {
     std::fprintf(stderr, "log_probe: %s\n", error.c_str());
     return 3;
   }

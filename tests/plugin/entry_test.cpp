@@ -13,7 +13,7 @@
 #include "log/log.h"
 #include "platform/platform.h"
 #include "plugin/command_table.h"
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -217,7 +217,7 @@ class DatabaseTest : public EntryTest {
   void TearDown() override {
     cv::plugin::CloseDatabase();
     cv::platform::testing::OverrideMainExecutablePath(nullptr);
-    cv::plugin::ResetGameRootForTesting();
+    cv::persist::ResetGameRootForTesting();
     EntryTest::TearDown();
   }
 };
@@ -234,7 +234,7 @@ TEST_F(DatabaseTest, DatabaseFileIsCreatedExactlyWhenItsFolderExists) {
   fs::path db = root / "Data" / "NVSE" / "Plugins" / "Corvane" / "savedata.db";
 
   NVSEInterface nvse = MakeHost(0x040020D0, 0);
-  cv::plugin::ResetGameRootForTesting();
+  cv::persist::ResetGameRootForTesting();
   cv::plugin::Load(&nvse);
   cv::plugin::CloseDatabase();
   EXPECT_FALSE(fs::exists(db));
@@ -268,7 +268,7 @@ TEST_F(DatabaseTest, TheDatabaseIsCreatedUnderAGameFolderWithAnAccentedName) {
     if (c == '/') c = '\\';
   cv::platform::testing::OverrideCodePage(1252);
   cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  cv::plugin::ResetGameRootForTesting();
+  cv::persist::ResetGameRootForTesting();
   NVSEInterface nvse = MakeHost(0x040020D0, 0);
   cv::plugin::Load(&nvse);
   cv::plugin::CloseDatabase();

@@ -103,6 +103,13 @@ TEST(Parser, ReportsTheFirstBadLine) {
       {"form 14 15", 1, "usage"},
       {"form xyz", 1, "bad form id"},
       {"ref 14", 1, "usage: ref ID BASE"},
+      {"npc", 1, "usage: npc ID [MODEL]"},
+      {"npc 30 \"a.nif\" template", 1, "unexpected template"},
+      {"npc 30 template \"31\"", 1, "bad template"},
+      {"creature 30 \"a.nif\" \"b.nif\"", 1, "unexpected"},
+      {"creature 30 use-model use-model", 1, "unexpected use-model"},
+      {"npc 30 template 31 template 32", 1, "unexpected template"},
+      {"leveled 30 31", 1, "usage: leveled ID"},
       {"ref 14 \"15\"", 1, "bad base form"},
       {"list 14 15 zz", 1, "bad form id"},
       {"talk 14 15", 1, "usage"},
@@ -138,7 +145,9 @@ TEST(Parser, AcceptsEveryStatementShape) {
   ParseError e;
   const char* text =
       "loadorder\nloadorder \"A.esm\" B.esp\nmod \"X.esp\"\nform 0x14\nquest 20\n"
-      "npc 30 \"skel\\a.nif\"\nlinked 40\nlinked 41 40\nlist 50\nlist 51 14 none 30\n"
+      "npc 30 \"skel\\a.nif\"\nnpc 31\nnpc 32 template 30 use-model\n"
+      "creature 33 a.nif use-model template none\ncreature 34 \"template\"\nleveled 35\nlinked "
+      "40\nlinked 41 40\nlist 50\nlist 51 14 none 30\n"
       "ref 60 none\nactor 61 30\ntalk 61 14 none\ntalk 61 none\nstringvar 3 Health\n"
       "questvar 20 1 -3.5\nremove 14\nrun - CV_GetVersion\nconsole 61 CV_SetEVFl k 1 1\n"
       "eval 61 CV_GetEVFl \"k\"\nmessage postload\nmessage savegame \"S 1\"\nmessage 42\n"
@@ -148,7 +157,7 @@ TEST(Parser, AcceptsEveryStatementShape) {
       "expect-log \"x\"\nexpect-file \"a\\b\" absent\nshow-file \"a\"\nfault clear\n"
       "fault engine.LookupFormByID 2 std\n";
   ASSERT_TRUE(ParseScenario(text, s, e)) << e.line << ": " << e.message;
-  EXPECT_EQ(s.size(), 34u);
+  EXPECT_EQ(s.size(), 39u);
   EXPECT_EQ(MessageTypeByName("renamenewgame"), 17);
   EXPECT_EQ(MessageTypeByName("newgame"), 14);
   EXPECT_EQ(MessageTypeByName("deletegame"), 15);

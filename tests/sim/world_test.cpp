@@ -17,7 +17,10 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   ASSERT_EQ(Run("loadorder \"FalloutNV.esm\" \"Mine.esp\"\nmod \"Late.esp\"\n"
                 "npc 30 \"Skel\\Male.nif\"\nlinked 41\nlinked 40 41\nlinked 41 40\nlinked 42 42\n"
                 "form 14\nquest 20\nlist 50 14 none 30\nactor 61 30\nref 62 none\nref 63 14\n"
-                "actor 64 none\ntalk 61 62 64\nlist 51 none 14\nlinked 43 14\n"),
+                "actor 64 none\ntalk 61 62 64\nlist 51 none 14\nlinked 43 14\n"
+                "npc 36 \"Own.nif\" template 30 use-model\nleveled 37\n"
+                "creature 38 \"C.nif\" template 37 use-model\ncreature 39 \"D.nif\" template 14 "
+                "use-model\n"),
             kPassed)
       << err.str();
   const CVEngineInterface* e = EngineInterface();
@@ -47,6 +50,22 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_STREQ(e->GetSkeletonModelPath(F(w, 0x30)), "Skel\\Male.nif");
   EXPECT_EQ(e->GetSkeletonModelPath(F(w, 0x14)), nullptr);
 
+  // NPCs and creatures are the actor bases and the linked kind alike, as in
+  // the game; a leveled list is neither.
+  EXPECT_NE(e->DynamicCast(F(w, 0x30), kCVKind_LinkedBase), nullptr);
+  EXPECT_NE(e->DynamicCast(F(w, 0x40), kCVKind_ActorBase), nullptr);
+  EXPECT_EQ(e->DynamicCast(F(w, 0x37), kCVKind_ActorBase), nullptr);
+  EXPECT_EQ(e->DynamicCast(F(w, 0x37), kCVKind_LinkedBase), nullptr);
+  // The model follows the template while "use model" is set, stops at a
+  // leveled template, and is none through a template of another kind.
+  EXPECT_STREQ(e->GetSkeletonModelPath(F(w, 0x36)), "Skel\\Male.nif");
+  EXPECT_STREQ(e->GetSkeletonModelPath(F(w, 0x38)), "C.nif");
+  EXPECT_EQ(e->GetSkeletonModelPath(F(w, 0x39)), nullptr);
+  EXPECT_STREQ(e->GetSkeletonModelPath(F(w, 0x40)), "");
+  EXPECT_EQ(e->GetSkeletonModelPath(F(w, 0x42)), std::string(""));
+  EXPECT_EQ(e->GetParentLink(F(w, 0x36)), F(w, 0x30));
+  EXPECT_EQ(e->GetParentLink(F(w, 0x38)), nullptr);
+
   // Parent links may form cycles, and a form may name itself; a parent of
   // another kind is no parent, as a leveled list is none in the game.
   EXPECT_EQ(e->GetParentLink(F(w, 0x40)), F(w, 0x41));
@@ -61,6 +80,7 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   EXPECT_EQ(e->GetFormListEntry(F(w, 0x50), 3), nullptr);
   // The game's list embeds its first node: an empty one is an empty list.
   EXPECT_EQ(e->GetFormListCount(F(w, 0x51)), 0u);
+  EXPECT_EQ(e->GetFormListEntry(F(w, 0x51), 1), nullptr);
 
   void* process = e->GetAIProcess(F<TESObjectREFR>(w, 0x61));
   ASSERT_NE(process, nullptr);
@@ -79,8 +99,9 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
   int local = 0;
   e->FormHeap_Free(nullptr);
   e->FormHeap_Free(&local);
-  EXPECT_EQ(host().errors, (std::vector<std::string>{"FormHeap_Free of null",
-                                                     "FormHeap_Free of a block not from the game heap"}));
+  EXPECT_EQ(host().errors,
+            (std::vector<std::string>{"FormHeap_Free of null",
+                                      "FormHeap_Free of a block not from the game heap"}));
   host().errors.clear();
 
   // Validity never dereferences: foreign pointers are simply not objects.
@@ -92,6 +113,15 @@ TEST_F(ProbeSession, EngineTableAnswersFromTheWorld) {
 
   ASSERT_EQ(Run("talk 61 none"), kPassed);
   EXPECT_EQ(e->GetCurrentActivity(process), nullptr);
+
+  // The game holds at most 0xFF mods, each name in 0x100 bytes.
+  std::string order = "loadorder \"" + std::string(300, 'N') + ".esp\"";
+  for (int i = 1; i < 256; ++i) order += " M" + std::to_string(i) + ".esp";
+  ASSERT_EQ(Run(order), kPassed) << err.str();
+  EXPECT_EQ(e->GetModCount(), 255u);
+  EXPECT_EQ(std::string(e->GetModName(0)), std::string(255, 'N'));
+  EXPECT_STREQ(e->GetModName(254), "M254.esp");
+  EXPECT_EQ(e->GetModName(255), nullptr);
 }
 
 TEST_F(ProbeSession, RedefinitionAndRemovalKeepTheObject) {

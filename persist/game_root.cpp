@@ -1,9 +1,9 @@
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 #include "log/log.h"
 #include "platform/platform.h"
 
-namespace cv::plugin {
+namespace cv::persist {
 
 namespace {
 std::string& CachedRoot() {
@@ -36,4 +36,4 @@ std::string FindGameRoot() {
 
 void ResetGameRootForTesting() { CachedRoot().clear(); }
 
-}  // namespace cv::plugin
+}  // namespace cv::persist

@@ -1,4 +1,4 @@
-#include "plugin/game_root.h"
+#include "persist/game_root.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +19,14 @@ std::string ReadAll(const std::string& path) {
 class GameRootTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    cv::plugin::ResetGameRootForTesting();
+    cv::persist::ResetGameRootForTesting();
     cv::LogOpen("root.log");
     ::testing::internal::CaptureStdout();
   }
   void TearDown() override {
     ::testing::internal::GetCapturedStdout();
     cv::platform::testing::OverrideMainExecutablePath(nullptr);
-    cv::plugin::ResetGameRootForTesting();
+    cv::persist::ResetGameRootForTesting();
     cv::LogOpen("corvane.log");
   }
   std::string Log() {
@@ -46,10 +46,10 @@ TEST_F(GameRootTest, PathOf259CharactersIsAccepted) {
   std::string exe = PathOfLength(259);
   ASSERT_EQ(exe.size(), 259u);
   cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "C:\\Games\\FNV\\");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "C:\\Games\\FNV\\");
   // Cached: later answers of the platform no longer matter.
   cv::platform::testing::OverrideMainExecutablePath("elsewhere");
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "C:\\Games\\FNV\\");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "C:\\Games\\FNV\\");
   EXPECT_EQ(Log(), "fallout root = C:\\Games\\FNV\\\r\n");
 }
 
@@ -57,7 +57,7 @@ TEST_F(GameRootTest, RootLineIsNotEchoed) {
   cv::platform::testing::OverrideMainExecutablePath("C:\\FNV\\game.exe");
   ::testing::internal::GetCapturedStdout();
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "C:\\FNV\\");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "C:\\FNV\\");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(Log(), "fallout root = C:\\FNV\\\r\n");
@@ -66,11 +66,11 @@ TEST_F(GameRootTest, RootLineIsNotEchoed) {
 TEST_F(GameRootTest, PathOf260OrMoreGivesEmptyRootAndIsRetried) {
   std::string exe = PathOfLength(260);
   cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "");
   cv::platform::testing::OverrideMainExecutablePath(PathOfLength(400).c_str());
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "");
   cv::platform::testing::OverrideMainExecutablePath("D:\\x\\y.exe");
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "D:\\x\\");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "D:\\x\\");
   std::string log = Log();
   EXPECT_EQ(log.rfind("couldn't find fallout path (len = 260, err = ", 0), 0u) << log;
   std::size_t second = log.find("\r\ncouldn't find fallout path (len = 260, err = ");
@@ -80,9 +80,9 @@ TEST_F(GameRootTest, PathOf260OrMoreGivesEmptyRootAndIsRetried) {
 
 TEST_F(GameRootTest, NoSeparatorGivesEmptyRoot) {
   cv::platform::testing::OverrideMainExecutablePath("game.exe");
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "");
   cv::platform::testing::OverrideMainExecutablePath("");
-  EXPECT_EQ(cv::plugin::FindGameRoot(), "");
+  EXPECT_EQ(cv::persist::FindGameRoot(), "");
   std::string log = Log();
   EXPECT_EQ(
       log.rfind(
@@ -92,7 +92,7 @@ TEST_F(GameRootTest, NoSeparatorGivesEmptyRoot) {
 }
 
 TEST_F(GameRootTest, RealExecutablePathEndsInItsFolder) {
-  std::string root = cv::plugin::FindGameRoot();
+  std::string root = cv::persist::FindGameRoot();
   ASSERT_FALSE(root.empty());
   EXPECT_EQ(root.back(), '\\');
 }
