@@ -50,10 +50,10 @@ TEST_F(SaveLoadTest, WorkedExampleByteForByteAndItsLog) {
   EXPECT_EQ(Log(), "START: load settings\r\n\tCorvane settings cleared\r\nEND: load settings\r\n");
   EXPECT_EQ(SaveFilePath(), HostSavePath("Save 12"));
   const EvStore& s = TheStore();
-  EXPECT_EQ(*s.Find<EvKind::String>(kSunny, "name"), "Sunny");
-  EXPECT_EQ(*s.Find<EvKind::Form>(kSunny, "target"), 0x000A1B2Cu);
-  EXPECT_EQ(*s.Find<EvKind::Float>(kSunny, "hp"), 12.5f);
-  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(Found(s.Find<EvKind::String>(kSunny, "name")), "Sunny");
+  EXPECT_EQ(Found(s.Find<EvKind::Form>(kSunny, "target")), 0x000A1B2Cu);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kSunny, "hp")), 12.5f);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kBase, "count")), 3.0f);
   EXPECT_EQ(s.Find<EvKind::Form>(kBase, "ally"), nullptr);
   EXPECT_EQ(s.EntryCount(EvKind::Float) + s.EntryCount(EvKind::Form) + s.EntryCount(EvKind::String),
             4u);
@@ -67,11 +67,11 @@ TEST_F(SaveLoadTest, IdsFollowTheirModIntoANewLoadOrder) {
   loadsettings("Save 12");
   const EvStore& s = TheStore();
   constexpr EvOwnerId kMoved = 0x0200ABCD;
-  EXPECT_EQ(*s.Find<EvKind::String>(kMoved, "name"), "Sunny");
-  EXPECT_EQ(*s.Find<EvKind::Form>(kMoved, "target"), 0x000A1B2Cu);
-  EXPECT_EQ(*s.Find<EvKind::Float>(kMoved, "hp"), 12.5f);
-  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
-  EXPECT_EQ(*s.Find<EvKind::Float>(kDynamic, "made"), 1.5f);
+  EXPECT_EQ(Found(s.Find<EvKind::String>(kMoved, "name")), "Sunny");
+  EXPECT_EQ(Found(s.Find<EvKind::Form>(kMoved, "target")), 0x000A1B2Cu);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kMoved, "hp")), 12.5f);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kBase, "count")), 3.0f);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kDynamic, "made")), 1.5f);
   for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String})
     EXPECT_FALSE(s.HasOwner(k, kSunny));
   EXPECT_EQ(TheModMaps().loadedModIndices().at("MyMod.esp"), 2u);
@@ -92,7 +92,7 @@ TEST_F(SaveLoadTest, ValuesOfARemovedModAreDroppedAndLogged) {
         << lost;
   EXPECT_EQ(LogCount("Cannot map mod MyMod.esp"), 3);
   const EvStore& s = TheStore();
-  EXPECT_EQ(*s.Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(kBase, "count")), 3.0f);
   EXPECT_EQ(s.EntryCount(EvKind::Float) + s.EntryCount(EvKind::Form) + s.EntryCount(EvKind::String),
             1u);
 }
@@ -100,12 +100,18 @@ TEST_F(SaveLoadTest, ValuesOfARemovedModAreDroppedAndLogged) {
 TEST_F(SaveLoadTest, FormRowsNeedBothModsAndNameEachMissingOne) {
   Mods() = {"FalloutNV.esm", "MyMod.esp"};
   WriteBytes(SaveFile("hand"),
+             // Rows before the "IX" rows of their mods, as a spreadsheet
+             // sorting the rows puts them ("FL" < "FO" < "IX"), are kept.
+             "FL, 16777217, \"early\", 1.5E3\r\n"         // 01000001, upper-case exponent
+             "FO, 16777218, \"earlyform\", 3\r\n"         // 01000002 -> 00000003
+             "FO, 33554433, \"earlygone\", 16777219\r\n"  // owner 02000001: Gone.esp
              "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\nIX, 2, \"Gone.esp\",\r\n"
              "IX, 3, \"Away.esp\",\r\n"
              "FO, 1, \"valuegone\", 33554442\r\n"        // owner 00000001, value 0200000A
              "FO, 50331649, \"bothgone\", 33554443\r\n"  // owner 03000001, value 0200000B
              "FO, 16777217, \"kept\", 16777218\r\n"      // 01000001 -> 01000002
-             "FL, 83886081, \"noix\", 1\r\n");           // index 5 has no IX row
+             "FL, 83886081, \"noix\", 1\r\n"             // index 5 has no IX row
+             "ST, 4, \"late\", \"after\"\r\n");
   ClearLog();
   loadsettings("hand");
   const std::string log = Log();
@@ -117,9 +123,74 @@ TEST_F(SaveLoadTest, FormRowsNeedBothModsAndNameEachMissingOne) {
             std::string::npos);
   EXPECT_NE(log.find("\tLost EVFL 'noix': its mod is missing\r\n\t\tCannot map mod \r\n"),
             std::string::npos);
-  EXPECT_EQ(*TheStore().Find<EvKind::Form>(0x01000001, "kept"), 0x01000002u);
-  EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 1u);
+  EXPECT_NE(log.find("\tLost EVFO 'earlygone': its mod is missing\r\n"
+                     "\t\tCannot map mod Gone.esp\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Form>(0x01000001, "kept")), 0x01000002u);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Form>(0x01000002, "earlyform")), 0x00000003u);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0x01000001, "early")), 1500.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::String>(0x00000004, "late")), "after");
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 2u);
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
   EXPECT_EQ(TheModMaps().savedModNames().at(5), "");
+}
+
+// The game may give no name for a mod (its record cannot be read). Such a
+// mod is written under a name of its own that no mod file can have, so two
+// of them never share "" and a load never moves one's values onto another's
+// forms; each is logged once at the save.
+TEST_F(SaveLoadTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
+  Mods() = {"FalloutNV.esm", kUnreadableMod, "MyMod.esp", kUnreadableMod};
+  TheStore().Entry<EvKind::Float>(0x01000001, "one") = 1.0f;
+  TheStore().Entry<EvKind::Float>(0x03000001, "three") = 3.0f;
+  TheStore().Entry<EvKind::Float>(0x02000001, "mine") = 2.0f;
+  TheStore().Entry<EvKind::Form>(0x00000014, "points") = 0x03000005;
+  ClearLog();
+  save("unreadable");
+  const std::string file = ReadBytes(SaveFile("unreadable"));
+  EXPECT_EQ(file.rfind("IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"<unreadable mod 1>\",\r\n"
+                       "IX, 2, \"MyMod.esp\",\r\nIX, 3, \"<unreadable mod 3>\",\r\n",
+                       0),
+            0u)
+      << file;
+  for (int index : {1, 3}) {
+    const std::string i = std::to_string(index);
+    EXPECT_EQ(LogCount("Cannot read the name of mod " + i +
+                       ": its values are saved under "
+                       "<unreadable mod " +
+                       i + ">, which no load matches"),
+              1)
+        << Log();
+  }
+
+  // Loaded under the same load order, and under one where the unreadable
+  // mods moved: their values are lost, never moved onto the other's forms;
+  // the readable mod's value follows it.
+  const std::vector<std::vector<std::string>> loadOrders = {
+      {"FalloutNV.esm", kUnreadableMod, "MyMod.esp", kUnreadableMod},
+      {"FalloutNV.esm", "MyMod.esp", kUnreadableMod, kUnreadableMod}};
+  for (const auto& order : loadOrders) {
+    SCOPED_TRACE(order[1]);
+    Mods() = order;
+    ClearLog();
+    loadsettings("unreadable");
+    const EvOwnerId mine = order[1] == "MyMod.esp" ? 0x01000001 : 0x02000001;
+    EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(mine, "mine")), 2.0f);
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u) << Log();
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 0u) << Log();
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 1>"), 1) << Log();
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 3>"), 2) << Log();
+  }
+
+  // Files that wrote such a mod as "" (or gave its index no "IX" row) do
+  // not match a mod whose name cannot be read now.
+  Mods() = {"FalloutNV.esm", kUnreadableMod};
+  WriteBytes(SaveFile("old"),
+             "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"\",\r\n"
+             "FL, 16777217, \"blank\", 1\r\nFL, 33554433, \"noix\", 2\r\n");
+  loadsettings("old");
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << Log();
+  EXPECT_EQ(TheModMaps().loadedModIndices().count(""), 0u);
 }
 
 TEST_F(SaveLoadTest, HighModIndicesAndLongModNamesMap) {
@@ -134,8 +205,8 @@ TEST_F(SaveLoadTest, HighModIndicesAndLongModNamesMap) {
   std::swap(mods[150], mods[7]);
   Mods() = mods;
   loadsettings("high");
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0x03000001, "high"), 2.0f);
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(0x07000001, "long"), 3.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0x03000001, "high")), 2.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0x07000001, "long")), 3.0f);
   EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 2u);
 }
 
@@ -162,14 +233,14 @@ TEST_F(SaveLoadTest, AwkwardKeysAndValuesComeBackExactly) {
   for (const std::string& t : texts) {
     SCOPED_TRACE(t);
     ASSERT_NE(s.Find<EvKind::String>(owner, t), nullptr);
-    EXPECT_EQ(*s.Find<EvKind::String>(owner, t), t);
+    EXPECT_EQ(Found(s.Find<EvKind::String>(owner, t)), t);
     ASSERT_NE(s.Find<EvKind::String>(owner + 1, "v" + t), nullptr);
-    EXPECT_EQ(*s.Find<EvKind::String>(owner + 1, "v" + t), "=" + t);
+    EXPECT_EQ(Found(s.Find<EvKind::String>(owner + 1, "v" + t)), "=" + t);
     EXPECT_NE(s.Find<EvKind::Form>(owner + 2, t), nullptr);
   }
   EXPECT_EQ(s.EntryCount(EvKind::String), 2 * texts.size());
   ASSERT_NE(s.Find<EvKind::Float>(owner, longKey), nullptr);
-  EXPECT_EQ(*s.Find<EvKind::Float>(owner, longKey), 4.0f);
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(owner, longKey)), 4.0f);
 }
 
 TEST_F(SaveLoadTest, FloatsComeBackBitForBit) {
@@ -332,7 +403,7 @@ TEST_F(SaveLoadTest, LoadingAgainRestoresTheSavedValue) {
   TheStore().Entry<EvKind::Float>(kSunny, "hp") = 1.0f;
   TheStore().Entry<EvKind::Float>(kSunny, "new") = 1.0f;
   loadsettings("S");
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(kSunny, "hp"), 12.5f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(kSunny, "hp")), 12.5f);
   EXPECT_EQ(TheStore().Find<EvKind::Float>(kSunny, "new"), nullptr);
 }
 
@@ -353,7 +424,7 @@ TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {
   ASSERT_TRUE(fs::is_regular_file(SaveFile("Profile 1\\Deeper\\Save 3")));
   TheStore().ClearAll();
   loadsettings("Profile 1\\Deeper\\Save 3");
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(kBase, "count"), 3.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(kBase, "count")), 3.0f);
 }
 
 // In Shift-JIS the second byte of some letters is 0x5C, a backslash's
