@@ -1,5 +1,5 @@
 // The save-data file pieces on their own: quoting, numbers, the line
-// splitter, the mod maps and the save-name rule.
+// splitter and the save-name rule.
 #include "persist/savedata.h"
 
 #include <gtest/gtest.h>
@@ -225,61 +225,6 @@ TEST(SaveDataNumbers, Str2FloatAgreesWithFromChars) {
                            "1.2.3", "999999999999999", "0.000000000000001", "3.4028235e38", "1e-45",
                            "0.1", "16777216", "1234567"})
     check(text);
-}
-
-TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
-  ModMaps maps;
-  EXPECT_EQ(maps.savedModNames().at(255), "dynamic");
-  EXPECT_EQ(maps.loadedModIndices().at("dynamic"), 255u);
-  EXPECT_EQ(maps.Remap(0xFF000801u), 0xFF000801u);
-
-  maps.SetSavedName(1, "MyMod.esp");
-  EXPECT_EQ(maps.Remap(0x0100ABCDu), std::nullopt);  // not loaded yet
-  maps.SetLoaded("MyMod.esp", 200);
-  EXPECT_EQ(maps.Remap(0x0100ABCDu), 0xC800ABCDu);
-  maps.SetSavedName(200, "Other.esp");
-  maps.SetLoaded("Other.esp", 1);
-  EXPECT_EQ(maps.Remap(0xC8000001u), 0x01000001u);
-  maps.SetLoaded("MyMod.esp", 2);  // a later answer replaces an earlier one
-  EXPECT_EQ(maps.Remap(0x0100ABCDu), 0x0200ABCDu);
-
-  // An index without an "IX" row is added with an empty name and is missing.
-  EXPECT_EQ(maps.Remap(0x05000001u), std::nullopt);
-  EXPECT_EQ(maps.savedModNames().at(5), "");
-  // Names compare with their letter case.
-  maps.SetSavedName(6, "mymod.esp");
-  EXPECT_EQ(maps.Remap(0x06000001u), std::nullopt);
-
-  // A mod whose name the game could not give, and the name a save writes
-  // for it, are never entered as loaded: nothing saved maps to such a mod.
-  struct NameCase {
-    std::uint32_t index;
-    const char* gameName;
-    const char* saved;  // what a save writes in the mod's "IX" row
-  };
-  const NameCase names[] = {
-      {7, "", "<unreadable mod 7>"},     {8, "<unreadable mod 7>", "<unreadable mod 8>"},
-      {254, "", "<unreadable mod 254>"}, {9, "Plain.esp", "Plain.esp"},
-      {10, "a<b.esp", "a<b.esp"},
-  };
-  for (const NameCase& c : names) {
-    SCOPED_TRACE(c.index);
-    EXPECT_EQ(ModNameForSave(c.index, c.gameName), c.saved);
-    const bool matchable = std::string_view(c.gameName) == c.saved;
-    EXPECT_EQ(IsMatchableModName(c.gameName), matchable);
-    maps.SetLoaded(c.gameName, c.index);
-    maps.SetLoaded(c.saved, c.index);
-    EXPECT_EQ(maps.loadedModIndices().count(c.gameName), matchable ? 1u : 0u);
-    EXPECT_EQ(maps.loadedModIndices().count(c.saved), matchable ? 1u : 0u);
-    maps.SetSavedName(c.index, c.saved);
-    EXPECT_EQ(maps.Remap((c.index << 24) | 1u).has_value(), matchable);
-  }
-  EXPECT_EQ(maps.Remap(0x05000001u), std::nullopt) << "no \"IX\" row: the empty name";
-
-  maps.Reset();
-  EXPECT_EQ(maps.savedModNames().size(), 1u);
-  EXPECT_EQ(maps.loadedModIndices().size(), 1u);
-  EXPECT_EQ(maps.Remap(0x0100ABCDu), std::nullopt);
 }
 
 TEST(SaveNames, StayBelowTheSaveFolder) {
