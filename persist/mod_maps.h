@@ -27,6 +27,8 @@ class ModMaps {
   void Reset();
 
   void SetSavedName(std::uint32_t savedIndex, std::string_view name);
+  // Enters a loaded mod; a name no load may match (see IsMatchableModName)
+  // is left out, so that nothing saved can map to that mod.
   void SetLoaded(std::string_view name, std::uint32_t index);
 
   // The name saved for a mod index; adds the index with an empty name when
@@ -60,6 +62,18 @@ class ModMaps {
   std::unordered_map<std::string, std::uint32_t> loadedModIndices_;
   std::array<std::int32_t, 256> cache_{};
 };
+
+// Whether a load may match a mod by this name: a mod whose name the game
+// could not give ("") may not, nor a name that ModNameForSave stands in for
+// one (it begins with '<', which no file name on the game's system holds).
+bool IsMatchableModName(std::string_view name);
+
+// The name a save writes in the "IX" row of the mod at a load-order index,
+// given the name the game reports for it ("" when it could not be read):
+// that name, or for a name no load may match, "<unreadable mod N>", logged
+// in one line. So two such mods never share a name, and their values are
+// never mapped onto another mod's forms when the file is loaded.
+std::string ModNameForSave(std::uint32_t index, std::string_view gameName);
 
 // The process-wide maps used by save and load.
 ModMaps& TheModMaps();

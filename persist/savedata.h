@@ -17,6 +17,7 @@
 
 #include <csv.h>
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -78,6 +79,24 @@ struct csvp_record {
   std::uint64_t records = 0;
   // Memory ran out: every record after that is ignored.
   bool outOfMemory = false;
+  // The mod indices whose "IX" row has been read; 255, the forms made at
+  // run time, needs none.
+  std::bitset<256> modRowRead = std::bitset<256>().set(255);
+  // A value row that came before the "IX" row of a mod it needs (a file
+  // whose rows a spreadsheet sorted puts "FL" and "FO" before "IX"): kept
+  // until the file ends, then stored, or lost, like any other row.
+  struct Deferred {
+    Tag tag;
+    std::uint32_t id;
+    std::uint32_t form;
+    float number;
+    std::string key;
+    std::string text;
+    std::uint64_t record;  // the record's number in the file, from 0
+  };
+  std::vector<Deferred> deferred;
+  // Set once the file has ended: no row waits any longer.
+  bool modRowsComplete = false;
   // The owner the last row of each kind went to: a file lists an owner's
   // rows together.
   EvStore::OwnerRun<EvKind::Float> floatRun;
@@ -88,6 +107,10 @@ struct csvp_record {
   using Observer = void (*)(const csvp_record& record, std::int32_t fields, void* context);
   Observer observer = nullptr;
   void* observerContext = nullptr;
+  // When set, called with a kept row's record number just before the row is
+  // stored at the end of the file.
+  using Replay = void (*)(std::uint64_t record, void* context);
+  Replay replay = nullptr;
 };
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
@@ -130,7 +153,7 @@ class SaveDataReader {
   std::uint64_t Records() const noexcept { return record_.records; }
   // Ends a last line that had no line end, and logs what the file left
   // unread: a record cut off inside a quoted field, and the mod-index rows
-  // skipped.
+  // skipped. Then stores the rows that came before their mod's "IX" row.
   void Finish();
   // Feeds the whole file, read in pieces by read(buffer, size, &got), which
   // is false on a read error, then finishes it. False on a read error (the
@@ -150,10 +173,13 @@ class SaveDataReader {
     Finish();
     return true;
   }
-  // Every complete record goes to observer before it is stored.
-  void Observe(csvp_record::Observer observer, void* context) {
+  // Every complete record goes to observer before it is stored; a row kept
+  // for the end of the file goes to replay (when given) before it is stored.
+  void Observe(csvp_record::Observer observer, void* context,
+               csvp_record::Replay replay = nullptr) {
     record_.observer = observer;
     record_.observerContext = context;
+    record_.replay = replay;
   }
 
  private:

@@ -170,6 +170,18 @@ void ReadField(csvp_record& r, std::string_view text) {
   }
 }
 
+// Whether the row needs a mod whose "IX" row has not come yet.
+bool WaitsForModRow(const csvp_record& r) {
+  if (r.modRowsComplete) return false;
+  if (!r.modRowRead[r.id >> 24]) return true;
+  return r.tag == RecordTag::Form && !r.modRowRead[r.form >> 24];
+}
+
+// Keeps a value row for the end of the file.
+void Defer(csvp_record& r) {
+  r.deferred.push_back({r.tag, r.id, r.form, r.number, r.field3, r.text, r.records});
+}
+
 void StoreRecord(csvp_record& r) {
   if (r.store == nullptr) {
     r.store = &TheStore();
@@ -177,13 +189,18 @@ void StoreRecord(csvp_record& r) {
   }
   ModMaps& maps = *r.maps;
   EvStore& store = *r.store;
-  switch (r.tag) {
-    case RecordTag::ModIndex:
-      if (r.modIndexValid)
-        maps.SetSavedName(r.id, r.field3);
-      else
-        ++r.skippedModRows;
+  if (r.tag == RecordTag::ModIndex) {
+    if (!r.modIndexValid) {
+      ++r.skippedModRows;
       return;
+    }
+    maps.SetSavedName(r.id, r.field3);
+    r.modRowRead.set(r.id);
+    return;
+  }
+  if (r.tag != RecordTag::None && WaitsForModRow(r)) return Defer(r);
+  switch (r.tag) {
+    case RecordTag::ModIndex: return;
     case RecordTag::String: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
@@ -240,6 +257,18 @@ float str2float(std::string_view text) noexcept {
   return result;
 }
 
+namespace {
+
+// Stores the record; a key its table refuses is logged and skipped.
+void StoreRefusing(csvp_record& r) {
+  try {
+    StoreRecord(r);
+  } catch (const TableRefused&) {
+    LogMessage("Refusing key '%s' of %u: its table would grow without bound", r.field3.c_str(),
+               static_cast<unsigned>(r.id));
+  }
+}
+
 // Runs body, and turns an allocation failure into the record's out-of-memory
 // state instead of a log line: reading stops there, with one line in all.
 template <class Body>
@@ -250,6 +279,8 @@ void StopOnBadAlloc(csvp_record& r, Body&& body) {
     r.outOfMemory = true;
   }
 }
+
+}  // namespace
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
   auto& r = *static_cast<csvp_record*>(state);
@@ -284,16 +315,38 @@ void csvp_cb2(int, void* state) noexcept {
       if (fields < 3) r.field3.clear();
       if (fields < 4) r.text.clear();
       if (r.observer != nullptr) r.observer(r, fields, r.observerContext);
-      try {
-        StoreRecord(r);
-      } catch (const TableRefused&) {
-        LogMessage("Refusing key '%s' of %u: its table would grow without bound", r.field3.c_str(),
-                   static_cast<unsigned>(r.id));
-      }
+      StoreRefusing(r);
       ++r.records;
     });
   });
 }
+
+namespace {
+
+// Stores the rows kept for the end of the file, in the order they came, now
+// that every "IX" row has been read.
+void StoreDeferred(csvp_record& r) {
+  r.modRowsComplete = true;
+  std::vector<csvp_record::Deferred> rows = std::move(r.deferred);
+  r.deferred = {};
+  for (csvp_record::Deferred& row : rows) {
+    if (r.outOfMemory) return;
+    Guarded({"csvp_cb2"}, [&] {
+      StopOnBadAlloc(r, [&] {
+        r.tag = row.tag;
+        r.id = row.id;
+        r.form = row.form;
+        r.number = row.number;
+        r.field3 = std::move(row.key);
+        r.text = std::move(row.text);
+        if (r.replay != nullptr) r.replay(row.record, r.observerContext);
+        StoreRefusing(r);
+      });
+    });
+  }
+}
+
+}  // namespace
 
 SaveDataReader::~SaveDataReader() {
   if (initialised_) csv_free(&parser_);
@@ -368,6 +421,7 @@ void SaveDataReader::Finish() {
     LogMessage("Skipped %u mod-index rows whose index is not a number from 0 to 255",
                static_cast<unsigned>(record_.skippedModRows));
   record_.skippedModRows = 0;
+  StoreDeferred(record_);
 }
 
 }  // namespace cv::persist

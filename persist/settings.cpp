@@ -161,7 +161,8 @@ std::string FormatSaveData() {
   out.reserve(kRowEstimate * (game::ModCount() + store.EntryCount(EvKind::String) +
                               store.EntryCount(EvKind::Form) + store.EntryCount(EvKind::Float)));
   LogIndent();
-  for (UInt32 i = 0, n = game::ModCount(); i < n; ++i) AppendModRow(out, i, game::ModName(i));
+  for (UInt32 i = 0, n = game::ModCount(); i < n; ++i)
+    AppendModRow(out, i, ModNameForSave(i, game::ModName(i)));
   LogOutdent();
   LogMessage("EVST");
   LogIndent();

@@ -22,6 +22,15 @@ std::string& PendingName() {
   return name;
 }
 
+// Whether the pending name is waiting for its new name. The host sends a
+// rename as 12, 16, 13, 17 (RenameGame, RenameGameName, RenameNewGame,
+// RenameNewGameName; game-facts §8.5), so only a 13 may stand between a 16
+// and its 17, and a name is used by one 17 at most.
+bool& RenamePending() {
+  static bool pending = false;
+  return pending;
+}
+
 // Fills the GetQuestVariable slot once the command table can answer; a record
 // once found is never looked up again. True when this call found it.
 bool LookUpQuestVariable() {
@@ -128,11 +137,16 @@ void Handle(const Msg::Message& msg, UInt32 previousType) {
       std::string text = Text(msg);
       LogMessage("Received rename message with file path '%s'", text.c_str());
       PendingName() = SaveNameOfCoSave(text);
+      RenamePending() = true;
       break;
     }
     case Msg::kMessage_RenameNewGameName: {
       std::string text = Text(msg);
       LogMessage("Received rename newgame message with file path '%s'", text.c_str());
+      if (!std::exchange(RenamePending(), false)) {
+        LogMessage("No rename message came just before it: nothing is renamed");
+        break;
+      }
       persist::renameSavegame(PendingName(), SaveNameOfCoSave(text));
       break;
     }
@@ -145,6 +159,9 @@ void Handle(const Msg::Message& msg, UInt32 previousType) {
 void MessageHandler(NVSEMessagingInterface::Message* msg) noexcept {
   Guarded({"messagehandler"}, [&] {
     if (msg == nullptr) return;
+    // Any message but the two that belong between them parts a 16 from a 17.
+    if (msg->type != Msg::kMessage_RenameNewGame && msg->type != Msg::kMessage_RenameNewGameName)
+      RenamePending() = false;
     const UInt32 previous = std::exchange(PreviousType(), msg->type);
     Handle(*msg, previous);
   });
@@ -153,6 +170,7 @@ void MessageHandler(NVSEMessagingInterface::Message* msg) noexcept {
 const std::string& PendingRenameName() { return PendingName(); }
 void ResetPendingRenameForTesting() {
   PendingName().clear();
+  RenamePending() = false;
   PreviousType() = kNoMessage;
 }
 

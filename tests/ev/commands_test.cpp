@@ -18,9 +18,12 @@
 #include "platform/platform.h"
 #include "plugin/plugin.h"
 #include "sim/session.h"
+#include "test_support.h"
 
 namespace cv {
 namespace {
+
+using cv::testing::Found;
 
 // --- A minimal host for calling handlers directly --------------------------
 
@@ -77,7 +80,7 @@ TEST_F(DirectHandlers, KeyBufferWithoutTerminatorKeepsItsFirst511Bytes) {
   EXPECT_TRUE(ev::SetEVFl(Args(&result)));
   const std::string key(kMaxKeyLength, 'k');
   ASSERT_NE(TheStore().Find<EvKind::Float>(kOwner, key), nullptr);
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(kOwner, key), 3.5f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(kOwner, key)), 3.5f);
   EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
 
   g_extraction = {};

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "platform/fault.h"
+#include "test_support.h"
 #include "tests/ev/flood_keys.h"
 
 namespace cv {
 namespace {
+
+using cv::testing::Found;
 
 template <class Store>
 class StoreTest : public ::testing::Test {
@@ -97,18 +100,18 @@ TYPED_TEST(StoreTest, OneValuePerKeyAndKindsAndOwnersAreIndependent) {
   s.template Entry<EvKind::String>(kA, "x") = "text";
   this->F(kB, "x") = 9;
 
-  EXPECT_EQ(*s.template Find<EvKind::Float>(kA, "x"), 2.0f);
-  EXPECT_EQ(*s.template Find<EvKind::Float>(kB, "x"), 9.0f);
+  EXPECT_EQ(Found(s.template Find<EvKind::Float>(kA, "x")), 2.0f);
+  EXPECT_EQ(Found(s.template Find<EvKind::Float>(kB, "x")), 9.0f);
   EXPECT_EQ(s.EntryCount(EvKind::Float), 2u);
 
   s.ClearKind(EvKind::Float);
   EXPECT_FALSE(s.HasOwner(EvKind::Float, kA));
   EXPECT_FALSE(s.HasOwner(EvKind::Float, kB));
-  EXPECT_EQ(*s.template Find<EvKind::Form>(kA, "x"), 0x0200AAAAu);
-  EXPECT_EQ(*s.template Find<EvKind::String>(kA, "x"), "text");
+  EXPECT_EQ(Found(s.template Find<EvKind::Form>(kA, "x")), 0x0200AAAAu);
+  EXPECT_EQ(Found(s.template Find<EvKind::String>(kA, "x")), "text");
 
   EXPECT_TRUE(s.EraseKey(EvKind::String, kA, "x"));
-  EXPECT_EQ(*s.template Find<EvKind::Form>(kA, "x"), 0x0200AAAAu);
+  EXPECT_EQ(Found(s.template Find<EvKind::Form>(kA, "x")), 0x0200AAAAu);
   s.ClearAll();
   for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String}) EXPECT_EQ(s.EntryCount(k), 0u);
   EXPECT_FALSE(s.HasOwner(EvKind::Form, kA));
@@ -221,7 +224,7 @@ TYPED_TEST(StoreTest, AnOwnerRunFollowsEveryChangeOfTheOwners) {
       kA, [&](std::string_view k, float v) { a.emplace(k, v); });
   EXPECT_EQ(a, (std::map<std::string, float>{{"a1", 1}, {"a2", 2}, {"a3", 4}, {"a4", 5}}));
   ASSERT_NE(s.template Find<EvKind::Float>(kB, "b1"), nullptr);
-  EXPECT_EQ(*s.template Find<EvKind::Float>(kB, "b1"), 3.0f);
+  EXPECT_EQ(Found(s.template Find<EvKind::Float>(kB, "b1")), 3.0f);
 
   // Emptied, whole or by kind: the owner is made again, not written into
   // the map that was freed.
@@ -248,7 +251,7 @@ TYPED_TEST(StoreTest, ClearingAnOwnersLastValueGivesItsMemoryBack) {
   EXPECT_TRUE(this->store.EraseKey(EvKind::Float, kA, "one"));
   EXPECT_EQ(this->store.BucketCount(EvKind::Float), cleared);
   this->F(kA, "again") = 2;
-  EXPECT_EQ(*this->store.template Find<EvKind::Float>(kA, "again"), 2.0f);
+  EXPECT_EQ(Found(this->store.template Find<EvKind::Float>(kA, "again")), 2.0f);
 }
 
 // Keys inline and on the heap, of every length around the inline limit,
@@ -278,7 +281,7 @@ TEST(StoredKeys, EveryLengthSurvivesCopiesMovesAndGrowth) {
       store.Entry<EvKind::String>(1, t + std::to_string(round)) = t;
   for (int round = 0; round < 50; ++round)
     for (const std::string& t : texts)
-      ASSERT_EQ(*store.Find<EvKind::String>(1, t + std::to_string(round)), t);
+      ASSERT_EQ(Found(store.Find<EvKind::String>(1, t + std::to_string(round))), t);
 }
 
 // The construction against the vectors its authors published (key bytes

@@ -44,7 +44,7 @@ TEST_F(SaveFilesTest, RenameMovesTheFileAndALoadFindsItsValues) {
   renameSavegame("Old", "Sub\\New");
   EXPECT_FALSE(fs::exists(SaveFile("Old")));
   loadsettings("Sub\\New");
-  EXPECT_EQ(*TheStore().Find<EvKind::String>(0x00000042, "who"), "me");
+  EXPECT_EQ(Found(TheStore().Find<EvKind::String>(0x00000042, "who")), "me");
 }
 
 // The game renames a save over its previous ".bak" at every quick save: a

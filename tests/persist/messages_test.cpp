@@ -113,7 +113,7 @@ TEST_F(MessagesTest, SaveAndLoadMessagesSaveAndLoad) {
   EXPECT_EQ(
       Log().rfind("Received load message with file path Save 7\r\nSTART: load settings\r\n", 0),
       0u);
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(1, "k"), 2.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(1, "k")), 2.0f);
 }
 
 TEST_F(MessagesTest, DeleteAndTheRenamePair) {
@@ -131,22 +131,66 @@ TEST_F(MessagesTest, DeleteAndTheRenamePair) {
   Send(Msg::kMessage_RenameNewGameName, "T");
   EXPECT_FALSE(fs::exists(SaveFile("S")));
   EXPECT_EQ(ReadBytes(SaveFile("T")), "s");
-  // A second new name after one rename uses the same old name again.
-  Send(Msg::kMessage_RenameNewGameName, "U");
-  // S is gone by then, so that move fails, with the system's reason.
-  EXPECT_EQ(Log().rfind("Received rename message with file path 'S'\r\n"
-                        "Received rename newgame message with file path 'T'\r\n"
-                        "Renaming '" +
-                            HostSavePath("S") + "' to '" + HostSavePath("T") +
-                            "'\r\n"
-                            "Received rename newgame message with file path 'U'\r\n"
-                            "Renaming '" +
-                            HostSavePath("S") + "' to '" + HostSavePath("U") +
-                            "'\r\nFailed renaming savefile " + HostSavePath("S") + " to " +
-                            HostSavePath("U") + ": ",
-                        0),
-            0u)
-      << Log();
+  EXPECT_EQ(Log(),
+            "Received rename message with file path 'S'\r\n"
+            "Received rename newgame message with file path 'T'\r\n"
+            "Renaming '" +
+                HostSavePath("S") + "' to '" + HostSavePath("T") + "'\r\n");
+}
+
+// The host sends a rename as 12, 16, 13, 17: a new name (17) pairs with the
+// old name (16) just before it, with at most a 13 between them, and uses it
+// once. A 17 without its 16 is logged and renames nothing.
+TEST_F(MessagesTest, ANewNamePairsOnlyWithTheRenameJustBeforeIt) {
+  constexpr const char* kIgnored = "No rename message came just before it: nothing is renamed";
+  struct Step {
+    UInt32 type;
+    const char* text;
+  };
+  struct Case {
+    const char* label;
+    std::vector<Step> steps;
+    const char* renamedTo;  // where S's file is afterwards; null: still S
+    int ignored;            // 17s logged as having no 16
+  };
+  const Case cases[] = {
+      {"the pair", {{16, "S"}, {17, "T"}}, "T", 0},
+      {"as the host sends it", {{12, "S"}, {16, "S"}, {13, "T"}, {17, "T"}}, "T", 0},
+      {"a new name alone", {{17, "T"}}, nullptr, 1},
+      {"a second new name", {{16, "S"}, {17, "T"}, {17, "U"}}, "T", 1},
+      {"a new name after a rename that was used",
+       {{16, "S"}, {17, "T"}, {13, "U"}, {17, "U"}},
+       "T",
+       1},
+      {"a save in between", {{16, "S"}, {4, "X"}, {17, "T"}}, nullptr, 1},
+      {"a delete in between", {{16, "S"}, {15, "X"}, {17, "T"}}, nullptr, 1},
+      {"an ignored message in between", {{16, "S"}, {5, "S"}, {17, "T"}}, nullptr, 1},
+      {"a 12 in between", {{16, "S"}, {12, "S"}, {17, "T"}}, nullptr, 1},
+      {"a later rename replaces the name", {{16, "X"}, {16, "S"}, {17, "T"}}, "T", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    plugin::ResetPendingRenameForTesting();
+    fs::remove_all(SavesDir());
+    WriteBytes(SaveFile("S"), "s");
+    ClearLog();
+    for (const Step& step : c.steps) Send(step.type, step.text);
+    if (c.renamedTo == nullptr) {
+      EXPECT_EQ(ReadBytes(SaveFile("S")), "s");
+    } else {
+      EXPECT_FALSE(fs::exists(SaveFile("S")));
+      EXPECT_EQ(ReadBytes(SaveFile(c.renamedTo)), "s");
+    }
+    for (const char* other : {"T", "U"}) {
+      if (c.renamedTo == nullptr || std::string(other) != c.renamedTo) {
+        EXPECT_FALSE(fs::exists(SaveFile(other))) << other;
+      }
+    }
+    EXPECT_EQ(LogCount(kIgnored), c.ignored) << Log();
+    EXPECT_EQ(LogCount("Renaming '" + HostSavePath("S") + "' to '" + HostSavePath("T") + "'"),
+              c.renamedTo != nullptr ? 1 : 0)
+        << Log();
+  }
 }
 
 TEST_F(MessagesTest, RenameTextsAreCoSavePathsTurnedBackIntoSaveNames) {
@@ -187,7 +231,7 @@ TEST_F(MessagesTest, ANewGameStraightAfterALoadKeepsWhatWasLoaded) {
   EXPECT_EQ(Log(),
             "Received newgame message straight after a load (the save has no co-save): keeping "
             "the values just loaded\r\n");
-  EXPECT_EQ(*TheStore().Find<EvKind::Float>(1, "k"), 2.0f);
+  EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(1, "k")), 2.0f);
   // Any message in between, and a second new game, clear as usual.
   for (UInt32 between : {Msg::kMessage_PostLoadGame, Msg::kMessage_NewGame}) {
     Send(Msg::kMessage_LoadGame, "Save 7.fos");
@@ -195,11 +239,6 @@ TEST_F(MessagesTest, ANewGameStraightAfterALoadKeepsWhatWasLoaded) {
     Send(Msg::kMessage_NewGame);
     EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << between;
   }
-}
-
-TEST_F(MessagesTest, ANewNameWithoutARenameUsesTheEmptyName) {
-  Send(Msg::kMessage_RenameNewGameName, "T");
-  EXPECT_TRUE(LogHas("Renaming '" + HostSavePath("") + "' to '" + HostSavePath("T") + "'"));
 }
 
 TEST_F(MessagesTest, OtherTypesAreIgnoredSilently) {

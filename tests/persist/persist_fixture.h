@@ -19,22 +19,31 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 #include "persist/game_root.h"
+#include "test_support.h"
 
 namespace cv::persist::testing {
 
 namespace fs = std::filesystem;
+
+using cv::testing::Found;
 
 inline std::vector<std::string>& Mods() {
   static std::vector<std::string> mods;
   return mods;
 }
 
+// In Mods(), a mod whose name the engine cannot read (it answers null).
+inline const std::string kUnreadableMod = "\x01unreadable";
+
 inline const CVEngineInterface& FakeEngine() {
   static const CVEngineInterface engine = [] {
     CVEngineInterface e{};
     e.version = CVEngineInterface::kVersion;
     e.GetModCount = [] { return static_cast<UInt32>(Mods().size()); };
-    e.GetModName = [](UInt32 i) { return i < Mods().size() ? Mods()[i].c_str() : nullptr; };
+    e.GetModName = [](UInt32 i) -> const char* {
+      if (i >= Mods().size() || Mods()[i] == kUnreadableMod) return nullptr;
+      return Mods()[i].c_str();
+    };
     return e;
   }();
   return engine;

@@ -50,9 +50,12 @@ TEST(Check, EveryLoggedLineWithTheLineItsRecordStarts) {
       {"a form row whose two mods are missing", ix + "FO, 33554437, \"ally\", 50331648\n",
        "f:2: Lost EVFO 'ally': its mod is missing\nf:2:   Cannot map mod \n"
        "f:2:   Cannot map mod \n"},
-      {"a value before its mod's row is lost, as in the game",
-       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"hp\", 1\n",
-       "f:1: Lost EVFL 'hp': its mod is missing\nf:1:   Cannot map mod \n"},
+      {"a value before its mod's row is kept, as in the game",
+       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"hp\", 1\n", ""},
+      {"a value waiting for a mod row that never comes is lost on its own line",
+       "FL, 33554437, \"gone\", 1\nIX, 1, \"B.esp\",\nxx\n",
+       "f:3: Unknown record type 'xx'\nf:1: Lost EVFL 'gone': its mod is missing\n"
+       "f:1:   Cannot map mod \n"},
       {"a key holding a line break counts both lines", ix + "ST, 5, \"two\r\nlines\", x\r\nyy\n",
        "f:4: Unknown record type 'yy'\n"},
       {"a record that starts on one line and ends on the next", ix + "zz, 5, \"two\nlines\", x\n",

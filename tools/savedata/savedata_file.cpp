@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "ev/store.h"
 #include "persist/mod_maps.h"
@@ -19,8 +20,9 @@ using Tag = persist::csvp_record::Tag;
 struct ReadState {
   FileReport* report = nullptr;
   LogSink sink;
-  int line = 0;         // the line being fed
-  int recordStart = 0;  // where the record in the parser began; 0: none
+  int line = 0;                  // the line being fed
+  int recordStart = 0;           // where the record in the parser began; 0: none
+  std::vector<int> recordLines;  // where each record began, by its number
 };
 
 // Each complete record, before the reader stores it.
@@ -29,6 +31,8 @@ void Observe(const persist::csvp_record& r, std::int32_t, void* context) {
   const int start = st.recordStart != 0 ? st.recordStart : st.line;
   st.recordStart = 0;
   st.sink.line = start;
+  if (st.recordLines.size() <= r.records) st.recordLines.resize(r.records + 1);
+  st.recordLines[r.records] = start;
   FileReport& rep = *st.report;
   switch (r.tag) {
     case Tag::ModIndex:
@@ -52,6 +56,13 @@ void Observe(const persist::csvp_record& r, std::int32_t, void* context) {
       return;
     case Tag::None: return;  // the reader logs it
   }
+}
+
+// A row that came before its mod's "IX" row, stored at the end of the file:
+// what the reader logs for it belongs to the row's own line.
+void Replay(std::uint64_t record, void* context) {
+  auto& st = *static_cast<ReadState*>(context);
+  if (record < st.recordLines.size()) st.sink.line = st.recordLines[record];
 }
 
 // The length of the line at the start of text, with its line end (CR LF, LF
@@ -83,7 +94,7 @@ void ReadSaveData(std::string_view bytes, FileReport& report) {
     SetLogSink(nullptr);
     return;
   }
-  reader.Observe(Observe, &st);
+  reader.Observe(Observe, &st, Replay);
   try {
     while (!bytes.empty()) {
       std::size_t n = LineLength(bytes);

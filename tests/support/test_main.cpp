@@ -1,0 +1,12 @@
+// The main of every test program: its working folder is emptied, then its
+// tests run.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // The plug-in's log was opened, and emptied, when the program started.
+  if (!cv::testing::EmptyWorkingFolder({"corvane.log"})) return 1;
+  return RUN_ALL_TESTS();
+}
