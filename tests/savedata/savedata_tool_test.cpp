@@ -186,7 +186,7 @@ class Sweep : public ::testing::Test {
   std::vector<std::string> Orphans(const fs::path& skip = {}) {
     std::vector<fs::path> found;
     std::string error;
-    EXPECT_TRUE(FindOrphans(root / "saves", root / "data", skip, found, error)) << error;
+    EXPECT_TRUE(FindOrphans({root / "saves"}, root / "data", skip, found, error)) << error;
     std::vector<std::string> names;
     for (const fs::path& p : found) names.push_back(p.generic_string());
     return names;
@@ -200,9 +200,9 @@ TEST_F(Sweep, ListsTheFilesNoSaveMatches) {
             (std::vector<std::string>{".csv", "Save 3.fos.csv", "Sub/y.fos.csv", "old.fos.csv"}));
   std::vector<fs::path> found;
   std::string error;
-  EXPECT_FALSE(FindOrphans(root / "nowhere", root / "data", {}, found, error));
+  EXPECT_FALSE(FindOrphans({root / "nowhere"}, root / "data", {}, found, error));
   EXPECT_NE(error.find("is not a folder"), std::string::npos);
-  EXPECT_FALSE(FindOrphans(root / "saves", root / "nowhere", {}, found, error));
+  EXPECT_FALSE(FindOrphans({root / "saves"}, root / "nowhere", {}, found, error));
 }
 
 TEST_F(Sweep, MovesWithoutReplacingOrDeleting) {
@@ -210,7 +210,7 @@ TEST_F(Sweep, MovesWithoutReplacingOrDeleting) {
   Make("data/Orphans/old.fos.csv");  // a file of an earlier sweep: kept
   std::vector<fs::path> orphans;
   std::string error;
-  ASSERT_TRUE(FindOrphans(root / "saves", root / "data", to, orphans, error));
+  ASSERT_TRUE(FindOrphans({root / "saves"}, root / "data", to, orphans, error));
   ASSERT_EQ(orphans.size(), 4u);  // what lies below the target is left out
   std::ostringstream out, err;
   EXPECT_EQ(MoveOrphans(root / "data", orphans, to, out, err), 1);
