@@ -1,12 +1,33 @@
 // save and loadsettings against a game folder on disk.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <stdexcept>
 
 #include "persist/savedata.h"
 #include "persist_fixture.h"
+
+// The largest block asked for while g_measuring is set: this program's
+// allocator counts.
+namespace {
+std::size_t g_largestBlock = 0;
+bool g_measuring = false;
+}  // namespace
+
+// GCC pairs the replaced operator new with free as if it were the library's.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+  if (g_measuring && n > g_largestBlock) g_largestBlock = n;
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace cv::persist::testing {
 namespace {
@@ -289,31 +310,81 @@ TEST_F(SaveLoadTest, RootNotFoundWritesAndReadsNothing) {
   EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u);
 }
 
+// The rows stream to a temporary file, more than one buffer's worth here; a
+// failure at any step, the second write included, keeps the previous file.
 TEST_F(SaveLoadTest, AFailedWriteKeepsThePreviousFile) {
   FillWorkedExample();
   save("S");
   const std::string before = ReadBytes(SaveFile("S"));
-  TheStore().Entry<EvKind::String>(kBase, "more") = "data";
-  for (const char* seam : {"file.open", "file.write", "file.close", "file.replace"}) {
-    SCOPED_TRACE(seam);
+  for (std::uint32_t i = 0; i < 50000; ++i)
+    TheStore().Entry<EvKind::Float>(0xFF000000u + i, "quest.stage") = 1.5f;
+  struct Case {
+    const char* seam;
+    std::uint32_t nth;
+    fault::Kind kind;
+    const char* logged;  // the line after "Saving to"
+  };
+  const Case cases[] = {
+      {"file.open", 1, fault::Kind::Return, "Failed writing savefile "},
+      {"file.write", 1, fault::Kind::Return, "Failed writing savefile "},
+      {"file.write", 2, fault::Kind::Return, "Failed writing savefile "},
+      {"file.close", 1, fault::Kind::Return, "Failed writing savefile "},
+      {"file.replace", 1, fault::Kind::Return, "Failed writing savefile "},
+      {"file.open", 1, fault::Kind::StdError, "Exception in save: injected fault: file.open"},
+      {"file.write", 2, fault::Kind::StdError, "Exception in save: injected fault: file.write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.seam) + " " + std::to_string(c.nth));
     fault::DisarmAll();
-    fault::Arm(seam, 1, fault::Kind::Return);
+    fault::Arm(c.seam, c.nth, c.kind);
     ClearLog();
     save("S");
     EXPECT_EQ(ReadBytes(SaveFile("S")), before);
     EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("S").string())));
-    EXPECT_TRUE(LogHas("\tFailed writing savefile " + HostSavePath("S")));
+    const std::string line = c.logged;
+    EXPECT_TRUE(LogHas("\t" + (line.back() == ' ' ? line + HostSavePath("S") : line))) << Log();
     EXPECT_TRUE(LogHas("END: save settings"));
+    EXPECT_EQ(LogIndentLevel(), 0);
   }
-  // A failure thrown while saving is logged; the file stays as it was.
   fault::DisarmAll();
-  fault::Arm("file.open", 1, fault::Kind::StdError);
-  ClearLog();
   save("S");
-  EXPECT_EQ(ReadBytes(SaveFile("S")), before);
-  EXPECT_TRUE(LogHas("\tException in save: injected fault: file.open"));
-  EXPECT_TRUE(LogHas("END: save settings"));
-  EXPECT_EQ(LogIndentLevel(), 0);
+  EXPECT_GT(ReadBytes(SaveFile("S")).size(), SaveDataWriter::kBufferSize);
+}
+
+// A save takes its buffer and, for a row larger than that, one block of the
+// row's size: never one of the file's size.
+TEST_F(SaveLoadTest, ASaveAsksForNoBlockLargerThanItsBufferAndOneRow) {
+  EvStore& s = TheStore();
+  for (std::uint32_t i = 0; i < 60000; ++i)
+    s.Entry<EvKind::Float>(0xFF000000u + i, "quest.stage") = static_cast<float>(i) + 0.5f;
+  const std::string big(std::size_t{3} << 20, 'v');
+  s.Entry<EvKind::String>(kBase, "big") = big;
+  s.Entry<EvKind::String>(kBase, "odd \"key\"\nhere") = "x";
+  g_largestBlock = 0;
+  g_measuring = true;
+  save("Big");
+  g_measuring = false;
+  const std::size_t largestRow = std::string("ST, 74565, \"big\", \"\"\r\n").size() + big.size();
+  ASSERT_GT(ReadBytes(SaveFile("Big")).size(), big.size() + SaveDataWriter::kBufferSize);
+  EXPECT_GE(g_largestBlock, largestRow);  // the row had a block of its own
+  EXPECT_LE(g_largestBlock, SaveDataWriter::kBufferSize + largestRow);
+  s.ClearAll();
+  loadsettings("Big");
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 60000u);
+  ASSERT_NE(s.Find<EvKind::String>(kBase, "big"), nullptr);
+  EXPECT_EQ(*s.Find<EvKind::String>(kBase, "big"), big);
+  ASSERT_NE(s.Find<EvKind::String>(kBase, "odd \"key\"\nhere"), nullptr);
+
+  // The quoting sizes its output exactly: two quotes, a second quote and a
+  // CR before the line feed, in one block of that size.
+  const std::string text = std::string(std::size_t{1} << 20, 'q') + "\"\n";
+  std::string quoted;
+  g_largestBlock = 0;
+  g_measuring = true;
+  AppendQuoted(quoted, text);
+  g_measuring = false;
+  EXPECT_EQ(quoted, "\"" + text.substr(0, text.size() - 2) + "\"\"\r\n\"");
+  EXPECT_EQ(g_largestBlock, quoted.size() + 1);
 }
 
 TEST_F(SaveLoadTest, AFailedLoadIsLoggedWithoutItsEndLine) {
