@@ -19,7 +19,9 @@ bool LeavesFolder(std::string_view component) {
   return dots >= 2;
 }
 
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c; }
+char16_t Upper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+}
 
 // The port number of COM1 to COM9 and LPT1 to LPT9, and the superscript
 // digits that Windows reserves with them (U+00B9, U+00B2, U+00B3).

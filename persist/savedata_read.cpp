@@ -300,9 +300,10 @@ void csvp_cb2(int, void* state) noexcept {
       // when a quote left open swallows the next line: the record is read
       // as it always was, and the log says where to look.
       if (fields > 4 && r.tag != RecordTag::None)
-        LogMessage("Too many fields in the %s row at line %llu: the fields after the fourth are "
-                   "ignored",
-                   TagText(r.tag), static_cast<unsigned long long>(r.recordLine));
+        LogMessage(
+            "Too many fields in the %s row at line %llu: the fields after the fourth are "
+            "ignored",
+            TagText(r.tag), static_cast<unsigned long long>(r.recordLine));
       try {
         StoreRecord(r);
       } catch (const TableRefused&) {

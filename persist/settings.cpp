@@ -62,8 +62,8 @@ std::string SaveFileFor(const std::string& saveName) {
 
 // Save names as this system's file names read them.
 bool IsSafe(const std::string& saveName) {
-  return IsSafeSaveName(saveName,
-                        {platform::kReservedDeviceNames, &platform::NextChar, &platform::Utf16Text});
+  return IsSafeSaveName(
+      saveName, {platform::kReservedDeviceNames, &platform::NextChar, &platform::Utf16Text});
 }
 
 // Logs the refusal of a name that would leave the save-data folder.

@@ -68,7 +68,7 @@ class Runner {
   std::ostream& err_;
   std::string gameRoot_;
   std::string pluginLog_;  // the log expect-log reads
-  std::string file_;  // the file running, for FILE:LINE in failures
+  std::string file_;       // the file running, for FILE:LINE in failures
   bool failed_ = false;
   bool inCheck_ = false;  // a check statement is running
   int checks_ = 0;

@@ -265,11 +265,33 @@ TEST(SaveNames, StayBelowTheSaveFolder) {
 // The superscript digits ¹ ² ³ are the bytes B9, B2 and B3 in code page 1252.
 TEST(SaveNames, DeviceNamesAreRefusedWhereTheyAreReserved) {
   const SaveNameRules windows{true, nullptr};
-  for (const char* device :
-       {"AUX", "aux", "Con", "PRN", "nul", "COM1", "com9", "LPT1", "lpt9", "aux.txt", "NUL.",
-        "con .x", "COM1 ", "Sub\\AUX", "aux\\Save", "Sub/lpt3.old/x", "prn...", "CONIN$",
-        "conin$.fos", "CONOUT$", "Conout$.txt", "conout$ .", "COM\xB9", "com\xB2.fos",
-        "LPT\xB3", "lpt\xB9.x", "Sub\\COM\xB3\\x"}) {
+  for (const char* device : {"AUX",
+                             "aux",
+                             "Con",
+                             "PRN",
+                             "nul",
+                             "COM1",
+                             "com9",
+                             "LPT1",
+                             "lpt9",
+                             "aux.txt",
+                             "NUL.",
+                             "con .x",
+                             "COM1 ",
+                             "Sub\\AUX",
+                             "aux\\Save",
+                             "Sub/lpt3.old/x",
+                             "prn...",
+                             "CONIN$",
+                             "conin$.fos",
+                             "CONOUT$",
+                             "Conout$.txt",
+                             "conout$ .",
+                             "COM\xB9",
+                             "com\xB2.fos",
+                             "LPT\xB3",
+                             "lpt\xB9.x",
+                             "Sub\\COM\xB3\\x"}) {
     EXPECT_FALSE(IsSafeSaveName(device, windows)) << device;
     EXPECT_TRUE(IsSafeSaveName(device)) << device << " is an ordinary name elsewhere";
   }
@@ -277,9 +299,9 @@ TEST(SaveNames, DeviceNamesAreRefusedWhereTheyAreReserved) {
   EXPECT_TRUE(IsDeviceName(u"COM\u00B2"));
   EXPECT_FALSE(IsDeviceName(u"lpt3x.old"));
   EXPECT_FALSE(IsDeviceName(u"COM\u2074")) << "superscript four is no port";
-  for (const char* name : {"AUX1", "COM0", "COM10", "LPT", "CONSOLE", "auxiliary", "x.aux",
-                           "Save AUX", "NULL", "a\\prnx", "CONIN", "CONIN$$", "CONOUT",
-                           "COM\xB9\xB9", "COM\xBC", "LPT\xB4", "COM\xB2x"})
+  for (const char* name :
+       {"AUX1", "COM0", "COM10", "LPT", "CONSOLE", "auxiliary", "x.aux", "Save AUX", "NULL",
+        "a\\prnx", "CONIN", "CONIN$$", "CONOUT", "COM\xB9\xB9", "COM\xBC", "LPT\xB4", "COM\xB2x"})
     EXPECT_TRUE(IsSafeSaveName(name, windows)) << name;
   // Compared after conversion to UTF-16, in the system's code page.
   platform::testing::OverrideCodePage(1252);
@@ -459,12 +481,13 @@ TEST_F(ReaderTest, RecordsOfOddShapes) {
     ASSERT_NE(Str(0xFF000001u, "open"), nullptr);
     EXPECT_EQ(*Str(0xFF000001u, "open"), "quote\nFL, 4278190081, \"swallowed");
     std::ifstream in("reader.log", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              "Too many fields in the IX row at line 1: the fields after the fourth are ignored\r\n"
-              "Unknown record type 'fl'\r\n"
-              "Too many fields in the FL row at line 10: the fields after the fourth are ignored\r\n"
-              "Too many fields in the ST row at line 11: the fields after the fourth are ignored\r\n"
-              "Unknown record type 'ZZ'\r\n");
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(in), {}),
+        "Too many fields in the IX row at line 1: the fields after the fourth are ignored\r\n"
+        "Unknown record type 'fl'\r\n"
+        "Too many fields in the FL row at line 10: the fields after the fourth are ignored\r\n"
+        "Too many fields in the ST row at line 11: the fields after the fourth are ignored\r\n"
+        "Unknown record type 'ZZ'\r\n");
   }
 }
 

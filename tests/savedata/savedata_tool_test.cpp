@@ -230,17 +230,22 @@ TEST_F(Sweep, SeveralSaveFoldersLinksAndRefusals) {
     std::vector<std::string> orphans;
   };
   const Case cases[] = {
-      {"one folder", {"saves"}, {}, nullptr,
+      {"one folder",
+       {"saves"},
+       {},
+       nullptr,
        {".csv", "Save 3.fos.csv", "Sub/y.fos.csv", "old.fos.csv"}},
-      {"two folders", {"saves", "other"}, {}, nullptr,
-       {".csv", "Sub/y.fos.csv", "old.fos.csv"}},
+      {"two folders", {"saves", "other"}, {}, nullptr, {".csv", "Sub/y.fos.csv", "old.fos.csv"}},
       {"no save in the folders", {"empty"}, {}, "no save (.fos file)", {}},
       {"an empty save folder", {"emptydir"}, {}, "no save (.fos file)", {}},
       {"a save folder that is not there", {"profiles/none"}, {}, "is not a folder", {}},
       {"the target is the data folder", {"saves"}, "data", "it holds the data folder", {}},
       {"the target holds the data folder", {"saves"}, ".", "it holds the data folder", {}},
-      {"the target is the data folder, spelled otherwise", {"saves"}, "data/../data/.",
-       "it holds the data folder", {}},
+      {"the target is the data folder, spelled otherwise",
+       {"saves"},
+       "data/../data/.",
+       "it holds the data folder",
+       {}},
   };
   fs::create_directories(root / "emptydir");
   const fs::path was = fs::current_path();

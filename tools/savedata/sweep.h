@@ -22,9 +22,9 @@ namespace cv::savedata {
 // False with a message, and no orphans, when a folder cannot be read, when
 // the save folders hold no save (".fos" file) at all, since every file would
 // then look like an orphan, and when skip is data or a folder that holds it.
-bool FindOrphans(const std::vector<std::filesystem::path>& saves,
-                 const std::filesystem::path& data, const std::filesystem::path& skip,
-                 std::vector<std::filesystem::path>& orphans, std::string& error);
+bool FindOrphans(const std::vector<std::filesystem::path>& saves, const std::filesystem::path& data,
+                 const std::filesystem::path& skip, std::vector<std::filesystem::path>& orphans,
+                 std::string& error);
 
 // Moves each orphan from data to the same relative path below to, making
 // folders as needed; an existing file is never replaced and nothing is ever
