@@ -330,8 +330,9 @@ void SaveDataReader::Parse(const char* data, std::size_t size) {
   if (!initialised_) throw std::logic_error("the reader was not initialised");
   if (record_.outOfMemory) return;
   if (!record_.scanForNul && std::memchr(data, '\0', size) != nullptr) record_.scanForNul = true;
+  if (size == 0) return;
   // The LF of a CR LF whose CR ended the last piece.
-  if (afterCr_ && size > 0 && data[0] == '\n') {
+  if (afterCr_ && data[0] == '\n') {
     if (csv_parse(&parser_, data, 1, csvp_cb1, csvp_cb2, &record_) != 1) record_.outOfMemory = true;
     if (record_.outOfMemory) return;
     ++data;
