@@ -47,6 +47,11 @@ void operator delete(void* p) noexcept {
   std::free(block);
 }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+// Arrays too: a run-time library of its own (the address sanitizer's) need not
+// pass them on to the operator new above.
+void* operator new[](std::size_t n) { return operator new(n); }
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 #pragma GCC diagnostic pop
 
 namespace {
