@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace cv::persist {
@@ -11,12 +12,16 @@ namespace cv::persist {
 // How the file system reads a save name. The default reads it a byte at a
 // time and reserves no names.
 struct SaveNameRules {
-  // Device names (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9) are reserved.
+  // Device names (see IsDeviceName) are reserved.
   bool deviceNames = false;
   // The index of the character after the one at text[i], for a code page
   // whose characters may take two bytes (whose second byte may then be a
   // backslash); null reads a byte at a time.
   std::size_t (*nextChar)(std::string_view text, std::size_t i) = nullptr;
+  // A name in the code page of file names as UTF-16, where device names are
+  // compared; null reads each byte as the character of that number (as code
+  // page 1252 does for the superscript digits).
+  std::u16string (*utf16)(std::string_view text) = nullptr;
 };
 
 // True when the save name stays below the save-data folder: not absolute
@@ -27,9 +32,11 @@ struct SaveNameRules {
 // component may name a device either.
 bool IsSafeSaveName(std::string_view saveName, const SaveNameRules& rules = {});
 
-// True when a path component names a device: CON, PRN, AUX, NUL, COM1-COM9
-// or LPT1-LPT9 in any letter case, with or without an extension, with
-// trailing dots or blanks.
-bool IsDeviceName(std::string_view component);
+// True when a path component (in UTF-16) names a device: CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, and COM or LPT followed by 1 to 9 or a superscript
+// 1, 2 or 3 (Microsoft's "Naming Files, Paths, and Namespaces" reserves
+// these), in any letter case, with or without an extension, with trailing
+// dots or blanks.
+bool IsDeviceName(std::u16string_view component);
 
 }  // namespace cv::persist

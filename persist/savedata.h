@@ -21,6 +21,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,12 +34,55 @@ namespace cv::persist {
 class ModMaps;
 
 // ---------------------------------------------------------------------------
-// Writing. Each function appends to out; the caller writes out to disk.
+// Writing. A SaveDataWriter formats rows into a buffer of its own and hands
+// the buffer to its sink whenever the next row does not fit, so that a save
+// of any size takes that buffer and at most one block the size of a row
+// larger than it.
 
+class SaveDataWriter {
+ public:
+  // Takes the next bytes of the file; false when they could not be written.
+  struct Sink {
+    bool (*write)(void* context, const char* data, std::size_t size) = nullptr;
+    void* context = nullptr;
+  };
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+  explicit SaveDataWriter(Sink sink, std::size_t bufferSize = kBufferSize)
+      : sink_(sink), capacity_(bufferSize) {}
+  SaveDataWriter(const SaveDataWriter&) = delete;
+  SaveDataWriter& operator=(const SaveDataWriter&) = delete;
+
+  void ModRow(std::uint32_t index, std::string_view modName);
+  // The rows of one kind, in the store's own order; zero/empty values skipped.
+  void StringRows(const EvStore& store);
+  void FormRows(const EvStore& store);
+  void FloatRows(const EvStore& store);
+  // Hands on what is still buffered. False when any write failed (the rows
+  // after a failed write are not formatted).
+  bool Finish();
+  bool Failed() const noexcept { return failed_; }
+
+ private:
+  // One piece of a row: text as it stands, or text to be quoted.
+  struct Piece {
+    std::string_view text;
+    bool quoted = false;
+  };
+  void Row(std::initializer_list<Piece> pieces);
+  bool Flush();
+
+  Sink sink_;
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;  // made at the first row
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// The same rows appended to a string (tests and tools).
 void AppendQuoted(std::string& out, std::string_view text);
 void AppendFloat(std::string& out, float value);
 void AppendModRow(std::string& out, std::uint32_t index, std::string_view modName);
-// The rows of one kind, in the store's own order; zero/empty values skipped.
 void AppendStringRows(std::string& out, const EvStore& store);
 void AppendFormRows(std::string& out, const EvStore& store);
 void AppendFloatRows(std::string& out, const EvStore& store);
@@ -77,6 +122,10 @@ struct csvp_record {
   ModMaps* maps = nullptr;
   // Records handed on to the store and the mod maps.
   std::uint64_t records = 0;
+  // The line being read (from 1), and the one where the record in hand
+  // began (where its first field ended).
+  std::uint64_t line = 1;
+  std::uint64_t recordLine = 0;
   // Memory ran out: every record after that is ignored.
   bool outOfMemory = false;
   // The mod indices whose "IX" row has been read; 255, the forms made at
@@ -195,6 +244,9 @@ class SaveDataReader {
     r.scanForNul = false;
     return r;
   }
+  // The last line fed ended with a CR, whose LF (when one follows) ends the
+  // same line.
+  bool afterCr_ = false;
   // The first bytes of the file, kept until they show whether a byte-order
   // mark opens it.
   std::string start_;

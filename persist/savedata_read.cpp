@@ -117,6 +117,17 @@ bool ReadModIndex(std::string_view text, std::uint32_t& index) {
 
 using RecordTag = csvp_record::Tag;
 
+const char* TagText(RecordTag tag) {
+  switch (tag) {
+    case RecordTag::ModIndex: return "IX";
+    case RecordTag::String: return "ST";
+    case RecordTag::Form: return "FO";
+    case RecordTag::Float: return "FL";
+    case RecordTag::None: break;
+  }
+  return "";
+}
+
 RecordTag TagOf(std::string_view text) {
   if (text.size() != 2) return RecordTag::None;
   switch (Tag(text[0], text[1])) {
@@ -288,6 +299,7 @@ void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
   bool ok = Guarded({"csvp_cb1"}, [&] {
     StopOnBadAlloc(r, [&] {
       if (r.fieldCount < 5) ++r.fieldCount;  // fields after the fourth are ignored
+      if (r.fieldCount == 1) r.recordLine = r.line;
       if (g_probe != nullptr) g_probe(1);
       // The parser appends a NUL; the field is the text before the first NUL.
       // The reader says when no NUL has been read, which spares the search.
@@ -315,6 +327,14 @@ void csvp_cb2(int, void* state) noexcept {
       if (fields < 3) r.field3.clear();
       if (fields < 4) r.text.clear();
       if (r.observer != nullptr) r.observer(r, fields, r.observerContext);
+      // Every kind takes four fields. More come from a hand-edited file, as
+      // when a quote left open swallows the next line: the record is read
+      // as it always was, and the log says where to look.
+      if (fields > 4 && r.tag != RecordTag::None)
+        LogMessage(
+            "Too many fields in the %s row at line %llu: the fields after the fourth are "
+            "ignored",
+            TagText(r.tag), static_cast<unsigned long long>(r.recordLine));
       StoreRefusing(r);
       ++r.records;
     });
@@ -363,17 +383,43 @@ void SaveDataReader::Parse(const char* data, std::size_t size) {
   if (!initialised_) throw std::logic_error("the reader was not initialised");
   if (record_.outOfMemory) return;
   if (!record_.scanForNul && std::memchr(data, '\0', size) != nullptr) record_.scanForNul = true;
+  if (size == 0) return;
+  // The LF of a CR LF whose CR ended the last piece.
+  if (afterCr_ && data[0] == '\n') {
+    if (csv_parse(&parser_, data, 1, csvp_cb1, csvp_cb2, &record_) != 1) record_.outOfMemory = true;
+    if (record_.outOfMemory) return;
+    ++data;
+    --size;
+  }
+  afterCr_ = false;
   while (size > 0) {
+    // One line at a time (up to an LF, or a CR that no LF follows), so that
+    // every record knows its line.
+    const std::size_t most = std::min(size, kPiece);
+    std::size_t n = 0;
+    bool lineEnd = false;
+    while (n < most && !lineEnd) {
+      const char c = data[n++];
+      if (c == '\n') {
+        lineEnd = true;
+      } else if (c == '\r') {
+        lineEnd = true;
+        if (n == size)
+          afterCr_ = true;  // its LF, if any, comes with the next bytes
+        else if (data[n] == '\n')
+          ++n;
+      }
+    }
     // libcsv grows its field buffer by a fixed block, and every growth may
     // copy the buffer. A block as large as the buffer and the piece keeps a
     // long field linear to read: one growth per piece at most, and a field
     // that spans pieces doubles the buffer.
-    const std::size_t n = std::min(size, kPiece);
     csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), n}));
     // A short count is the only failure outside strict mode: the parser's
     // buffer could not grow.
     if (csv_parse(&parser_, data, n, csvp_cb1, csvp_cb2, &record_) != n) record_.outOfMemory = true;
     if (record_.outOfMemory) return;
+    if (lineEnd) ++record_.line;
     data += n;
     size -= n;
   }

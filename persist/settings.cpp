@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "ev/store.h"
@@ -61,7 +62,8 @@ std::string SaveFileFor(const std::string& saveName) {
 
 // Save names as this system's file names read them.
 bool IsSafe(const std::string& saveName) {
-  return IsSafeSaveName(saveName, {platform::kReservedDeviceNames, &platform::NextChar});
+  return IsSafeSaveName(
+      saveName, {platform::kReservedDeviceNames, &platform::NextChar, &platform::Utf16Text});
 }
 
 // Logs the refusal of a name that would leave the save-data folder.
@@ -86,7 +88,7 @@ struct FileCloser {
 // which no save name gives. False when it is still there.
 bool MoveUnreadAside(const std::string& path) {
   std::string& unread = UnreadPath();
-  if (unread.empty() || unread != path) return true;
+  if (unread.empty() || !platform::SamePath(unread, path)) return true;
   if (!platform::FileExists(path)) {
     unread.clear();
     return true;
@@ -152,31 +154,46 @@ void ReadSaveData(const std::string& path, SaveDataReader& reader) {
   UnreadPath().clear();
 }
 
-// Rough size of a row, so that the buffer grows only once or twice.
-constexpr std::size_t kRowEstimate = 48;
+bool WriteToFile(void* file, const char* data, std::size_t size) {
+  return static_cast<platform::ReplacingFile*>(file)->Write(data, size);
+}
 
-std::string FormatSaveData() {
+// The rows of the file, each kind under its log line; with no writer, the
+// log lines alone.
+void WriteSaveData(SaveDataWriter* writer) {
   const EvStore& store = TheStore();
-  std::string out;
-  out.reserve(kRowEstimate * (game::ModCount() + store.EntryCount(EvKind::String) +
-                              store.EntryCount(EvKind::Form) + store.EntryCount(EvKind::Float)));
   LogIndent();
-  for (UInt32 i = 0, n = game::ModCount(); i < n; ++i)
-    AppendModRow(out, i, ModNameForSave(i, game::ModName(i)));
+  if (writer != nullptr)
+    for (UInt32 i = 0, n = game::ModCount(); i < n; ++i)
+      writer->ModRow(i, ModNameForSave(i, game::ModName(i)));
   LogOutdent();
   LogMessage("EVST");
   LogIndent();
-  AppendStringRows(out, store);
+  if (writer != nullptr) writer->StringRows(store);
   LogOutdent();
   LogMessage("EVFO");
   LogIndent();
-  AppendFormRows(out, store);
+  if (writer != nullptr) writer->FormRows(store);
   LogOutdent();
   LogMessage("EVFL");
   LogIndent();
-  AppendFloatRows(out, store);
+  if (writer != nullptr) writer->FloatRows(store);
   LogOutdent();
-  return out;
+}
+
+// Writes the save-data file at path: the rows go to a temporary file as they
+// are formatted, and replace the file at path only once all were written.
+// False (and the file at path as it was) when that failed.
+bool WriteSaveDataFile(const std::string& path) {
+  std::optional<platform::ReplacingFile> file;
+  if (!path.empty() && MoveUnreadAside(path)) file.emplace(path);
+  if (!file || !file->IsOpen()) {
+    WriteSaveData(nullptr);
+    return false;
+  }
+  SaveDataWriter writer({&WriteToFile, &*file});
+  WriteSaveData(&writer);
+  return writer.Finish() && file->Commit();
 }
 
 }  // namespace
@@ -214,9 +231,7 @@ void save(std::string saveName) {
     if (!AcceptSaveName(saveName)) return;
     const std::string path = SaveFileFor(saveName);
     LogMessage("Saving to: '%s'", path.c_str());
-    std::string data = FormatSaveData();
-    if (path.empty() || !MoveUnreadAside(path) || !platform::WriteFileReplacing(path, data))
-      LogMessage("Failed writing savefile %s", path.c_str());
+    if (!WriteSaveDataFile(path)) LogMessage("Failed writing savefile %s", path.c_str());
   });
   OutdentTo(level);
   LogMessage("END: save settings");
@@ -256,7 +271,7 @@ void deleteSavegame(std::string saveName) {
     LogMessage("Remove '%s'", path.c_str());
     if (platform::DeleteFile(path)) {
       LogMessage("Savegame %s deleted", path.c_str());
-      if (UnreadPath() == path) UnreadPath().clear();
+      if (platform::SamePath(UnreadPath(), path)) UnreadPath().clear();
     } else
       LogMessage("Error removing savegame %s", path.c_str());
   });
@@ -274,16 +289,19 @@ void renameSavegame(std::string fromName, std::string toName) {
     LogMessage("Renaming '%s' to '%s'", from.c_str(), to.c_str());
     // The game renames a save to its ".bak" over the previous backup on every
     // quick save and autosave, so the backup's values replace the old ones.
-    // Without a file to move, an existing target stays untouched, and a file
-    // that could not be read is never replaced.
-    const bool replace =
-        platform::FileExists(from) && platform::FileExists(to) && UnreadPath() != to;
+    // A target that could not be read is moved aside first, as a save moves
+    // it, so the rotation goes on and nothing unread is overwritten. Without
+    // a file to move, an existing target stays untouched.
+    const bool source = platform::FileExists(from);
+    const bool sameFile = platform::SamePath(from, to);  // a change of letter case at most
+    if (source && !sameFile && !MoveUnreadAside(to)) return;
+    const bool replace = source && !sameFile && platform::FileExists(to);
     const bool moved =
         replace ? platform::MoveFileReplacing(from, to) : platform::MoveFileNoReplace(from, to);
     if (!moved) {
       const std::string why = platform::LastErrorText();
       LogMessage("Failed renaming savefile %s to %s: %s", from.c_str(), to.c_str(), why.c_str());
-    } else if (UnreadPath() == from) {
+    } else if (platform::SamePath(UnreadPath(), from)) {
       UnreadPath() = to;  // what was not read keeps its protection
     }
   });

@@ -38,9 +38,33 @@ bool DeleteFile(const std::string& path);
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // Moves a file within its volume, replacing the target in one step.
 bool MoveFileReplacing(const std::string& from, const std::string& to);
-// Writes data to a temporary file beside path and then replaces path with it.
-// The previous file at path stays untouched unless every step succeeded, and
-// no temporary file is left behind on failure.
+// A file written through a temporary file beside path (TemporaryPathFor)
+// that replaces path only when Commit succeeds: the previous file at path
+// stays untouched unless every step succeeded, and no temporary file is left
+// behind on failure, a failure thrown included.
+class ReplacingFile {
+ public:
+  // Opens the temporary file; IsOpen() tells whether that worked.
+  explicit ReplacingFile(const std::string& path);
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  // Closes and removes the temporary file unless it took path's place.
+  ~ReplacingFile();
+  bool IsOpen() const noexcept { return file_ != nullptr; }
+  // Appends bytes; false (and every later call false) once a write failed.
+  bool Write(const char* data, std::size_t size);
+  // Flushes and closes the temporary file, then replaces path with it. False
+  // when any write or step failed; path is then as it was.
+  bool Commit();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  bool ok_ = false;
+  bool kept_ = false;
+};
+// Writes data to path through a ReplacingFile.
 bool WriteFileReplacing(const std::string& path, std::string_view data);
 // The temporary file WriteFileReplacing uses for path (native form): beside
 // it and never longer than it.
@@ -55,6 +79,15 @@ std::FILE* OpenForReading(const std::string& path, bool* missing = nullptr);
 // error (the bytes before it are in buf); LastErrorText() then says why.
 bool ReadBytes(std::FILE* file, char* buf, std::size_t size, std::size_t* got);
 bool FileExists(const std::string& path);
+// Whether two host paths name one file as the file system compares names:
+// on Windows without regard to letter case (CompareStringOrdinal with
+// ignore-case on the names in UTF-16), elsewhere byte for byte.
+bool SamePath(std::string_view a, std::string_view b);
+// Text in the system's code page (the one file names are in) as UTF-16, for
+// rules that must hold in every code page: MultiByteToWideChar on Windows;
+// elsewhere each byte as the character of that number (code page 1252 and
+// Latin-1 agree from A0 up). Bytes that do not convert come out as U+FFFD.
+std::u16string Utf16Text(std::string_view text);
 
 // Opens name for writing (truncated) so that other processes may read it but
 // not write it; null when another process holds it or it cannot be opened.

@@ -15,17 +15,6 @@ namespace {
 std::string g_exeOverride;
 bool g_hasExeOverride = false;
 
-// The temporary file of WriteFileReplacing: closed and removed on every way
-// out (a failure thrown included) unless it took the target's place.
-struct TempFile {
-  std::string path;
-  std::FILE* file = nullptr;
-  bool kept = false;
-  ~TempFile() {
-    if (file != nullptr) std::fclose(file);
-    if (!kept) os::RemoveQuietly(path);
-  }
-};
 }  // namespace
 
 bool detail::Failed(const char* op) { return fault::Hit(op) == fault::Kind::Return; }
@@ -73,21 +62,39 @@ std::string TemporaryPathFor(const std::string& path) {
   return tmp;
 }
 
-bool WriteFileReplacing(const std::string& path, std::string_view data) {
+ReplacingFile::ReplacingFile(const std::string& path)
+    : target_(NativePath(path)), temporary_(TemporaryPathFor(target_)) {
+  if (detail::Failed("file.open")) return;
+  file_ = std::fopen(temporary_.c_str(), "wb");
+  ok_ = file_ != nullptr;
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (!kept_) os::RemoveQuietly(temporary_);
+}
+
+bool ReplacingFile::Write(const char* data, std::size_t size) {
+  if (!ok_) return false;
+  ok_ = !detail::Failed("file.write") && std::fwrite(data, 1, size, file_) == size;
+  return ok_;
+}
+
+bool ReplacingFile::Commit() {
   using detail::Failed;
-  std::string target = NativePath(path);
-  if (Failed("file.open")) return false;
-  TempFile tmp{TemporaryPathFor(target)};
-  tmp.file = std::fopen(tmp.path.c_str(), "wb");
-  if (tmp.file == nullptr) return false;
-  bool ok =
-      !Failed("file.write") && std::fwrite(data.data(), 1, data.size(), tmp.file) == data.size();
-  ok = (std::fflush(tmp.file) == 0) && ok;
-  bool closed = std::fclose(std::exchange(tmp.file, nullptr)) == 0;
+  if (file_ == nullptr) return false;
+  bool ok = std::fflush(file_) == 0 && ok_;
+  const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
   ok = closed && !Failed("file.close") && ok;
+  ok_ = false;
   if (!ok || Failed("file.replace")) return false;
-  tmp.kept = os::MoveReplacing(tmp.path, target);
-  return tmp.kept;
+  kept_ = os::MoveReplacing(temporary_, target_);
+  return kept_;
+}
+
+bool WriteFileReplacing(const std::string& path, std::string_view data) {
+  ReplacingFile file(path);
+  return file.IsOpen() && file.Write(data.data(), data.size()) && file.Commit();
 }
 
 }  // namespace cv::platform

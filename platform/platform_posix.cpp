@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/fault.h"
+#include "platform/folders.h"
 #include "platform/platform.h"
 #include "platform/platform_os.h"
 
@@ -111,6 +112,29 @@ std::string Utf8Path(const std::string& path) {
     }
   }
   return out;
+}
+
+std::u16string Utf16Text(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return out;
+}
+
+// File names are bytes here: two names are one file only when every byte is
+// the same.
+bool SamePath(std::string_view a, std::string_view b) { return a == b; }
+
+bool IdentityOf(const std::filesystem::path& path, FileId& id) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  id.volume = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
+  return a.native() == b.native();
 }
 
 std::string NativePath(const std::string& path) {

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/fault.h"
+#include "platform/folders.h"
 #include "platform/platform.h"
 #include "platform/platform_os.h"
 
@@ -119,6 +120,58 @@ std::string Utf8Path(const std::string& path) {
   std::string out(static_cast<std::size_t>(bytes), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
   return out;
+}
+
+namespace {
+// Text in the code page of file names as UTF-16; false when it does not
+// convert.
+bool Wide(std::string_view text, std::wstring& out) {
+  out.clear();
+  if (text.empty()) return true;
+  const int n = static_cast<int>(text.size());
+  const int wide = ::MultiByteToWideChar(g_codePage, 0, text.data(), n, nullptr, 0);
+  if (wide <= 0) return false;
+  out.resize(static_cast<std::size_t>(wide));
+  return ::MultiByteToWideChar(g_codePage, 0, text.data(), n, out.data(), wide) == wide;
+}
+}  // namespace
+
+std::u16string Utf16Text(std::string_view text) {
+  std::wstring wide;
+  if (!Wide(text, wide)) return std::u16string(text.size(), u'\xFFFD');
+  return std::u16string(wide.begin(), wide.end());
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  std::wstring wa, wb;
+  if (!Wide(a, wa) || !Wide(b, wb)) return false;
+  // NTFS compares names by their upper-case forms, which is what the
+  // ordinal comparison with ignore-case does.
+  return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
+                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IdentityOf(const std::filesystem::path& path, FileId& id) {
+  // Backup semantics open folders too; the share flags never disturb
+  // another program.
+  HANDLE h = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+  ::CloseHandle(h);
+  if (!ok) return false;
+  id.volume = info.dwVolumeSerialNumber;
+  id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
+  const std::wstring& wa = a.native();
+  const std::wstring& wb = b.native();
+  return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
+                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The Windows API takes backslash paths as the plug-in builds them.

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_TESTS=OFF >/dev/null
-ninja -C build-bench -j2 corvane_bench persist_bench load_memory
+ninja -C build-bench -j2 corvane_bench persist_bench load_memory save_memory
 status=0
 build-bench/bench/corvane_bench "$@" || status=1
 # The load's memory per value: the 64-bit build here, and the 32-bit Windows
@@ -17,9 +17,11 @@ build-bench/bench/corvane_bench "$@" || status=1
 # under Wine, the game binding's cost against the table engine's, through
 # the plug-in DLL.
 (cd build-bench && ./bench/load_memory) || status=1
+(cd build-bench && ./bench/save_memory) || status=1
 if bash scripts/fetch-deps.sh build/_deps >/dev/null && cmake --preset mingw-i686 >/dev/null &&
-  cmake --build --preset mingw-i686 --target load_memory binding_bench >/dev/null; then
+  cmake --build --preset mingw-i686 --target load_memory save_memory binding_bench >/dev/null; then
   (cd build/mingw-i686/bench && ../wine-run ./load_memory.exe) || status=1
+  (cd build/mingw-i686/bench && ../wine-run ./save_memory.exe) || status=1
   (cd build/mingw-i686/bench && ../wine-run ./binding_bench.exe) || status=1
 else
   echo "bench: the 32-bit Windows build could not be made; its Wine figures are missing" >&2

@@ -75,10 +75,10 @@ void Runner::ExpectConsole(const Statement& s) {
 void Runner::ExpectLog(const Statement& s) {
   const std::string& want = s.args[0].text;
   bool ok = false;
-  std::vector<std::string> lines = ReadLines("corvane.log", ok);
+  std::vector<std::string> lines = ReadLines(pluginLog_, ok);
   std::string expected = "log line " + Quote(want);
   if (logFrom_ > 0) expected += " after log line " + std::to_string(logFrom_);
-  if (!ok) return Fail(s.line, expected, "no readable corvane.log");
+  if (!ok) return Fail(s.line, expected, "no readable " + pluginLog_);
   for (std::size_t i = logFrom_; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     line.remove_prefix(std::min(line.find_first_not_of('\t'), line.size()));

@@ -154,6 +154,22 @@ std::vector<fs::path> PluginFiles(const fs::path& folder) {
   return files;
 }
 
+// The log the plug-in will write in the current folder: it opens
+// "corvane.log", or the first of "corvane.log0" to "corvane.log4" when
+// another game process holds it. Asked before the plug-in is loaded, each
+// name is taken and let go as the plug-in takes it.
+std::string PluginLogName() {
+  const std::string base = "corvane.log";
+  for (int i = -1; i < 5; ++i) {
+    const std::string name = i < 0 ? base : base + std::to_string(i);
+    if (std::FILE* f = cv::platform::OpenSharedLog(name.c_str())) {
+      std::fclose(f);
+      return name;
+    }
+  }
+  return base;
+}
+
 void LoadPlugins(cv::sim::Session& session, const std::string& root) {
   fs::path pluginDir = fs::path(root) / "Data" / "NVSE" / "Plugins";
   std::vector<fs::path> plugins = PluginFiles(pluginDir);
@@ -225,6 +241,7 @@ int main(int argc, char** argv) {
   std::ostream& out = kept != nullptr ? keptOut : std::cout;
 
   a.options.gameRoot = root;
+  a.options.pluginLog = PluginLogName();
   cv::sim::Session session(out, std::cerr, a.options);
   LoadPlugins(session, root);
   if (a.postLoad) session.SendStartUpMessages();

@@ -6,8 +6,13 @@
 
 namespace cv::sim {
 
-Runner::Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot)
-    : host_(host), out_(out), err_(err), gameRoot_(std::move(gameRoot)) {}
+Runner::Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot,
+               std::string pluginLog)
+    : host_(host),
+      out_(out),
+      err_(err),
+      gameRoot_(std::move(gameRoot)),
+      pluginLog_(std::move(pluginLog)) {}
 
 int Runner::Run(const std::vector<Statement>& statements, const std::string& file) {
   failed_ = false;

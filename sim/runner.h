@@ -23,7 +23,8 @@ struct ScenarioError {
 
 class Runner {
  public:
-  Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot);
+  Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot,
+         std::string pluginLog = "corvane.log");
 
   // Runs the statements of one file. kUnreadable when a statement could not
   // run (the run stops there, with a message naming file and line);
@@ -66,7 +67,8 @@ class Runner {
   std::ostream& out_;
   std::ostream& err_;
   std::string gameRoot_;
-  std::string file_;  // the file running, for FILE:LINE in failures
+  std::string pluginLog_;  // the log expect-log reads
+  std::string file_;       // the file running, for FILE:LINE in failures
   bool failed_ = false;
   bool inCheck_ = false;  // a check statement is running
   int checks_ = 0;

@@ -20,7 +20,8 @@ Session::Session(std::ostream& out, std::ostream& err, Options options)
     : out_(out),
       err_(err),
       host_(world_, out, options.editor, options.runtime),
-      runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot) {
+      runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot,
+              options.pluginLog) {
   if (options.outOfImage) world_.KeepOutOfImage();
 }
 

@@ -28,6 +28,8 @@ struct Options {
   // The folder that expect-file and show-file paths are below; empty: the
   // folder of the main executable.
   std::string gameRoot;
+  // The log that expect-log reads: the one this run's plug-in writes.
+  std::string pluginLog = "corvane.log";
 };
 
 struct PluginEntry {

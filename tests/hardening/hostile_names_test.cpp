@@ -78,8 +78,8 @@ class HostileNames : public ::testing::Test {
     ASSERT_EQ(Message("renamegame", "walk") + Message("renamenewgame", name), sim::kPassed);
     const std::size_t sep = name.find_last_of("\\/");
     const std::string last = sep == std::string::npos ? name : name.substr(sep + 1);
-    const bool safe =
-        persist::IsSafeSaveName(last, {platform::kReservedDeviceNames, &platform::NextChar});
+    const bool safe = persist::IsSafeSaveName(
+        last, {platform::kReservedDeviceNames, &platform::NextChar, &platform::Utf16Text});
     EXPECT_EQ(LogHas("Refusing save name '" + last + "'"), !safe) << "rename";
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   }

@@ -238,19 +238,53 @@ TEST(SaveNames, StayBelowTheSaveFolder) {
 
 // Where the file system reserves device names, a save name with a device
 // name in any component is refused: opening "AUX.csv" opens the device.
+// The superscript digits ¹ ² ³ are the bytes B9, B2 and B3 in code page 1252.
 TEST(SaveNames, DeviceNamesAreRefusedWhereTheyAreReserved) {
   const SaveNameRules windows{true, nullptr};
-  for (const char* device :
-       {"AUX", "aux", "Con", "PRN", "nul", "COM1", "com9", "LPT1", "lpt9", "aux.txt", "NUL.",
-        "con .x", "COM1 ", "Sub\\AUX", "aux\\Save", "Sub/lpt3.old/x", "prn..."}) {
+  for (const char* device : {"AUX",
+                             "aux",
+                             "Con",
+                             "PRN",
+                             "nul",
+                             "COM1",
+                             "com9",
+                             "LPT1",
+                             "lpt9",
+                             "aux.txt",
+                             "NUL.",
+                             "con .x",
+                             "COM1 ",
+                             "Sub\\AUX",
+                             "aux\\Save",
+                             "Sub/lpt3.old/x",
+                             "prn...",
+                             "CONIN$",
+                             "conin$.fos",
+                             "CONOUT$",
+                             "Conout$.txt",
+                             "conout$ .",
+                             "COM\xB9",
+                             "com\xB2.fos",
+                             "LPT\xB3",
+                             "lpt\xB9.x",
+                             "Sub\\COM\xB3\\x"}) {
     EXPECT_FALSE(IsSafeSaveName(device, windows)) << device;
     EXPECT_TRUE(IsSafeSaveName(device)) << device << " is an ordinary name elsewhere";
   }
-  EXPECT_TRUE(IsDeviceName("lpt3.old"));
-  EXPECT_FALSE(IsDeviceName("lpt3x.old"));
-  for (const char* name : {"AUX1", "COM0", "COM10", "LPT", "CONSOLE", "auxiliary", "x.aux",
-                           "Save AUX", "NULL", "a\\prnx"})
+  EXPECT_TRUE(IsDeviceName(u"lpt3.old"));
+  EXPECT_TRUE(IsDeviceName(u"COM\u00B2"));
+  EXPECT_FALSE(IsDeviceName(u"lpt3x.old"));
+  EXPECT_FALSE(IsDeviceName(u"COM\u2074")) << "superscript four is no port";
+  for (const char* name :
+       {"AUX1", "COM0", "COM10", "LPT", "CONSOLE", "auxiliary", "x.aux", "Save AUX", "NULL",
+        "a\\prnx", "CONIN", "CONIN$$", "CONOUT", "COM\xB9\xB9", "COM\xBC", "LPT\xB4", "COM\xB2x"})
     EXPECT_TRUE(IsSafeSaveName(name, windows)) << name;
+  // Compared after conversion to UTF-16, in the system's code page.
+  platform::testing::OverrideCodePage(1252);
+  const SaveNameRules system{true, nullptr, &platform::Utf16Text};
+  EXPECT_FALSE(IsSafeSaveName("COM\xB9.fos", system));
+  EXPECT_FALSE(IsSafeSaveName("lpt\xB3", system));
+  platform::testing::OverrideCodePage(0);
 }
 
 // In a double-byte code page the second byte of a character may be 0x5C,
@@ -385,29 +419,52 @@ TEST_F(ReaderTest, AShortRecordNeverTakesTextsFromTheOneBefore) {
   EXPECT_EQ(TheStore().EntryCount(EvKind::String), 5u);
 }
 
+// A record with more fields than its kind takes (an open quote swallowing
+// the next line, say) is read as always and logged with the line where it
+// starts, lines counted as CR LF, LF or a CR alone end them.
 TEST_F(ReaderTest, RecordsOfOddShapes) {
-  Parse(
+  const std::string text =
       "IX, 1, \"MyMod.esp\", extra, more\r\n"  // five fields: the mod still counts
       "FL, 4278190081, \"three\"\r\n"          // no value: 0
       "FL, 4278190081, \"twice\", 1\r\n"
       "FL, 4278190081, \"twice\", 2\r\n"  // the later row wins
       "FL, 4278190081, \"CAPS\", 3\r\n"   // keys are stored as read
-      "fl, 4278190081, \"lower\", 4\r\n"
-      "ZZ\r\n",
-      64);
-  EXPECT_EQ(TheModMaps().savedModNames().at(1), "MyMod.esp");
-  const EvStore& s = TheStore();
-  ASSERT_NE((s.Find<EvKind::Float>(0xFF000001u, "three")), nullptr);
-  EXPECT_EQ(Found(s.Find<EvKind::Float>(0xFF000001u, "three")), 0.0f);
-  EXPECT_EQ(Found(s.Find<EvKind::Float>(0xFF000001u, "twice")), 2.0f);
-  EXPECT_NE(s.Find<EvKind::Float>(0xFF000001u, "CAPS"), nullptr);
-  EXPECT_EQ(s.Find<EvKind::Float>(0xFF000001u, "lower"), nullptr);
-  EXPECT_EQ(s.EntryCount(EvKind::Float), 3u);
-  std::string log = [] {
+      "fl, 4278190081, \"lower\", 4, x\r\n"
+      "ST, 4278190081, \"two\r\nlines\", v\n"
+      "\n"
+      "FL, 4278190081, \"five\", 5, x\r"
+      "ST, 4278190081, \"open\", \"quote\r\n"
+      "FL, 4278190081, \"swallowed\", 6\r\n"
+      "ZZ\r\n";
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{64}, text.size()}) {
+    SCOPED_TRACE(chunk);
+    TheStore().ClearAll();
+    TheModMaps().Reset();
+    LogOpen("reader.log");
+    Parse(text, chunk);
+    EXPECT_EQ(TheModMaps().savedModNames().at(1), "MyMod.esp");
+    const EvStore& s = TheStore();
+    ASSERT_NE((s.Find<EvKind::Float>(0xFF000001u, "three")), nullptr);
+    EXPECT_EQ(*s.Find<EvKind::Float>(0xFF000001u, "three"), 0.0f);
+    ASSERT_NE((s.Find<EvKind::Float>(0xFF000001u, "twice")), nullptr);
+    EXPECT_EQ(*s.Find<EvKind::Float>(0xFF000001u, "twice"), 2.0f);
+    EXPECT_NE(s.Find<EvKind::Float>(0xFF000001u, "CAPS"), nullptr);
+    EXPECT_EQ(s.Find<EvKind::Float>(0xFF000001u, "lower"), nullptr);
+    ASSERT_NE((s.Find<EvKind::Float>(0xFF000001u, "five")), nullptr);
+    EXPECT_EQ(*s.Find<EvKind::Float>(0xFF000001u, "five"), 5.0f);
+    EXPECT_EQ(s.EntryCount(EvKind::Float), 4u);
+    // The open quote took the next row into the text, as it always did.
+    ASSERT_NE(Str(0xFF000001u, "open"), nullptr);
+    EXPECT_EQ(*Str(0xFF000001u, "open"), "quote\nFL, 4278190081, \"swallowed");
     std::ifstream in("reader.log", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }();
-  EXPECT_EQ(log, "Unknown record type 'fl'\r\nUnknown record type 'ZZ'\r\n");
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(in), {}),
+        "Too many fields in the IX row at line 1: the fields after the fourth are ignored\r\n"
+        "Unknown record type 'fl'\r\n"
+        "Too many fields in the FL row at line 10: the fields after the fourth are ignored\r\n"
+        "Too many fields in the ST row at line 11: the fields after the fourth are ignored\r\n"
+        "Unknown record type 'ZZ'\r\n");
+  }
 }
 
 // The file is read in pieces, and a record may span two; a read error ends

@@ -3,11 +3,12 @@
 //
 //   corvane-savedata show [--json] FILE
 //   corvane-savedata check FILE...
-//   corvane-savedata sweep [--move-to DIR] SAVES_DIR DATA_DIR
+//   corvane-savedata sweep [--move-to DIR] SAVES_DIR... DATA_DIR
 //
 // Exit status: 0 when done (check: every file clean), 1 when check found
 // something to log or a move failed, 2 for a file or folder that cannot be
-// read and for a wrong command line.
+// read, for a sweep that refuses (see FindOrphans) and for a wrong command
+// line.
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -30,7 +31,7 @@ constexpr int kTrouble = 2;
 constexpr const char* kUsage =
     "usage: corvane-savedata show [--json] FILE\n"
     "       corvane-savedata check FILE...\n"
-    "       corvane-savedata sweep [--move-to DIR] SAVES_DIR DATA_DIR\n";
+    "       corvane-savedata sweep [--move-to DIR] SAVES_DIR... DATA_DIR\n";
 
 constexpr const char* kHelp =
     "Looks into Corvane's save-data files (Data\\NVSE\\Plugins\\Corvane\\Saves\\*.csv)\n"
@@ -42,13 +43,17 @@ constexpr const char* kHelp =
     "  check FILE    every line the plug-in would log while loading the file, each\n"
     "                with its line number (every mod the file names counts as\n"
     "                loaded); exit status 0 only for a clean file\n"
-    "  sweep SAVES_DIR DATA_DIR\n"
+    "  sweep SAVES_DIR... DATA_DIR\n"
     "                lists the save-data files in DATA_DIR that no save file in\n"
-    "                SAVES_DIR matches any more (\"X.fos\" keeps \"X.fos.csv\");\n"
-    "                --move-to DIR moves them there. Nothing is ever deleted.\n"
+    "                any SAVES_DIR matches any more (\"X.fos\" keeps \"X.fos.csv\");\n"
+    "                give every save folder whose game writes into DATA_DIR (one\n"
+    "                per profile or character). --move-to DIR moves them there.\n"
+    "                Nothing is ever deleted. Refused when the save folders hold\n"
+    "                no save at all, or DIR holds DATA_DIR.\n"
     "\n"
     "Exit status: 0 when done, 1 when check found something or a move failed,\n"
-    "2 when a file or folder cannot be read or the command line is wrong.\n";
+    "2 when a file or folder cannot be read, a sweep is refused, or the command line\n"
+    "is wrong.\n";
 
 int Usage(const std::string& why) {
   std::cerr << "corvane-savedata: " << why << "\n" << kUsage;
@@ -124,8 +129,9 @@ int Sweep(const std::vector<std::string>& args) {
       dirs.push_back(args[i]);
     }
   }
-  if (dirs.size() != 2) return Usage("sweep needs SAVES_DIR and DATA_DIR");
-  const fs::path saves = dirs[0], data = dirs[1];
+  if (dirs.size() < 2) return Usage("sweep needs SAVES_DIR and DATA_DIR");
+  const fs::path data = dirs.back();
+  const std::vector<fs::path> saves(dirs.begin(), dirs.end() - 1);
   std::vector<fs::path> orphans;
   std::string error;
   if (!sd::FindOrphans(saves, data, moveTo, orphans, error)) {
