@@ -59,7 +59,8 @@ bool Fits(const Token& t, UInt32 type) {
 
 }  // namespace
 
-void Runner::CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args) const {
+void Runner::CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args,
+                            bool condition) const {
   std::string name = cmd.longName;
   if (args.size() > cmd.numParams)
     throw ScenarioError{name + " takes " + std::to_string(cmd.numParams) + " argument(s), " +
@@ -68,6 +69,16 @@ void Runner::CheckArguments(const CommandInfo& cmd, const std::vector<Token>& ar
     const ParamInfo& p = cmd.params[i];
     std::string which = "argument " + std::to_string(i + 1) + " (" +
                         (p.typeStr != nullptr ? p.typeStr : "") + ") of " + name;
+    // A condition record holds two 4-byte parameter words and has no room
+    // for text (game-facts §8.2): the GECK cannot give a condition a text,
+    // and the game hands the handler a word that is none.
+    if (condition && p.typeID == kParamType_String) {
+      if (i < args.size())
+        throw ScenarioError{which +
+                            " cannot be given in a condition: a condition's parameters are "
+                            "4-byte words, never text"};
+      continue;
+    }
     if (i >= args.size()) {
       if (p.isOptional == 0) throw ScenarioError{which + " is required"};
       continue;
@@ -91,7 +102,7 @@ void Runner::Call(const Statement& s) {
   const CommandInfo* cmd = host_.FindCommand(a[1].text);
   if (cmd == nullptr) throw ScenarioError{"unknown command " + a[1].text};
   std::vector<Token> args(a.begin() + 2, a.end());
-  CheckArguments(*cmd, args);
+  CheckArguments(*cmd, args, s.verb == Verb::Eval);
 
   CallFrame frame;
   frame.command = cmd;
@@ -145,11 +156,10 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
   }
   if (cmd.eval == nullptr) throw ScenarioError{std::string(cmd.longName) + " has no eval handler"};
   if (args.size() > 2) throw ScenarioError{"a condition takes at most two arguments"};
-  // A condition hands its first two arguments over as words: a string as a
-  // pointer to its text, a number by value, a float as a pointer to it, a
-  // form as the form; a left-out argument as 0.
+  // A condition hands its first two arguments over as words: a number by
+  // value, a float as a pointer to it, a form as the form; a left-out
+  // argument, and a text parameter (which no condition can give), as 0.
   std::array<void*, 2> words{};
-  std::array<char[512], 2> texts{};
   std::array<float, 2> floats{};
   for (std::size_t i = 0; i < 2 && i < args.size(); ++i) {
     ArgValue v;
@@ -157,13 +167,6 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
       throw ScenarioError{"argument " + std::to_string(i + 1) + " of " + cmd.longName + " (" +
                           Spell(args[i]) + ") does not fit its parameter"};
     switch (cmd.params[i].typeID) {
-      case kParamType_String: {
-        std::size_t len = std::min<std::size_t>(v.text.size(), sizeof texts[i] - 1);
-        std::memcpy(texts[i], v.text.data(), len);
-        texts[i][len] = '\0';
-        words[i] = texts[i];
-        break;
-      }
       case kParamType_Integer:
         words[i] = reinterpret_cast<void*>(static_cast<std::uintptr_t>(v.integer));
         break;
@@ -174,11 +177,7 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
       default: words[i] = host_.world.Handle(v.form);
     }
   }
-  for (std::size_t i = 0; i < 2; ++i)
-    host_.conditionTexts[i] = words[i] == texts[i] ? texts[i] : nullptr;
-  const bool ok = cmd.eval(thisObj, words[0], words[1], &result);
-  host_.conditionTexts = {};
-  return ok;
+  return cmd.eval(thisObj, words[0], words[1], &result);
 }
 
 CallValue Runner::ValueOf(const CommandInfo& cmd, const CallFrame& frame, double result) const {

@@ -230,21 +230,13 @@ void FormHeap_Free(void* block) {
     h->Error("FormHeap_Free of a block not from the game heap");
 }
 
-// Only the texts a running condition handed over read as text here: any
-// other word gives the empty text, as unreadable memory does in the game.
-UInt32 ReadText(const void* text, char* out, UInt32 capacity) {
+// The only words that reach this are a condition's, and the simulated game,
+// as the game, never hands a condition text (its parameters are 4-byte
+// words): every word gives the empty text, as a word that is no text does
+// in the game.
+UInt32 ReadText(const void*, char* out, UInt32 capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
-  if (fault::Hit("engine.ReadText") == fault::Kind::Return) return 0;
-  Host* h = Host::Active();
-  if (h == nullptr || text == nullptr) return 0;
-  for (const char* known : h->conditionTexts) {
-    if (known == nullptr || known != text) continue;
-    const std::size_t n = ::strnlen(known, capacity);
-    if (n == capacity) return 0;
-    std::memcpy(out, known, n + 1);
-    return static_cast<UInt32>(n);
-  }
   return 0;
 }
 

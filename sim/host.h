@@ -100,9 +100,6 @@ class Host {
   // The running call, console mode and console output.
   CallFrame* frame = nullptr;
   bool consoleMode = false;
-  // The texts a running condition hands over as its words: the only memory
-  // of the simulated game that reads as text.
-  std::array<const char*, 2> conditionTexts{};
   void ConsoleLine(std::string_view text);
 
   // Host arrays, by the handle given out.

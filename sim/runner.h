@@ -55,7 +55,9 @@ class Runner {
 
   // Calls are checked before they run, as the script compiler checks them:
   // every required argument given, each of a kind its parameter takes.
-  void CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args) const;
+  // condition: the call is a condition's (eval), whose text parameters
+  // cannot be given.
+  void CheckArguments(const CommandInfo& cmd, const std::vector<Token>& args, bool condition) const;
   // A form named in a statement: it must have been defined before.
   Form* Resolve(const Token& t) const;
   Form* ResolveOrNone(const Token& t) const;

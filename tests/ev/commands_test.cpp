@@ -271,7 +271,7 @@ TEST(CommandsInSim, ReadsCreateNothing) {
   sim::RunResult r = sim::RunScenarioText(
       Corvane(), std::string(kWorld) +
                      "run 00000014 CV_GetEVFl hp\nrun 00000014 CV_GetEVFo hp\n"
-                     "run 00000014 CV_GetEVSt hp\neval 00000014 CV_GetEVFl hp\n"
+                     "run 00000014 CV_GetEVSt hp\neval 00000014 CV_GetEVFl\n"
                      "run 00000014 CV_GetEVFlAr hp 1\nrun 00000014 CV_GetEVStAr\n");
   EXPECT_EQ(r.status, sim::kPassed) << r.err;
   for (EvKind k : {EvKind::Float, EvKind::Form, EvKind::String})

@@ -114,16 +114,18 @@ bool Refuse(const CommandArgs& a) {
 }
 
 // Condition: string length * 1000 + the integer word.
-bool Cond(TESObjectREFR*, void* text, void* number, double* result) {
-  *result = std::strlen(static_cast<const char*>(text)) * 1000.0 +
-            static_cast<double>(reinterpret_cast<std::uintptr_t>(number));
+// The number, plus 1000 when the text parameter's word is not 0 (a
+// condition can give no text, so it always is).
+bool Cond(TESObjectREFR*, void* number, void* text, double* result) {
+  *result = static_cast<double>(reinterpret_cast<std::uintptr_t>(number)) +
+            (text != nullptr ? 1000.0 : 0.0);
   return true;
 }
 
 ParamInfo kAllParams[] = {{"text", kParamType_String, 0},   {"int", kParamType_Integer, 0},
                           {"float", kParamType_Float, 1},   {"quest", kParamType_Quest, 1},
                           {"list", kParamType_FormList, 1}, {"any", kParamType_AnyForm, 1}};
-ParamInfo kCondParams[] = {{"text", kParamType_String, 0}, {"int", kParamType_Integer, 1}};
+ParamInfo kCondParams[] = {{"int", kParamType_Integer, 0}, {"text", kParamType_String, 0}};
 
 using cv::host::Execute;
 
