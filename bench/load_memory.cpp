@@ -12,34 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_game.h"
 #include "ev/store.h"
 #include "host/game.h"
 #include "log/log.h"
+#include "persist/game_root.h"
 #include "persist/settings.h"
 #include "platform/platform.h"
-#include "persist/game_root.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const CVEngineInterface& Engine() {
-  static const CVEngineInterface engine = [] {
-    CVEngineInterface e{};
-    e.version = CVEngineInterface::kVersion;
-    e.GetModCount = [] { return UInt32{1}; };
-    e.GetModName = [](UInt32) { return "FalloutNV.esm"; };
-    return e;
-  }();
-  return engine;
-}
-
 fs::path Work() { return fs::absolute("load_memory.work"); }
-std::string HostPath(std::string p) {
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
 
 std::string Name(std::size_t refs, std::size_t perRef) {
   return "mem-" + std::to_string(refs) + "x" + std::to_string(perRef);
@@ -62,10 +47,7 @@ void WriteSave(std::size_t refs, std::size_t perRef) {
 int Child(const std::string& name, const std::string& outFile) {
   // The log's echo goes to a file, not among the figures.
   if (std::freopen((Work() / "child.out").string().c_str(), "w", stdout) == nullptr) return 2;
-  const std::string exe = HostPath(Work().string()) + "\\game.exe";
-  cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  cv::game::Bind(&Engine());
-  cv::LogOpen(HostPath((Work() / "load.log").string()).c_str());
+  cv::bench::EnterGameFolder(Work(), "load.log");
   cv::persist::loadsettings(name);
   const std::size_t values = cv::TheStore().EntryCount(cv::EvKind::Float);
   std::ofstream(outFile) << cv::platform::testing::PeakMemoryBytes() << ' ' << values << '\n';

@@ -14,6 +14,7 @@
 #include <new>
 #include <string>
 
+#include "bench/bench_game.h"
 #include "ev/store.h"
 #include "host/game.h"
 #include "log/log.h"
@@ -61,32 +62,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
-const CVEngineInterface& Engine() {
-  static const CVEngineInterface engine = [] {
-    CVEngineInterface e{};
-    e.version = CVEngineInterface::kVersion;
-    e.GetModCount = [] { return UInt32{1}; };
-    e.GetModName = [](UInt32) { return "FalloutNV.esm"; };
-    return e;
-  }();
-  return engine;
-}
-
 fs::path Work() { return fs::absolute("save_memory.work"); }
 
-std::string HostPath(std::string p) {
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-void SetUp() {
-  fs::create_directories(Work());
-  static const std::string exe = HostPath(Work().string()) + "\\game.exe";
-  cv::platform::testing::OverrideMainExecutablePath(exe.c_str());
-  cv::game::Bind(&Engine());
-  cv::LogOpen(HostPath((Work() / "save.log").string()).c_str());
-}
+void SetUp() { cv::bench::EnterGameFolder(Work(), "save.log"); }
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
