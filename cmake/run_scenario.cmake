@@ -159,7 +159,8 @@ if(DIFFERENTIAL)
     ERROR_VARIABLE err
     TIMEOUT 300)
   if(NOT "${rc}" STREQUAL "${first_rc}")
-    message(FATAL_ERROR "differential run: exit status ${first_rc} with the game image, ${rc} with the engine table")
+    message(FATAL_ERROR "differential run: exit status ${first_rc} with the game image, ${rc} with the engine table\n"
+                        "(the engine table's run:)\n${out}\n${err}")
   endif()
   foreach(stream out err)
     normalise("${first_${stream}}" image_text)
