@@ -21,13 +21,7 @@ file(COPY ${TOOL} DESTINATION ${STAGE}/NVSE/Plugins/Corvane)
 if(NOT EXISTS "${LGPL_TEXT}")
   message(FATAL_ERROR "the LGPL 2.1 text is missing: '${LGPL_TEXT}'")
 endif()
-# Copies a text file unchanged but for CR LF line ends.
-function(copy_crlf from to)
-  file(READ ${from} text)
-  string(REPLACE "\r\n" "\n" text "${text}")
-  string(REPLACE "\n" "\r\n" text "${text}")
-  file(WRITE ${to} "${text}")
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/copy_crlf.cmake)
 
 set(CORVANE_VERSION ${VERSION})
 configure_file(${SOURCE_DIR}/packaging/Corvane-readme.txt.in ${STAGE}/Corvane-readme.txt @ONLY

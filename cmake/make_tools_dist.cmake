@@ -27,13 +27,7 @@ file(COPY ${SIM} DESTINATION ${root}/corvane-sim)
 file(COPY ${PLUGIN} DESTINATION ${root}/corvane-sim/Data/NVSE/Plugins)
 file(COPY ${TOOL} DESTINATION ${root})
 
-# Copies a text file unchanged but for CR LF line ends.
-function(copy_crlf from to)
-  file(READ ${from} text)
-  string(REPLACE "\r\n" "\n" text "${text}")
-  string(REPLACE "\n" "\r\n" text "${text}")
-  file(WRITE ${to} "${text}")
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/copy_crlf.cmake)
 
 copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
   ${root}/corvane-sim/Data/NVSE/Plugins/Corvane/Corvane-data-folder.txt)

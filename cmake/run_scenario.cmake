@@ -94,17 +94,23 @@ foreach(text IN LISTS stderr_wanted)
   endif()
 endforeach()
 
-# The engine the plug-in bound, as its start-up line names it.
-if(NOT "${ENGINE}" STREQUAL "")
+# Fails the run when a log the plug-in wrote in WORK_DIR names another
+# engine on its start-up line than the one expected.
+function(require_engine expected what)
   file(GLOB logs ${WORK_DIR}/corvane.log*)
   foreach(log IN LISTS logs)
     file(STRINGS ${log} engines REGEX "engine: ")
     foreach(line IN LISTS engines)
-      if(NOT line MATCHES "engine: ${ENGINE}$")
-        message(FATAL_ERROR "the plug-in bound another engine than ${ENGINE}: ${line}")
+      if(NOT line MATCHES "engine: ${expected}$")
+        message(FATAL_ERROR "${what} bound another engine than ${expected}: ${line}")
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# The engine the plug-in bound, as its start-up line names it.
+if(NOT "${ENGINE}" STREQUAL "")
+  require_engine(${ENGINE} "the plug-in")
 endif()
 
 # Files that must exist with every line ended by CR LF (no lone LF or CR).
@@ -208,14 +214,6 @@ if(DIFFERENTIAL)
                         "(the engine table's run:)\n${out}\n${err}")
   endforeach()
   # The table run bound the simulated engine, where the log names one.
-  file(GLOB logs ${WORK_DIR}/corvane.log*)
-  foreach(log IN LISTS logs)
-    file(STRINGS ${log} engines REGEX "engine: ")
-    foreach(line IN LISTS engines)
-      if(NOT line MATCHES "engine: simulator$")
-        message(FATAL_ERROR "differential run: --engine table bound another engine: ${line}")
-      endif()
-    endforeach()
-  endforeach()
+  require_engine(simulator "differential run: --engine table")
   message("differential run: the same with the engine table")
 endif()
