@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/game_image.h"
-#include "sim/game_layout.h"
-#include "sim/plugin_library.h"
-#include "sim/session.h"
+#include "sim/image/game_image.h"
+#include "sim/image/game_layout.h"
+#include "sim/host/plugin_library.h"
+#include "sim/scenario/session.h"
 
 namespace {
 

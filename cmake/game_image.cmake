@@ -2,9 +2,9 @@
 # own image holds the game's address range, as FalloutNV.exe does: image base
 # 0x00400000, fixed (no relocations, no dynamic base), with three zero-filled
 # sections at the addresses the game's code, read-only data and data use
-# (sim/game_image_space.cpp), and the program's own sections from 0x01300000
+# (sim/image/game_image_space.cpp), and the program's own sections from 0x01300000
 # on. The loader then maps the range for the program itself, under Wine too,
-# however the program is started; sim/game_image_win32.cpp fills it.
+# however the program is started; sim/image/game_image_win32.cpp fills it.
 #
 # The linker script is the toolchain's own default one, with the three
 # sections put first and the program's code moved after them.
@@ -27,7 +27,7 @@ function(corvane_link_as_game_image target)
     if(at LESS 0)
       message(FATAL_ERROR "the linker's default script places .text in an unknown way")
     endif()
-    # Addresses as in sim/game_image_space.cpp (image base 0x00400000).
+    # Addresses as in sim/image/game_image_space.cpp (image base 0x00400000).
     string(REPLACE "${text_line}" "  .fnvcode __image_base__ + 0x1000 : { KEEP(*(.fnvcode)) }
   .fnvrdat __image_base__ + 0xC00000 : { KEEP(*(.fnvrdat)) }
   .fnvdata __image_base__ + 0xD80000 : { KEEP(*(.fnvdata)) }
@@ -36,7 +36,7 @@ function(corvane_link_as_game_image target)
     file(WRITE ${script}.new "${script_text}")
     configure_file(${script}.new ${script} COPYONLY)
   endif()
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/sim/game_image_space.cpp)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/sim/image/game_image_space.cpp)
   target_link_options(${target} PRIVATE -Wl,-T,${script} -Wl,--image-base,0x00400000
     -Wl,--disable-dynamicbase -Wl,--disable-reloc-section)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})

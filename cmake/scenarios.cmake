@@ -17,7 +17,7 @@
 #                         simulator lays its world out in a miniature game
 #                         image, "simulator" elsewhere)
 #   # image: VARIANT      the miniature game image models this executable
-#                         (CORVANE_GAME_IMAGE, sim/game_image_sections.h); a
+#                         (CORVANE_GAME_IMAGE, sim/image/game_image_sections.h); a
 #                         scenario with it runs in the Windows build only
 #   # host-throws: yes    the host throws C++ exceptions into the plug-in. The
 #                         Windows DLL links its C++ run-time statically, so an

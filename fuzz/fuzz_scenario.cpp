@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "plugin/plugin.h"
-#include "sim/scenario.h"
-#include "sim/session.h"
-#include "sim/tokens.h"
+#include "sim/scenario/scenario.h"
+#include "sim/scenario/session.h"
+#include "sim/host/tokens.h"
 
 namespace {
 

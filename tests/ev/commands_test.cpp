@@ -17,7 +17,7 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 #include "plugin/plugin.h"
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 #include "test_support.h"
 
 namespace cv {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ev/store.h"
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 
 namespace cv::hardening {
 

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "sim/host.h"
+#include "sim/host/host.h"
 
 namespace cv::hardening {
 

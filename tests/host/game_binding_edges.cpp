@@ -18,7 +18,7 @@
 #include "host/game.h"
 #include "host/host.h"
 #include "log/log.h"
-#include "sim/game_image_sections.h"
+#include "sim/image/game_image_sections.h"
 
 namespace cv::binding_test {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/game_binding.h"
-#include "sim/game_image.h"
-#include "sim/game_layout.h"
+#include "sim/image/game_image.h"
+#include "sim/image/game_layout.h"
 
 namespace cv::binding_test {
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "host/game_binding.h"
-#include "sim/game_image.h"
-#include "sim/game_layout.h"
+#include "sim/image/game_image.h"
+#include "sim/image/game_layout.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/plugin_library.h"
+#include "sim/host/plugin_library.h"
 
 int main(int argc, char** argv) {
   const bool load = argc == 3 && std::string(argv[2]) == "load";

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <limits>
 
-#include "sim/scenario.h"
-#include "sim/tokens.h"
-#include "sim/values.h"
+#include "sim/scenario/scenario.h"
+#include "sim/host/tokens.h"
+#include "sim/host/values.h"
 
 namespace cv::sim {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "host/host.h"
-#include "sim/host.h"
+#include "sim/host/host.h"
 
 namespace probe {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/nvse_records.h"
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 
 namespace probe {
 

@@ -1,5 +1,5 @@
 // The plug-in itself in the simulated host, in process.
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 
 #include <gtest/gtest.h>
 

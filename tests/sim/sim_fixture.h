@@ -10,7 +10,7 @@
 #include <string>
 
 #include "probe_plugin.h"
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 
 namespace cv::sim {
 

@@ -16,9 +16,9 @@
 
 #include "host/engine_table.h"
 #include "platform/program_export.h"
-#include "sim/tokens.h"
-#include "sim/values.h"
-#include "sim/world.h"
+#include "sim/host/tokens.h"
+#include "sim/host/values.h"
+#include "sim/world/world.h"
 
 // The simulated game's engine table, exported by the program (see
 // EngineInterface below).

@@ -1,4 +1,4 @@
-#include "sim/values.h"
+#include "sim/host/values.h"
 
 #include <charconv>
 #include <cmath>

@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sim/game_image.h"
-#include "sim/world.h"
+#include "sim/image/game_image.h"
+#include "sim/world/world.h"
 
 namespace cv::sim {
 

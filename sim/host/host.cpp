@@ -1,6 +1,6 @@
 // The load-time interface, command registration, messaging and the command
 // table of the simulated host.
-#include "sim/host.h"
+#include "sim/host/host.h"
 
 #include <strings.h>
 

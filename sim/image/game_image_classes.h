@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/game_image.h"
+#include "sim/image/game_image.h"
 
 namespace cv::sim::image {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/tokens.h"
+#include "sim/host/tokens.h"
 
 namespace cv::sim {
 

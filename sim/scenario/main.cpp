@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "sim/fresh_copy.h"
-#include "sim/host.h"
-#include "sim/plugin_library.h"
-#include "sim/session.h"
+#include "sim/scenario/fresh_copy.h"
+#include "sim/host/host.h"
+#include "sim/host/plugin_library.h"
+#include "sim/scenario/session.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sim/tokens.h"
+#include "sim/host/tokens.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "sim/game_image_classes.h"
+#include "sim/image/game_image_classes.h"
 
-#include "sim/game_layout.h"
+#include "sim/image/game_layout.h"
 
 namespace cv::sim::image {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "host/nvse_records.h"
-#include "sim/host.h"
-#include "sim/runner.h"
-#include "sim/world.h"
+#include "sim/host/host.h"
+#include "sim/scenario/runner.h"
+#include "sim/world/world.h"
 
 namespace cv::sim {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/game_image_sections.h"
-#include "sim/game_layout.h"
+#include "sim/image/game_image_sections.h"
+#include "sim/image/game_layout.h"
 
 namespace cv::sim::image {
 

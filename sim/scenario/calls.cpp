@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/runner.h"
+#include "sim/scenario/runner.h"
 
 namespace cv::sim {
 

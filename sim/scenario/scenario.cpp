@@ -25,7 +25,7 @@
 // AssignCommandResult, engine.<operation of the engine table> (for example
 // engine.LookupFormByID), or a name the plug-in itself checks when it shares
 // the process with the host.
-#include "sim/scenario.h"
+#include "sim/scenario/scenario.h"
 
 #include <array>
 #include <cstdint>

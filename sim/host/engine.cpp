@@ -9,8 +9,8 @@
 
 #include "platform/fault.h"
 #include "platform/program_export.h"
-#include "sim/game_image.h"
-#include "sim/host.h"
+#include "sim/image/game_image.h"
+#include "sim/host/host.h"
 
 namespace cv::sim {
 

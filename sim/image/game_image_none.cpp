@@ -1,5 +1,5 @@
 // Builds without a miniature game image (everything but Windows).
-#include "sim/game_image.h"
+#include "sim/image/game_image.h"
 
 namespace cv::sim::image {
 

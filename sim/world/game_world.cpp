@@ -1,7 +1,7 @@
-#include "sim/game_world.h"
+#include "sim/world/game_world.h"
 
-#include "sim/game_image.h"
-#include "sim/game_layout.h"
+#include "sim/image/game_image.h"
+#include "sim/image/game_layout.h"
 
 namespace cv::sim {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "sim/runner.h"
+#include "sim/scenario/runner.h"
 
 namespace cv::sim {
 

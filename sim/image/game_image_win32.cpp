@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <utility>
 
-#include "sim/game_image.h"
-#include "sim/game_image_classes.h"
-#include "sim/game_image_sections.h"
-#include "sim/game_layout.h"
+#include "sim/image/game_image.h"
+#include "sim/image/game_image_classes.h"
+#include "sim/image/game_image_sections.h"
+#include "sim/image/game_layout.h"
 
 // The C run-time's static TLS: this program's block template runs from
 // _tls_start to _tls_end, and _tls_index is its slot in every thread's

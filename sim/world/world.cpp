@@ -1,9 +1,9 @@
-#include "sim/world.h"
+#include "sim/world/world.h"
 
 #include <cstdlib>
 
-#include "sim/game_image.h"
-#include "sim/game_world.h"
+#include "sim/image/game_image.h"
+#include "sim/world/game_world.h"
 
 namespace cv::sim {
 

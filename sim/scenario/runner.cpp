@@ -1,4 +1,4 @@
-#include "sim/runner.h"
+#include "sim/scenario/runner.h"
 
 #include <filesystem>
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/nvse_records.h"
-#include "sim/tokens.h"
+#include "sim/host/tokens.h"
 
 namespace cv::sim {
 

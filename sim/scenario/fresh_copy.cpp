@@ -1,4 +1,4 @@
-#include "sim/fresh_copy.h"
+#include "sim/scenario/fresh_copy.h"
 
 #include <cctype>
 #include <chrono>
@@ -7,8 +7,8 @@
 
 #include "platform/dynlib.h"
 #include "platform/platform.h"
-#include "sim/runner.h"
-#include "sim/session.h"
+#include "sim/scenario/runner.h"
+#include "sim/scenario/session.h"
 
 namespace cv::sim {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/fault.h"
-#include "sim/host.h"
+#include "sim/host/host.h"
 
 namespace cv::sim {
 

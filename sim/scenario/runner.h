@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/host.h"
-#include "sim/scenario.h"
-#include "sim/values.h"
+#include "sim/host/host.h"
+#include "sim/scenario/scenario.h"
+#include "sim/host/values.h"
 
 namespace cv::sim {
 

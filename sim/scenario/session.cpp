@@ -1,4 +1,4 @@
-#include "sim/session.h"
+#include "sim/scenario/session.h"
 
 #include <filesystem>
 #include <fstream>
