@@ -1,0 +1,73 @@
+// The game state the script built-ins read and change, beyond variables:
+// quests and their timers, game time and delayed calls, random numbers,
+// mod-local data and the loaded/restarted flags (script-language.md §2.3,
+// §11.4, §14). The scenario's frames drive it; the built-ins of
+// builtins/quests_time.cpp and builtins/random.cpp use it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sim/script/value/arrays.h"
+#include "sim/script/value/text.h"
+#include "sim/script/value/value.h"
+
+namespace cv::sim::script {
+
+// The quest timer (pinned, as the facts leave it open, §2.3): starting sets
+// the counter to the delay and runs nothing; each frame subtracts its
+// seconds; on the frame the counter reaches 0 or below the script runs and
+// the counter is set back to the delay.
+struct QuestInfo {
+  bool running = false;
+  double delay = 5;  // the default processing interval (§2.3)
+  double counter = 0;
+};
+
+// A CallAfterSeconds / CallAfterFrames registration (§11.4).
+struct DelayedCall {
+  bool byFrames = false;
+  double due = 0;    // seconds: the game time it fires at; frames: frames left
+  int mode = 0;      // 0 game mode only, 1 also menu mode, 2 also menu mode but not paused
+  Value function;    // the UDF or lambda
+  std::vector<Element> args;  // stored by value (§11.4)
+  FormId callingRef = 0;
+};
+
+class GameState {
+ public:
+  explicit GameState(std::uint32_t seed = 0) : random(seed) {}
+
+  std::map<FormId, QuestInfo> quests;
+  void StartQuest(FormId q) {
+    QuestInfo& info = quests[q];
+    if (!info.running) info.counter = info.delay;
+    info.running = true;
+  }
+  void StopQuest(FormId q) { quests[q].running = false; }
+  bool QuestRunning(FormId q) const {
+    auto it = quests.find(q);
+    return it != quests.end() && it->second.running;
+  }
+
+  bool menuMode = false;
+  double gameSeconds = 0;  // game seconds passed (§11.4)
+  std::vector<DelayedCall> delayed;
+
+  // Seeded by --seed, so runs repeat (GetRandomPercent, Rand).
+  std::mt19937 random;
+
+  // Per mod index, keys ignoring case; not saved (§14.2).
+  std::map<int, std::map<std::string, Element, NoCaseLess>> modLocalData;
+
+  // GetGameLoaded / GetGameRestarted (§14.1), by script name (folded).
+  bool gameLoaded = false;  // a load or new game has happened
+  std::set<std::string> loadedTaken;
+  std::set<std::string> restartedTaken;
+};
+
+}  // namespace cv::sim::script

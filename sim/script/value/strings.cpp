@@ -1,0 +1,59 @@
+#include "sim/script/value/strings.h"
+
+#include <vector>
+
+namespace cv::sim::script {
+
+StringId StringStore::New(std::string text, bool temporary) {
+  StringId id = next_++;
+  strings_[id] = Entry{std::move(text), temporary};
+  return id;
+}
+
+const std::string* StringStore::Get(StringId id) const {
+  auto it = strings_.find(id);
+  return it == strings_.end() ? nullptr : &it->second.text;
+}
+
+std::string* StringStore::GetMutable(StringId id) {
+  auto it = strings_.find(id);
+  return it == strings_.end() ? nullptr : &it->second.text;
+}
+
+std::string_view StringStore::Text(StringId id) const {
+  const std::string* s = Get(id);
+  return s != nullptr ? std::string_view(*s) : std::string_view();
+}
+
+void StringStore::Keep(StringId id) {
+  auto it = strings_.find(id);
+  if (it != strings_.end()) it->second.temporary = false;
+}
+
+void StringStore::Destroy(StringId id) { strings_.erase(id); }
+
+void StringStore::Clean() {
+  for (auto it = strings_.begin(); it != strings_.end();)
+    it = it->second.temporary ? strings_.erase(it) : std::next(it);
+}
+
+StringStore::Saved StringStore::Save() const {
+  Saved s;
+  s.next = next_;
+  for (const auto& [id, e] : strings_)
+    if (!e.temporary) s.strings[id] = e.text;
+  return s;
+}
+
+void StringStore::Load(const Saved& s) {
+  strings_.clear();
+  for (const auto& [id, text] : s.strings) strings_[id] = Entry{text, false};
+  next_ = s.next;
+}
+
+void StringStore::Reset() {
+  strings_.clear();
+  next_ = 1;
+}
+
+}  // namespace cv::sim::script
