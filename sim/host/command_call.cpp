@@ -63,11 +63,10 @@ CommandCall CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
   host.world.Publish(false);
   try {
     if (cmd.execute != nullptr)
-      call.ok = cmd.execute(cmd.params, &frame,
-                            static_cast<TESObjectREFR*>(host.world.Handle(thisObj)), nullptr,
-                            reinterpret_cast<Script*>(&g_script),
-                            reinterpret_cast<ScriptEventList*>(&g_eventList), &result,
-                            &frame.opcodeOffset);
+      call.ok = cmd.execute(
+          cmd.params, &frame, static_cast<TESObjectREFR*>(host.world.Handle(thisObj)), nullptr,
+          reinterpret_cast<Script*>(&g_script), reinterpret_cast<ScriptEventList*>(&g_eventList),
+          &result, &frame.opcodeOffset);
   } catch (...) {
     call.escaped = true;
   }

@@ -38,8 +38,8 @@ bool NamesForms(Verb v, std::size_t i) {
   switch (v) {
     case Verb::Run:
     case Verb::Console:
-    case Verb::Eval: return i != 1;  // not the command
-    case Verb::Event: return i != 1;  // not the block type
+    case Verb::Eval: return i != 1;        // not the command
+    case Verb::Event: return i != 1;       // not the block type
     case Verb::CallScript: return i != 0;  // not the script
     case Verb::Talk:
     case Verb::QuestVar:

@@ -20,8 +20,7 @@ class Runner::ScriptSink : public script::ScriptEvents {
     std::string first = message.substr(0, message.find('\n'));
     Failure(file + ":" + std::to_string(line) + ": error: " + first);
   }
-  void Assertion(const std::string& file, int line, bool passed,
-                 const std::string& text) override {
+  void Assertion(const std::string& file, int line, bool passed, const std::string& text) override {
     if (passed) {
       ++r_.checks_;
       return;
@@ -115,8 +114,7 @@ void Runner::ScriptStatement(const Statement& s) {
     }
     default: {  // startquest, stopquest
       Form* q = Resolve(a[0]);
-      if (q->kind != FormKind::Quest)
-        throw ScenarioError{FormatForm(q->id) + " is not a quest"};
+      if (q->kind != FormKind::Quest) throw ScenarioError{FormatForm(q->id) + " is not a quest"};
       if (s.verb == Verb::StartQuest)
         Scripts().game().StartQuest(q->id);
       else
@@ -220,8 +218,9 @@ void Runner::ScriptMessage(const Statement& s) {
 void Runner::ExpectVar(const Statement& s) {
   const std::string& spec = s.args[0].text;
   std::size_t dot = spec.find('.');
-  std::optional<UInt32> owner =
-      dot == std::string::npos ? std::nullopt : ParseFormId(Token{TokenKind::Word, spec.substr(0, dot)});
+  std::optional<UInt32> owner = dot == std::string::npos
+                                    ? std::nullopt
+                                    : ParseFormId(Token{TokenKind::Word, spec.substr(0, dot)});
   if (!owner) throw ScenarioError{"expected OWNER.VAR, not " + spec};
   script::Instance* inst = Scripts().InstanceOf(*owner);
   if (inst == nullptr) throw ScenarioError{FormatForm(*owner) + " runs no script"};

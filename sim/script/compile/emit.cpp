@@ -166,9 +166,7 @@ class Emitter {
       case ExprKind::Var: Emit(Op::Load, e.slot, 0, 1); break;
       case ExprKind::ExtVar: Emit(Op::LoadExt, e.slot, Constant(Value::Form(e.form)), 1); break;
       case ExprKind::Form: Emit(Op::Const, Constant(Value::Form(e.form)), 0, 1); break;
-      case ExprKind::Function:
-        Emit(Op::Const, Constant(Value::Function(e.function)), 0, 1);
-        break;
+      case ExprKind::Function: Emit(Op::Const, Constant(Value::Function(e.function)), 0, 1); break;
       case ExprKind::Lambda: Emit(Op::Lambda, e.lambda, 0, 1); break;
       case ExprKind::Unary:
         Gen(*e.kids[0]);
@@ -201,7 +199,8 @@ class Emitter {
   void IndexExpr(const struct Expr& e) {
     const struct Expr& key = *e.kids[1];
     Gen(*e.kids[0]);
-    const bool stringVar = e.kids[0]->kind == ExprKind::Var && e.kids[0]->varType == VarType::String;
+    const bool stringVar =
+        e.kids[0]->kind == ExprKind::Var && e.kids[0]->varType == VarType::String;
     if (key.kind == ExprKind::Binary && key.op == ":") {
       Gen(*key.kids[0]);
       Gen(*key.kids[1]);

@@ -15,9 +15,7 @@ constexpr std::array<std::string_view, 21> kTwoCharOps = {
     "||", "&&", "==", "!=", ">=", "<=", "<<", ">>", "=>", "->"};
 constexpr std::string_view kOneCharOps = "+-*/%^|&<>=!~$#()[]{},.:";
 
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 
 }  // namespace
 

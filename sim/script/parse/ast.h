@@ -44,7 +44,7 @@ enum class ExprKind : std::uint8_t {
 struct Expr {
   ExprKind kind = ExprKind::Number;
   int line = 0;
-  std::string op;    // Unary, Binary, Assign
+  std::string op;  // Unary, Binary, Assign
   double number = 0;
   std::string text;  // String; Call: the command name as written
   int slot = -1;
@@ -82,8 +82,8 @@ struct Stmt {
 };
 
 struct Block {
-  std::string type;   // as written (GameMode, OnActivate, Function...)
-  ExprPtr param;      // the block's parameter, if any (a form)
+  std::string type;         // as written (GameMode, OnActivate, Function...)
+  ExprPtr param;            // the block's parameter, if any (a form)
   std::vector<int> params;  // Function: the parameter variables' slots
   int line = 0;
   std::vector<Stmt> body;

@@ -25,9 +25,12 @@ struct SpecialName {
   Special special;
 };
 constexpr SpecialName kSpecials[] = {
-    {"print", Special::Print},         {"eval", Special::Eval},
-    {"testexpr", Special::TestExpr},   {"assert", Special::Assert},
-    {"asserttrue", Special::Assert},   {"call", Special::Call},
+    {"print", Special::Print},
+    {"eval", Special::Eval},
+    {"testexpr", Special::TestExpr},
+    {"assert", Special::Assert},
+    {"asserttrue", Special::Assert},
+    {"call", Special::Call},
     {"setfunctionvalue", Special::SetFunctionValue},
 };
 
@@ -59,10 +62,20 @@ bool Parser::ArgumentStarts(Mode mode) const {
   return false;
 }
 
+// A command of one expression (Print, eval, Assert...) takes any
+// expression, the unary operators included.
+bool Parser::ExpressionStarts() const {
+  const Token& t = Peek();
+  if (t.kind == Tok::Op && (t.text == "*" || t.text == "&" || t.text == "-" || t.text == "~" ||
+                            t.text == "$" || t.text == "#" || t.text == "!" || t.text == "("))
+    return true;
+  return ArgumentStarts(Mode::Xnvse) && !IsOp(",");
+}
+
 void Parser::CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool singleWhole) {
   for (std::size_t i = 0; i < maxArgs; ++i) {
     if (i > 0 && IsOp(",")) Next();
-    if (!ArgumentStarts(mode) || IsOp(",")) break;
+    if (singleWhole ? !ExpressionStarts() : (!ArgumentStarts(mode) || IsOp(","))) break;
     ExprPtr arg;
     if (singleWhole)
       arg = ParseExpr(Mode::Xnvse);
@@ -146,7 +159,7 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   }
   Unmodelled(name);
   while (!AtLineEnd() && !IsOp(")")) Next();
-  return Node(ExprKind::Number, name.line);
+  return call;  // neither built-in nor plug-in: the load refuses it
 }
 
 void Parser::Unmodelled(const Token& name) {

@@ -19,14 +19,15 @@ struct OpRow {
 // comparisons, `^` is a left-associative exponent, and a lone `=` assigns
 // as `:=` does (§3.2, the let macro).
 constexpr std::array<OpRow, 27> kXnvseOps = {{
-    {":=", 2, true}, {"=", 2, true},   {"+=", 2, true},  {"-=", 2, true},  {"*=", 2, true},
-    {"/=", 2, true}, {"^=", 2, true},  {"|=", 2, false}, {"&=", 2, false}, {"%=", 2, false},
-    {"<-", 2, false}, {"::", 3, false}, {"||", 5, false}, {"&&", 7, false}, {"==", 13, false},
-    {"!=", 13, false}, {">", 15, false}, {"<", 15, false}, {">=", 15, false}, {"<=", 15, false},
-    {"|", 16, false}, {"&", 17, false}, {"<<", 18, false}, {">>", 18, false}, {"+", 19, false},
-    {"-", 19, false}, {"*", 21, false},
+    {":=", 2, true},   {"=", 2, true},   {"+=", 2, true},   {"-=", 2, true},   {"*=", 2, true},
+    {"/=", 2, true},   {"^=", 2, true},  {"|=", 2, false},  {"&=", 2, false},  {"%=", 2, false},
+    {"<-", 2, false},  {"::", 3, false}, {"||", 5, false},  {"&&", 7, false},  {"==", 13, false},
+    {"!=", 13, false}, {">", 15, false}, {"<", 15, false},  {">=", 15, false}, {"<=", 15, false},
+    {"|", 16, false},  {"&", 17, false}, {"<<", 18, false}, {">>", 18, false}, {"+", 19, false},
+    {"-", 19, false},  {"*", 21, false},
 }};
-constexpr std::array<OpRow, 3> kXnvseOpsMore = {{{"/", 21, false}, {"%", 21, false}, {"^", 23, false}}};
+constexpr std::array<OpRow, 3> kXnvseOpsMore = {
+    {{"/", 21, false}, {"%", 21, false}, {"^", 23, false}}};
 constexpr int kXnvseUnaryBp = 25;  // unary - $ # * & (§4.2)
 constexpr int kXnvseNotBp = 27;    // ! ~ (§4.2)
 // The slice operator inside [ ] (§4.2 prec 9).
@@ -35,9 +36,19 @@ constexpr int kSliceBp = 9;
 // Vanilla precedence is UNCONFIRMED (§4.1): the recommended model, unary
 // minus > * / % > + - > comparisons > && > ||, all left-associative.
 constexpr std::array<OpRow, 13> kVanillaOps = {{
-    {"||", 1, false}, {"&&", 2, false}, {"==", 3, false}, {"!=", 3, false}, {"<", 4, false},
-    {">", 4, false},  {"<=", 4, false}, {">=", 4, false}, {"+", 5, false},  {"-", 5, false},
-    {"*", 6, false},  {"/", 6, false},  {"%", 6, false},
+    {"||", 1, false},
+    {"&&", 2, false},
+    {"==", 3, false},
+    {"!=", 3, false},
+    {"<", 4, false},
+    {">", 4, false},
+    {"<=", 4, false},
+    {">=", 4, false},
+    {"+", 5, false},
+    {"-", 5, false},
+    {"*", 6, false},
+    {"/", 6, false},
+    {"%", 6, false},
 }};
 constexpr int kVanillaUnaryBp = 7;
 
@@ -184,8 +195,10 @@ ExprPtr Parser::WordExpr(Mode mode) {
     if (slot < 0) {
       std::optional<FormId> owner = names_.Form(w.text);
       if (!owner) {
-        if (Fold(w.text) == "player" || Fold(w.text) == "playerref") owner = 0x14;
-        else Fail("unknown reference " + w.text);
+        if (Fold(w.text) == "player" || Fold(w.text) == "playerref")
+          owner = 0x14;
+        else
+          Fail("unknown reference " + w.text);
       }
       Next();
       Token member = Next();

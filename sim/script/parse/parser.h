@@ -81,6 +81,7 @@ class Parser {
   ExprPtr CommandCall(const Token& name, Mode mode, ExprPtr ref);
   void CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool singleWhole);
   bool ArgumentStarts(Mode mode) const;
+  bool ExpressionStarts() const;
   ExprPtr LambdaExpr();
   // statements (stmt.cpp)
   std::vector<Stmt> Body(std::vector<std::string_view> ends);

@@ -16,16 +16,42 @@ constexpr int kMaxIfDepth = 10;
 constexpr std::size_t kMaxParams = 15;
 
 // The block types a script may begin (§2.2); any other is refused by name.
-constexpr std::array<std::string_view, 36> kBlockTypes = {
-    "GameMode",        "MenuMode",          "OnActivate",         "OnLoad",
-    "OnAdd",           "OnEquip",           "OnUnequip",          "OnDrop",
-    "OnDeath",         "OnHit",             "OnHitWith",          "OnMurder",
-    "OnTriggerEnter",  "OnTriggerLeave",    "OnTrigger",          "OnStartCombat",
-    "OnCombatEnd",     "OnReset",           "ScriptEffectStart",  "ScriptEffectUpdate",
-    "ScriptEffectFinish", "Function",       "SayToDone",          "OnPackageStart",
-    "OnPackageDone",   "OnPackageChange",   "OnMagicEffectHit",   "OnActorEquip",
-    "OnActorUnequip",  "OnGrab",            "OnRelease",          "OnSell",
-    "OnOpen",          "OnClose",           "OnFire",             "OnDestructionStageChange"};
+constexpr std::array<std::string_view, 36> kBlockTypes = {"GameMode",
+                                                          "MenuMode",
+                                                          "OnActivate",
+                                                          "OnLoad",
+                                                          "OnAdd",
+                                                          "OnEquip",
+                                                          "OnUnequip",
+                                                          "OnDrop",
+                                                          "OnDeath",
+                                                          "OnHit",
+                                                          "OnHitWith",
+                                                          "OnMurder",
+                                                          "OnTriggerEnter",
+                                                          "OnTriggerLeave",
+                                                          "OnTrigger",
+                                                          "OnStartCombat",
+                                                          "OnCombatEnd",
+                                                          "OnReset",
+                                                          "ScriptEffectStart",
+                                                          "ScriptEffectUpdate",
+                                                          "ScriptEffectFinish",
+                                                          "Function",
+                                                          "SayToDone",
+                                                          "OnPackageStart",
+                                                          "OnPackageDone",
+                                                          "OnPackageChange",
+                                                          "OnMagicEffectHit",
+                                                          "OnActorEquip",
+                                                          "OnActorUnequip",
+                                                          "OnGrab",
+                                                          "OnRelease",
+                                                          "OnSell",
+                                                          "OnOpen",
+                                                          "OnClose",
+                                                          "OnFire",
+                                                          "OnDestructionStageChange"};
 
 // Variable type keywords (§1.3, g_validVariableTypeNames).
 std::optional<VarType> TypeKeyword(std::string_view word) {
@@ -50,9 +76,7 @@ bool Parser::IsOp(std::string_view op, std::size_t k) const {
 bool Parser::IsWord(std::string_view word, std::size_t k) const {
   return Peek(k).kind == Tok::Word && EqualsNoCase(Peek(k).text, word);
 }
-bool Parser::AtLineEnd() const {
-  return Peek().kind == Tok::Newline || Peek().kind == Tok::End;
-}
+bool Parser::AtLineEnd() const { return Peek().kind == Tok::Newline || Peek().kind == Tok::End; }
 void Parser::ExpectOp(std::string_view op) {
   if (!IsOp(op)) Fail("expected '" + std::string(op) + "'");
   Next();
@@ -256,9 +280,8 @@ void Parser::Statement(std::vector<Stmt>& into) {
     Next();
     s.kind = w == "while" ? StmtKind::While : StmtKind::ForEach;
     s.expr = ParseExpr(Mode::Xnvse);
-    if (s.kind == StmtKind::ForEach &&
-        (s.expr->kind != ExprKind::Binary || s.expr->op != "<-" ||
-         s.expr->kids[0]->kind != ExprKind::Var))
+    if (s.kind == StmtKind::ForEach && (s.expr->kind != ExprKind::Binary || s.expr->op != "<-" ||
+                                        s.expr->kids[0]->kind != ExprKind::Var))
       Fail("foreach needs 'variable <- source'");
     ExpectLineEnd();
     ++loopDepth_;

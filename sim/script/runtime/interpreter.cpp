@@ -13,7 +13,9 @@ namespace {
 // A script's own form id, in its mod's range.
 constexpr FormId kScriptIdBase = 0x00FFF000;
 
-std::string At(const std::string& file, int line) { return file + ":" + std::to_string(line) + ": "; }
+std::string At(const std::string& file, int line) {
+  return file + ":" + std::to_string(line) + ": ";
+}
 
 }  // namespace
 
@@ -27,20 +29,32 @@ Interpreter::~Interpreter() = default;
 bool Interpreter::Load(const std::string& file, std::string_view source,
                        const std::string& defaultName, int modIndex,
                        std::vector<std::string>& errors, std::vector<std::string>& unmodelled) {
+  const std::size_t errorsBefore = errors.size(), unmodelledBefore = unmodelled.size();
   std::vector<Token> tokens;
   LexError lexError;
   if (!Lex(source, tokens, lexError)) {
     errors.push_back(At(file, lexError.line) + lexError.message);
     return false;
   }
+  // A function may call itself by name: its name and id are known before
+  // it is parsed.
+  pendingName_ = defaultName;
+  std::size_t first = 0;
+  while (first < tokens.size() && tokens[first].kind == Tok::Newline) ++first;
+  if (first + 1 < tokens.size() && tokens[first + 1].kind == Tok::Word &&
+      (EqualsNoCase(tokens[first].text, "scn") || EqualsNoCase(tokens[first].text, "scriptname")))
+    pendingName_ = tokens[first + 1].text;
+  functions_.push_back(Function{});
+  pendingFunction_ = static_cast<FunctionId>(functions_.size());
   ParseResult parsed;
   ParseScript(tokens, defaultName, *this, parsed);
+  pendingName_.clear();
   for (const Diagnostic& d : parsed.errors) errors.push_back(At(file, d.line) + d.message);
   for (const Diagnostic& d : parsed.unmodelled)
     unmodelled.push_back(At(file, d.line) + d.message + " is not modelled by corvane-sim");
   if (FindScript(parsed.tree.name) != nullptr)
     errors.push_back(At(file, 1) + "a script named " + parsed.tree.name + " is already loaded");
-  if (!parsed.errors.empty() || !parsed.unmodelled.empty() || !errors.empty()) return false;
+  if (errors.size() != errorsBefore || unmodelled.size() != unmodelledBefore) return false;
 
   auto s = std::make_unique<CompiledScript>();
   const ScriptTree& tree = parsed.tree;
@@ -49,7 +63,8 @@ bool Interpreter::Load(const std::string& file, std::string_view source,
   s->lines = SourceLines(source);
   s->vars = tree.vars;
   s->modIndex = modIndex;
-  s->formId = (static_cast<FormId>(modIndex) << 24) | (kScriptIdBase + static_cast<FormId>(scripts_.size()));
+  s->formId = (static_cast<FormId>(modIndex) << 24) |
+              (kScriptIdBase + static_cast<FormId>(scripts_.size()));
   for (const Block& b : tree.blocks) {
     CompiledBlock cb;
     cb.type = b.type;
@@ -64,8 +79,8 @@ bool Interpreter::Load(const std::string& file, std::string_view source,
   }
   for (const Lambda& l : tree.lambdas) s->lambdas.push_back(CompileBody(tree, l.body, l.params));
   if (s->functionBlock >= 0) {
-    functions_.push_back(Function{s.get(), -1, nullptr});
-    s->function = static_cast<FunctionId>(functions_.size());
+    functions_[pendingFunction_ - 1] = Function{s.get(), -1, nullptr};
+    s->function = pendingFunction_;
   }
   scripts_.push_back(std::move(s));
   return true;
@@ -130,6 +145,7 @@ std::optional<FormId> Interpreter::Form(std::string_view name) {
 }
 
 std::optional<FunctionId> Interpreter::FunctionScript(std::string_view name) {
+  if (!pendingName_.empty() && EqualsNoCase(name, pendingName_)) return pendingFunction_;
   const CompiledScript* s = FunctionScriptOf(name);
   if (s == nullptr) return std::nullopt;
   return s->function;
@@ -173,8 +189,7 @@ RunStatus Interpreter::RunBlocks(FormId owner, std::string_view type, FormId par
   return status;
 }
 
-bool Interpreter::CallScript(std::string_view name, const std::vector<Value>& args,
-                             Value& result) {
+bool Interpreter::CallScript(std::string_view name, const std::vector<Value>& args, Value& result) {
   const CompiledScript* s = FunctionScriptOf(name);
   if (s == nullptr) return false;
   return CallFunction(Value::Function(s->function), args, 0, result);
@@ -201,9 +216,10 @@ void Interpreter::ReportError(const CompiledScript& s, int line, const std::stri
   // The host's report (§8): "Error in script <id> (<name>) in mod <mod>",
   // then the message.
   char head[128];
-  std::string mod = s.modIndex >= 0 && static_cast<std::size_t>(s.modIndex) < host_.world.mods.size()
-                        ? host_.world.mods[static_cast<std::size_t>(s.modIndex)]
-                        : std::string();
+  std::string mod =
+      s.modIndex >= 0 && static_cast<std::size_t>(s.modIndex) < host_.world.mods.size()
+          ? host_.world.mods[static_cast<std::size_t>(s.modIndex)]
+          : std::string();
   std::snprintf(head, sizeof head, "Error in script %08X (", s.formId);
   Console(std::string(head) + s.name + ") in mod " + mod);
   Console(message);
@@ -217,7 +233,8 @@ void Interpreter::SyncQuestToWorld(Instance& inst) {
   // number, or a form, string or array id (§1.4).
   for (std::size_t i = 0; i < inst.vars.size(); ++i) {
     const Value& v = inst.vars[i];
-    f->variables[static_cast<UInt32>(i + 1)] = v.IsNumber() ? v.number() : static_cast<double>(v.id());
+    f->variables[static_cast<UInt32>(i + 1)] =
+        v.IsNumber() ? v.number() : static_cast<double>(v.id());
   }
 }
 

@@ -123,7 +123,7 @@ class Interpreter : public Services, public Names {
   friend class VmAccess;
   struct Function {
     const CompiledScript* script = nullptr;
-    int lambda = -1;             // -1: the script's Function block
+    int lambda = -1;              // -1: the script's Function block
     Value* parentVars = nullptr;  // a lambda's enclosing variables (§11.3)
   };
   struct Frame {
@@ -161,15 +161,17 @@ class Interpreter : public Services, public Names {
   std::map<std::pair<const Chunk*, Value*>, FunctionId> lambdaIds_;
   std::map<std::string, FormId> editorIds_;  // folded
   std::map<FormId, std::string> editorNames_;
-  std::map<FormId, std::string> attached_;   // form -> script name
+  std::map<FormId, std::string> attached_;  // form -> script name
   std::vector<FormId> references_;
+  std::string pendingName_;  // the script being loaded
+  FunctionId pendingFunction_ = 0;
   std::vector<std::unique_ptr<std::vector<Value>>> retained_;  // functions' variables lambdas hold
   std::map<FormId, std::unique_ptr<Instance>> instances_;
   std::vector<Frame> frames_;  // the scripts running, innermost last
   int callDepth_ = 0;
-  int suppress_ = 0;        // TestExpr depth (§10.2)
+  int suppress_ = 0;  // TestExpr depth (§10.2)
   long long errorCount_ = 0;
-  std::string error_;       // the message of the operation that failed
+  std::string error_;  // the message of the operation that failed
   // What a save holds.
   struct Saved {
     std::map<FormId, std::vector<Value>> vars;

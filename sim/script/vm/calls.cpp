@@ -37,15 +37,20 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
     ref = r.form();
     ++args;
   }
-  const bool needsRef = site.builtin != nullptr ? site.builtin->needsRef
-                                                : site.plugin->needsParent != 0;
+  const bool needsRef =
+      site.builtin != nullptr ? site.builtin->needsRef : site.plugin->needsParent != 0;
   if (needsRef && ref == 0) {
-    error_ = "Function " + site.name + " requires a calling reference but none or NULL was provided";
+    error_ =
+        "Function " + site.name + " requires a calling reference but none or NULL was provided";
     return false;
   }
   if (site.plugin != nullptr) return CallPlugin(site, ref, args, out, stop);
-  CallContext ctx{std::span<const Value>(args, static_cast<std::size_t>(site.argc)), ref, *this,
-                  *site.builtin, Value(), {}};
+  CallContext ctx{std::span<const Value>(args, static_cast<std::size_t>(site.argc)),
+                  ref,
+                  *this,
+                  *site.builtin,
+                  Value(),
+                  {}};
   if (!site.builtin->fn(ctx)) {
     error_ = ctx.error.empty() ? "Command " + site.name + " failed to execute" : ctx.error;
     return false;
@@ -79,10 +84,11 @@ bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args
   // The plug-in reads string variables and quest variables from the host.
   strings_.PushToHost();
   for (auto& [owner, inst] : instances_) SyncQuestToWorld(*inst);
-  CommandCall call = CallWithValues(host_, *site.plugin,
-                                    ref != 0 ? host_.world.Lookup(ref) : nullptr, typed);
+  CommandCall call =
+      CallWithValues(host_, *site.plugin, ref != 0 ? host_.world.Lookup(ref) : nullptr, typed);
   strings_.PullFromHost();
-  for (const std::string& e : call.hostErrors) ReportError(*frames_.back().script, frames_.back().line, e);
+  for (const std::string& e : call.hostErrors)
+    ReportError(*frames_.back().script, frames_.back().line, e);
   if (call.escaped) {
     error_ = site.name + " let an exception out into the host";
     return false;
@@ -163,7 +169,7 @@ bool Interpreter::CallFunction(const Value& fn, std::span<const Value> args, For
                           : nullptr;
   const CompiledScript* caller = frames_.empty() ? nullptr : frames_.back().script;
   const int line = frames_.empty() ? 0 : frames_.back().line;
-  if (f == nullptr || (f->lambda < 0 && f->script->functionBlock < 0)) {
+  if (f == nullptr || f->script == nullptr || (f->lambda < 0 && f->script->functionBlock < 0)) {
     if (caller != nullptr) ReportError(*caller, line, "Could not extract function script.");
     return false;
   }
@@ -185,7 +191,8 @@ bool Interpreter::CallFunction(const Value& fn, std::span<const Value> args, For
   if (args.size() > chunk.params.size()) {
     if (caller != nullptr) {
       char buf[64];
-      std::snprintf(buf, sizeof buf, "Param index %02X out of bounds", static_cast<unsigned>(chunk.params.size()));
+      std::snprintf(buf, sizeof buf, "Param index %02X out of bounds",
+                    static_cast<unsigned>(chunk.params.size()));
       ReportError(*caller, line, buf);
     }
     return false;

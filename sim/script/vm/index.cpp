@@ -78,9 +78,9 @@ bool Interpreter::SliceOf(const Value& c, const Value& lo, const Value& hi, bool
       if (a > b) a = 0;
       b = std::min(b, n - 1);
     }
-    std::string part = a >= 0 && a <= b && b < n
-                           ? text.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a + 1))
-                           : std::string();
+    std::string part = a >= 0 && a <= b && b < n ? text.substr(static_cast<std::size_t>(a),
+                                                               static_cast<std::size_t>(b - a + 1))
+                                                 : std::string();
     out = Value::String(strings_.New(std::move(part)));
     return true;
   }
@@ -98,8 +98,9 @@ bool Interpreter::SliceOf(const Value& c, const Value& lo, const Value& hi, bool
   }
   std::vector<std::pair<Key, Element>> picked;
   arrays_.ForEach(c.array(), [&](const Key& k, const Element& e) {
-    bool in = k.isString ? CompareNoCase(k.text, klo.text) >= 0 && CompareNoCase(k.text, khi.text) <= 0
-                         : k.number >= klo.number && k.number <= khi.number;
+    bool in = k.isString
+                  ? CompareNoCase(k.text, klo.text) >= 0 && CompareNoCase(k.text, khi.text) <= 0
+                  : k.number >= klo.number && k.number <= khi.number;
     if (in) picked.emplace_back(k, e);
   });
   for (auto& [k, e] : picked) {

@@ -14,8 +14,8 @@ namespace cv::sim::script {
 namespace {
 
 const char* OpText(BinOp op) {
-  static const char* const kText[] = {"+",  "-",  "*",  "/",  "%", "^",  "|",  "&",  "<<", ">>",
-                                      "==", "!=", "<",  ">",  "<=", ">=", "&&", "||", "::"};
+  static const char* const kText[] = {"+",  "-",  "*", "/", "%",  "^",  "|",  "&",  "<<", ">>",
+                                      "==", "!=", "<", ">", "<=", ">=", "&&", "||", "::"};
   const auto i = static_cast<std::size_t>(op);
   return i < sizeof kText / sizeof kText[0] ? kText[i] : "?";
 }
@@ -73,7 +73,9 @@ bool Interpreter::Binary(BinOp op, const Value& l, const Value& r, Value& out) {
   if (l.IsString() && r.IsString()) {
     std::string_view x = strings_.Text(l.string()), y = strings_.Text(r.string());
     switch (op) {
-      case BinOp::Add: out = Value::String(strings_.New(std::string(x) + std::string(y))); return true;
+      case BinOp::Add:
+        out = Value::String(strings_.New(std::string(x) + std::string(y)));
+        return true;
       case BinOp::Lt: out = Value::Bool(CompareNoCase(x, y) < 0); return true;
       case BinOp::Gt: out = Value::Bool(CompareNoCase(x, y) > 0); return true;
       case BinOp::Le: out = Value::Bool(CompareNoCase(x, y) <= 0); return true;
@@ -179,8 +181,9 @@ bool Interpreter::Unary(UnOp op, const Value& in, Value& out) {
     }
     default:
       if (v.IsNumber()) {
-        out = Value::Number(op == UnOp::Neg ? -v.number()
-                                            : static_cast<double>(~static_cast<std::int64_t>(v.number())));
+        out = Value::Number(op == UnOp::Neg
+                                ? -v.number()
+                                : static_cast<double>(~static_cast<std::int64_t>(v.number())));
         return true;
       }
   }

@@ -182,8 +182,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::CallFunction: {
         const int n = in.b;
         Value out;
-        CallFunction(stack[sp - n - 1], std::span<const Value>(stack + sp - n, n), callingRef,
-                     out);
+        CallFunction(stack[sp - n - 1], std::span<const Value>(stack + sp - n, n), callingRef, out);
         sp -= n;
         stack[sp - 1] = out;
         break;
@@ -246,8 +245,8 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       }
       case Op::IterNext: {
         Iter& it = iters.back();
-        const auto type = static_cast<VarType>(
-            script.vars[in.b].type);  // the iterator variable's own type
+        const auto type =
+            static_cast<VarType>(script.vars[in.b].type);  // the iterator variable's own type
         Value next;
         bool more = false;
         if (it.kind == Iter::Kind::Array) {
@@ -257,9 +256,9 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
             // Each pass the iterator is {"key": k, "value": v} (§12.7).
             Value elem = arrays_.ToValue(*a->Find(*k));
             ArrayId pair = arrays_.Create(ArrayKind::StringMap);
-            arrays_.Set(pair, Key::Str("key"),
-                        k->isString ? Value::String(strings_.New(k->text))
-                                    : Value::Number(k->number));
+            arrays_.Set(
+                pair, Key::Str("key"),
+                k->isString ? Value::String(strings_.New(k->text)) : Value::Number(k->number));
             arrays_.Set(pair, Key::Str("value"), elem);
             it.key = *k;
             it.started = true;
@@ -293,7 +292,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::IterEnd: iters.pop_back(); break;
       case Op::Return:
         status = in.a == 0 && pc == static_cast<int>(c.code.size()) ? RunStatus::Done
-                                                                     : RunStatus::Returned;
+                                                                    : RunStatus::Returned;
         running = false;
         break;
     }
