@@ -135,7 +135,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         const auto type = static_cast<VarType>(in.b);
         if (slot.IsNumber()) {
           double n = in.pad == static_cast<std::uint8_t>(BinOp::Add) ? slot.number() + k.number()
-                                                                    : slot.number() - k.number();
+                                                                     : slot.number() - k.number();
           slot = Value::Number(type == VarType::Int ? std::floor(n) : n);
           break;
         }
