@@ -213,6 +213,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::CallFunction: {
         const int n = in.b;
         Value out;
+        frames_.back().line = c.lines[static_cast<std::size_t>(pc - 1)];
         CallFunction(stack[sp - n - 1], std::span<const Value>(stack + sp - n, n), callingRef, out);
         sp -= n;
         stack[sp - 1] = out;
