@@ -212,6 +212,10 @@ ExprPtr Parser::WordExpr(Mode mode) {
         e->text += member.text;
         return e;
       }
+      int index = -1;
+      if (Builtins().Find(member.text) == nullptr && !names_.PluginCommand(member.text, index) &&
+          !IsOp("(") && AtLineEnd() == false && (IsOp(":=") || IsOp("=") || IsOp("+=")))
+        Fail(w.text + " has no variable " + member.text);
       ExprPtr ref = Node(ExprKind::Form, w.line);
       ref->form = *owner;
       return CommandCall(member, mode, std::move(ref));

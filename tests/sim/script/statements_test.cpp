@@ -48,6 +48,10 @@ const Case kCases[] = {
      "let s := \"Hello\"\nPrint s[-1]\nPrint s[1:2]\nlet s += \"!\"\nPrint s",
      {"o", "el", "Hello!"},
      "§13 a string_var's negative index; += appends"},
+    {"string_var s",
+     "let s := \"cat\"\nlet s[0] := \"b\"\nlet s[-1] := \"rs\"\nPrint s",
+     {"bars"},
+     "§13 s[i] := replaces part of a string_var"},
     {"array_var a\narray_var b",
      "let a := &1\nlet b := a\nlet b[0] := 7\nPrint a[0]",
      {"7"},
@@ -94,9 +98,11 @@ TEST_F(ScriptTest, FunctionCalls) {
 TEST_F(ScriptTest, RecursionStopsAtThirty) {
   // §11.2: kMaxNestDepth 30. Each call appends to the shared array, so its
   // size counts the calls that ran: this function and 29 nested ones.
-  ASSERT_TRUE(Load("scn Deep\nBegin Function { array_var a }\nlet a[999] := 1\ncall Deep a\nEnd\n"));
+  ASSERT_TRUE(
+      Load("scn Deep\nBegin Function { array_var a }\nlet a[999] := 1\ncall Deep a\nEnd\n"));
   std::vector<std::string> lines = Run("let a := &0\ncall Deep a\nPrint ar_Size a", "array_var a");
-  EXPECT_EQ(lines, (std::vector<std::string>{"Max nest depth 30 exceeded in function call.", "30"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"Max nest depth 30 exceeded in function call.", "30"}));
 }
 
 TEST_F(ScriptTest, Asserts) {
