@@ -186,13 +186,16 @@ RunStatus Interpreter::RunBlocks(FormId owner, std::string_view type, FormId par
     if (status != RunStatus::Done) break;
   }
   SyncQuestToWorld(*inst);
+  strings_.PushToHost();  // the plug-in reads them between runs too
   return status;
 }
 
 bool Interpreter::CallScript(std::string_view name, const std::vector<Value>& args, Value& result) {
   const CompiledScript* s = FunctionScriptOf(name);
   if (s == nullptr) return false;
-  return CallFunction(Value::Function(s->function), args, 0, result);
+  bool ok = CallFunction(Value::Function(s->function), args, 0, result);
+  strings_.PushToHost();
+  return ok;
 }
 
 void Interpreter::Console(std::string_view line) { host_.ConsoleLine(line); }
