@@ -69,6 +69,10 @@ const Case kCases[] = {
      "let r := ({p} => p + 1)\ncall r 41\nPrint p",
      {"41"},
      "§11.3 a lambda's parameters are the enclosing script's variables"},
+    {"array_var a",
+     "let a := &({int p} => p * 3)\nPrint (call a[0] 5)\nPrint (call (*a) 2)",
+     {"15", "6"},
+     "§11.2 Call takes an array element or an expression's value"},
 };
 
 TEST_F(ScriptTest, Statements) {
@@ -77,6 +81,18 @@ TEST_F(ScriptTest, Statements) {
     EXPECT_EQ(Run(c.body, c.decls), c.printed) << c.body << " (" << c.fact << ")";
     EXPECT_EQ(events.errors.size(), errors) << c.body << ": " << events.errors.back();
   }
+}
+
+TEST_F(ScriptTest, ForEachOverAFormList) {
+  // §3.4: foreach over a form list gives each entry to a ref.
+  Form& a = world.Define(0x01000A01, FormKind::Plain);
+  Form& b = world.Define(0x01000A02, FormKind::Plain);
+  Form& list = world.Define(0x01000A00, FormKind::FormList);
+  list.entries = {&a, &b};
+  in.NameForm("MyList", 0x01000A00);
+  in.NameForm("ItemB", 0x01000A02);
+  EXPECT_EQ(Run("foreach r <- MyList\nPrint r == ItemB\nloop\nPrint r == 0", "ref r"),
+            (std::vector<std::string>{"0", "1", "1"}));
 }
 
 TEST_F(ScriptTest, FunctionCalls) {
