@@ -68,3 +68,23 @@ TEST(RandomBuiltinsOnce, SeedRepeats) {
 
 }  // namespace
 }  // namespace cv::sim::script::testing
+
+namespace cv::sim::script::testing {
+namespace {
+
+// Rand swaps min and max when max < min: from the same seed, Rand 10 -2
+// gives what Rand -2 10 gives (§7, Cmd_Rand_Execute).
+TEST(RandomBuiltinsOnce, RandSwapsReversedBounds) {
+  for (std::uint32_t seed : {0u, 7u, 12345u}) {
+    FakeServices a, b;
+    a.game().random.seed(seed);
+    b.game().random.seed(seed);
+    Value x, y;
+    ASSERT_TRUE(a.Call("Rand", {Value::Number(10), Value::Number(-2)}, x));
+    ASSERT_TRUE(b.Call("Rand", {Value::Number(-2), Value::Number(10)}, y));
+    EXPECT_EQ(x.number(), y.number()) << "seed " << seed;
+  }
+}
+
+}  // namespace
+}  // namespace cv::sim::script::testing
