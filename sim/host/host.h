@@ -35,9 +35,19 @@ struct Registration {
 
 // The command that is running: ExtractArgsEx and Assign find it through the
 // scriptData and opcodeOffsetPtr the host passed to the handler.
+// An argument a script has already evaluated, for a call from the script
+// interpreter rather than from a scenario's tokens.
+struct TypedArg {
+  enum class Kind { Number, Form, String } kind = Kind::Number;
+  double number = 0;
+  UInt32 form = 0;  // 0: none
+  std::string text;
+};
+
 struct CallFrame {
   const CommandInfo* command = nullptr;
   const std::vector<Token>* args = nullptr;  // the call's argument tokens
+  const std::vector<TypedArg>* typedArgs = nullptr;  // or its evaluated arguments
   UInt32 opcodeOffset = 0;
   double* result = nullptr;
   std::vector<std::string> console;         // lines printed during the call
@@ -48,6 +58,8 @@ struct CallFrame {
 struct ArrayVar {
   UInt32 id = 0;
   ArrayValue items;
+  // How it was made: CreateArray, CreateMap or CreateStringMap.
+  enum class Kind { Array, Map, StringMap } kind = Kind::Array;
 };
 
 struct Listener {
@@ -142,6 +154,28 @@ struct ArgValue {
   Form* form = nullptr;
 };
 bool ConvertArg(const World& world, const Token& token, UInt32 paramType, ArgValue& out);
+// The same for an evaluated argument: a number for a number parameter (0
+// also for a form parameter, as none), a form for a form parameter, a
+// string for a string parameter.
+bool ConvertTypedArg(const World& world, const TypedArg& arg, UInt32 paramType, ArgValue& out);
+
+// What a call gives back, by the command's return type: a number, a form
+// (the low 32 bits), a string (Assign) or an array (AssignCommandResult).
+CallValue ResultOf(const Host& host, const CommandInfo& cmd, const CallFrame& frame, double result);
+
+// One call of a command's execute handler with evaluated arguments, through
+// the same extraction, string and array interfaces a scenario's run takes.
+struct CommandCall {
+  bool ok = false;       // the handler returned true
+  bool escaped = false;  // an exception left the handler
+  CallValue value;
+  ArrayVar::Kind arrayKind = ArrayVar::Kind::Array;  // an array result's kind
+  std::vector<std::string> console;  // lines printed during the call
+  std::size_t heapLeft = 0;          // game-heap blocks the call left behind
+  std::vector<std::string> hostErrors;
+};
+CommandCall CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
+                           const std::vector<TypedArg>& args);
 bool IsFormParam(UInt32 paramType);
 
 // The game's own GetQuestVariable: its eval handler takes the quest and the

@@ -44,18 +44,20 @@ bool ExtractArgsEx(ParamInfo* paramInfo, void* scriptData, UInt32* opcodeOffsetP
   // As the real host does: the arguments are read and written in order, and
   // one that cannot be read ends the call with false, the outputs before it
   // already written. A left-out optional argument keeps its pre-set value.
-  const std::vector<Token>& args = *f->args;
+  const std::size_t given = f->typedArgs != nullptr ? f->typedArgs->size() : f->args->size();
   const std::size_t n = f->command->numParams;
-  if (args.size() > n) return false;
+  if (given > n) return false;
   va_list ap;
   va_start(ap, eventList);
   bool ok = true;
   for (std::size_t i = 0; i < n && ok; ++i) {
     void* out = va_arg(ap, void*);
     ArgValue v;
-    if (i >= args.size()) {
+    if (i >= given) {
       ok = paramInfo[i].isOptional != 0;
-    } else if (!ConvertArg(h->world, args[i], paramInfo[i].typeID, v)) {
+    } else if (f->typedArgs != nullptr
+                   ? !ConvertTypedArg(h->world, (*f->typedArgs)[i], paramInfo[i].typeID, v)
+                   : !ConvertArg(h->world, (*f->args)[i], paramInfo[i].typeID, v)) {
       ok = false;
     } else if (out != nullptr) {
       Write(*h, paramInfo[i].typeID, v, out);
@@ -169,6 +171,7 @@ NVSEArrayVarInterface::Array* CreateStringMap(const char** keys, const Element* 
   if (h == nullptr || !HasCallingScript(h, script, "CreateStringMap")) return nullptr;
   auto* handle = NewArray(h);
   ArrayVar* a = h->FindArray(handle);
+  a->kind = ArrayVar::Kind::StringMap;
   for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
     ToValue(h, values[i], a->items[keys[i] != nullptr ? keys[i] : ""]);
   return handle;
@@ -180,6 +183,7 @@ NVSEArrayVarInterface::Array* CreateMap(const double* keys, const Element* value
   if (h == nullptr || !HasCallingScript(h, script, "CreateMap")) return nullptr;
   auto* handle = NewArray(h);
   ArrayVar* a = h->FindArray(handle);
+  a->kind = ArrayVar::Kind::Map;
   for (UInt32 i = 0; i < size && keys != nullptr && values != nullptr; ++i)
     ToValue(h, values[i], a->items[FormatNumber(keys[i])]);
   return handle;
@@ -252,6 +256,32 @@ NVSEScriptInterface* ScriptInterface() { return &g_script; }
 NVSEStringVarInterface* StringVarInterface() { return &g_stringVar; }
 NVSEArrayVarInterface* ArrayVarInterface() { return &g_arrayVar; }
 
+namespace {
+
+// A number for an integer parameter is cut to its whole part, as a script
+// does; one outside the 32-bit range does not fit.
+bool ConvertNumber(double d, UInt32 type, ArgValue& out) {
+  if (type == kParamType_Float) {
+    out.number = static_cast<float>(d);
+    return true;
+  }
+  if (!(d > -2147483649.0 && d < 4294967296.0)) return false;
+  out.integer = static_cast<UInt32>(static_cast<long long>(d));
+  return true;
+}
+
+// A form the look-up finds, of the kind the parameter takes.
+bool ConvertForm(const World& world, UInt32 id, UInt32 type, ArgValue& out) {
+  Form* f = world.Lookup(id);
+  if (f == nullptr) return false;
+  if (type == kParamType_Quest && f->kind != FormKind::Quest) return false;
+  if (type == kParamType_FormList && f->kind != FormKind::FormList) return false;
+  out.form = f;
+  return true;
+}
+
+}  // namespace
+
 bool IsFormParam(UInt32 type) {
   return type == kParamType_Quest || type == kParamType_FormList || type == kParamType_AnyForm;
 }
@@ -273,21 +303,16 @@ bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& o
       return true;
     }
     case kParamType_Integer: {
-      std::optional<long long> v = ParseInteger(token);
-      if (!v) {
-        // A fractional number is cut to its whole part, as a script does.
-        std::optional<double> d = ParseNumber(token);
-        if (!d || !(*d > -2147483649.0 && *d < 4294967296.0)) return false;
-        v = static_cast<long long>(*d);
+      if (std::optional<long long> v = ParseInteger(token)) {
+        out.integer = static_cast<UInt32>(*v);
+        return true;
       }
-      out.integer = static_cast<UInt32>(*v);
-      return true;
+      std::optional<double> d = ParseNumber(token);
+      return d && ConvertNumber(*d, type, out);
     }
     case kParamType_Float: {
       std::optional<double> d = ParseNumber(token);
-      if (!d) return false;
-      out.number = static_cast<float>(*d);
-      return true;
+      return d && ConvertNumber(*d, type, out);
     }
     default: break;
   }
@@ -297,13 +322,30 @@ bool ConvertArg(const World& world, const Token& token, UInt32 type, ArgValue& o
     return true;
   }
   std::optional<UInt32> id = ParseFormId(token);
-  if (!id) return false;
-  Form* f = world.Lookup(*id);
-  if (f == nullptr) return false;
-  if (type == kParamType_Quest && f->kind != FormKind::Quest) return false;
-  if (type == kParamType_FormList && f->kind != FormKind::FormList) return false;
-  out.form = f;
-  return true;
+  return id && ConvertForm(world, *id, type, out);
+}
+
+bool ConvertTypedArg(const World& world, const TypedArg& arg, UInt32 type, ArgValue& out) {
+  switch (arg.kind) {
+    case TypedArg::Kind::String:
+      if (type != kParamType_String) return false;
+      out.text = arg.text;
+      return true;
+    case TypedArg::Kind::Number:
+      if (IsFormParam(type) && arg.number == 0) {  // a ref holding 0 passes none
+        out.form = nullptr;
+        return true;
+      }
+      return (type == kParamType_Integer || type == kParamType_Float) &&
+             ConvertNumber(arg.number, type, out);
+    default:
+      if (!IsFormParam(type)) return false;
+      if (arg.form == 0) {
+        out.form = nullptr;
+        return true;
+      }
+      return ConvertForm(world, arg.form, type, out);
+  }
 }
 
 }  // namespace cv::sim

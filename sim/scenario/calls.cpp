@@ -10,11 +10,6 @@ namespace cv::sim {
 
 namespace {
 
-// Commands that hand back a form in an untyped result.
-constexpr std::array<std::string_view, 4> kFormResultCommands = {
-    "CV_GetEVFo", "CV_GetConversationPartner", "CV_SetEvConversationSubject",
-    "CV_SetEvConversationTarget"};
-
 // Stand-ins for the calling script and its variables; the plug-in only
 // passes them back to the host.
 struct ScriptTag {
@@ -22,13 +17,6 @@ struct ScriptTag {
 };
 ScriptTag g_script{0};
 ScriptTag g_eventList{0};
-
-bool IsFormCommand(const CommandInfo& cmd, CommandReturnType type) {
-  if (type == kRetnType_Form) return true;
-  for (std::string_view name : kFormResultCommands)
-    if (cmd.longName != nullptr && name == cmd.longName) return true;
-  return false;
-}
 
 const char* TypeName(UInt32 type) {
   switch (type) {
@@ -181,19 +169,7 @@ bool Runner::Invoke(const Statement& s, const CommandInfo& cmd, TESObjectREFR* t
 }
 
 CallValue Runner::ValueOf(const CommandInfo& cmd, const CallFrame& frame, double result) const {
-  CallValue v;
-  v.number = result;
-  CommandReturnType type = host_.ReturnTypeOf(&cmd);
-  if (type == kRetnType_String) {
-    v.type = CallValue::Type::String;
-    v.text = frame.stringResult;
-  } else if (type == kRetnType_Array) {
-    v.type = CallValue::Type::Array;
-    if (const ArrayVar* arr = host_.FindArray(frame.arrayResult)) v.array = arr->items;
-  } else if (IsFormCommand(cmd, type)) {
-    v.type = CallValue::Type::Form;
-  }
-  return v;
+  return ResultOf(host_, cmd, frame, result);
 }
 
 }  // namespace cv::sim

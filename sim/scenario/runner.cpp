@@ -18,6 +18,9 @@ int Runner::Run(const std::vector<Statement>& statements, const std::string& fil
   failed_ = false;
   file_ = file;
   for (const Statement& s : statements) {
+    // Once a script failed to load, only the other scripts still load, so
+    // that one run lists every script's faults.
+    if (scriptsBroken_ && s.verb != Verb::Script) continue;
     try {
       Execute(s);
     } catch (const ScenarioError& e) {
@@ -26,6 +29,7 @@ int Runner::Run(const std::vector<Statement>& statements, const std::string& fil
       return kUnreadable;
     }
   }
+  if (scriptsBroken_) return kUnreadable;
   return failed_ ? kCheckFailed : kPassed;
 }
 
@@ -35,7 +39,17 @@ void Runner::Execute(const Statement& s) {
     case Verb::Run:
     case Verb::Console:
     case Verb::Eval: return Call(s);
-    case Verb::Message: return SendMessage(s);
+    case Verb::Message:
+      SendMessage(s);
+      return ScriptMessage(s);
+    case Verb::Script:
+    case Verb::CallScript:
+    case Verb::Event:
+    case Verb::Frames:
+    case Verb::StartQuest:
+    case Verb::StopQuest: return ScriptStatement(s);
+    case Verb::ExpectVar:
+    case Verb::ExpectVarFloat: check = &Runner::ExpectVar; break;
     case Verb::Fault: return Fault(s);
     case Verb::ShowFile: return ShowFile(s);
     case Verb::Expect: check = &Runner::Expect; break;
@@ -44,7 +58,9 @@ void Runner::Execute(const Statement& s) {
     case Verb::ExpectConsole: check = &Runner::ExpectConsole; break;
     case Verb::ExpectLog: check = &Runner::ExpectLog; break;
     case Verb::ExpectFile: check = &Runner::ExpectFile; break;
-    default: return ChangeWorld(s);
+    default:
+      ChangeWorld(s);
+      return ApplyOptions(s);
   }
   ++checks_;
   inCheck_ = true;

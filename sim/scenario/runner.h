@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -11,6 +13,10 @@
 #include "sim/host/host.h"
 #include "sim/scenario/scenario.h"
 #include "sim/host/values.h"
+
+namespace cv::sim::script {
+class Interpreter;
+}
 
 namespace cv::sim {
 
@@ -25,6 +31,10 @@ class Runner {
  public:
   Runner(Host& host, std::ostream& out, std::ostream& err, std::string gameRoot,
          std::string pluginLog = "corvane.log");
+  ~Runner();
+
+  // The seed of the scripts' random numbers (--seed).
+  void SetSeed(std::uint32_t seed) { seed_ = seed; }
 
   // Runs the statements of one file. kUnreadable when a statement could not
   // run (the run stops there, with a message naming file and line);
@@ -52,6 +62,14 @@ class Runner {
   void ExpectLog(const Statement& s);
   void ExpectFile(const Statement& s);
   void ShowFile(const Statement& s);
+  // Scripts (script_statements.cpp).
+  void ScriptStatement(const Statement& s);
+  void LoadScript(const Statement& s);
+  void CallScript(const Statement& s);
+  void ApplyOptions(const Statement& s);
+  void ScriptMessage(const Statement& s);
+  void ExpectVar(const Statement& s);
+  script::Interpreter& Scripts();
 
   // Calls are checked before they run, as the script compiler checks them:
   // every required argument given, each of a kind its parameter takes.
@@ -80,6 +98,12 @@ class Runner {
   std::vector<std::string> lastConsole_;
   // expect-log searches from this line (0-based) of the log.
   std::size_t logFrom_ = 0;
+  // The scripts the scenario loads, and what their runs report.
+  class ScriptSink;
+  std::shared_ptr<ScriptSink> sink_;
+  std::shared_ptr<script::Interpreter> scripts_;
+  bool scriptsBroken_ = false;  // a script did not load: the run ends with status 2
+  std::uint32_t seed_ = 0;
 };
 
 }  // namespace cv::sim

@@ -69,6 +69,14 @@ constexpr std::array kVerbs = {
     VerbName{"expect-file", Verb::ExpectFile},
     VerbName{"show-file", Verb::ShowFile},
     VerbName{"fault", Verb::Fault},
+    VerbName{"script", Verb::Script},
+    VerbName{"call", Verb::CallScript},
+    VerbName{"event", Verb::Event},
+    VerbName{"frames", Verb::Frames},
+    VerbName{"startquest", Verb::StartQuest},
+    VerbName{"stopquest", Verb::StopQuest},
+    VerbName{"expect-var", Verb::ExpectVar},
+    VerbName{"expect-var-float", Verb::ExpectVarFloat},
 };
 
 struct MessageName {
@@ -181,6 +189,14 @@ constexpr std::array kArity = {
     Arity{Verb::ExpectFile, 2, 2, "expect-file \"path\" present|absent"},
     Arity{Verb::ShowFile, 1, 1, "show-file \"path\""},
     Arity{Verb::Fault, 1, 3, "fault NAME N return|std|int|other, or fault clear"},
+    Arity{Verb::Script, 1, 1, "script \"FILE\""},
+    Arity{Verb::CallScript, 1, kMany, "call SCRIPT [ARG...]"},
+    Arity{Verb::Event, 2, 3, "event REF BLOCKTYPE [ARG]"},
+    Arity{Verb::Frames, 1, 4, "frames N [menu] [seconds S]"},
+    Arity{Verb::StartQuest, 1, 1, "startquest QUEST"},
+    Arity{Verb::StopQuest, 1, 1, "stopquest QUEST"},
+    Arity{Verb::ExpectVar, 2, 2, "expect-var OWNER.VAR VALUE"},
+    Arity{Verb::ExpectVarFloat, 2, 2, "expect-var-float OWNER.VAR NUMBER"},
 };
 
 std::string CheckArgs(Verb v, const Args& a) {
@@ -216,6 +232,23 @@ std::string CheckArgs(Verb v, const Args& a) {
         return "bad file state " + Spell(a[1]) + " (present or absent)";
       return {};
     case Verb::Fault: return CheckFault(a);
+    case Verb::Script:
+      return a[0].kind == TokenKind::String ? "" : "usage: script \"FILE\"";
+    case Verb::Event:
+      return First({Id(a[0], "reference"), a.size() > 2 ? IdOrNone(a[2], "form id") : ""});
+    case Verb::StartQuest:
+    case Verb::StopQuest: return Id(a[0], "quest");
+    case Verb::Frames: {
+      if (auto n = ParseInteger(a[0]); !n || *n < 0) return "bad frame count " + Spell(a[0]);
+      std::size_t i = 1;
+      if (i < a.size() && a[i].text == "menu") ++i;
+      if (i + 1 < a.size() && a[i].text == "seconds") {
+        if (auto sec = ParseNumber(a[i + 1]); !sec || !(*sec > 0)) return "bad seconds " + Spell(a[i + 1]);
+        i += 2;
+      }
+      return i == a.size() ? "" : "usage: frames N [menu] [seconds S]";
+    }
+    case Verb::ExpectVarFloat: return Number(a[1], "number");
     default: return {};
   }
 }
@@ -265,6 +298,7 @@ bool ParseScenario(std::string_view text, std::vector<Statement>& out, ParseErro
   out.clear();
   int lineNo = 0;
   std::vector<Token> tokens;
+  std::vector<std::pair<std::string, UInt32>> names;
   while (!text.empty()) {
     std::size_t nl = text.find('\n');
     std::string_view line = text.substr(0, nl);
@@ -287,8 +321,10 @@ bool ParseScenario(std::string_view text, std::vector<Statement>& out, ParseErro
       error = {lineNo, "unknown statement " + Spell(tokens[0])};
       return false;
     }
-    Statement s{lineNo, verb->verb, std::vector<Token>(tokens.begin() + 1, tokens.end())};
-    if (std::string e = CheckShape(s.verb, s.args); !e.empty()) {
+    Statement s{lineNo, verb->verb, std::vector<Token>(tokens.begin() + 1, tokens.end()), {}};
+    std::string e = ApplyNames(s, names);
+    if (e.empty()) e = CheckShape(s.verb, s.args);
+    if (!e.empty()) {
       error = {lineNo, verb->word + std::string(": ") + e};
       return false;
     }

@@ -42,13 +42,33 @@ enum class Verb {
   ShowFile,
   // test seams
   Fault,
+  // scripts (script_statements.cpp)
+  Script,
+  CallScript,
+  Event,
+  Frames,
+  StartQuest,
+  StopQuest,
+  ExpectVar,
+  ExpectVarFloat,
 };
 
 struct Statement {
   int line = 0;
   Verb verb = Verb::Form;
   std::vector<Token> args;  // the tokens after the statement word
+  // A form-defining statement's keyword options name, script and delay
+  // (taken out of args), with their values.
+  std::vector<std::pair<std::string, Token>> options;
 };
+
+// Editor ids: every form-defining statement may take `name EDITORID`, and
+// later statements may name the form by it; player and PlayerREF name
+// 00000014. Takes the keyword options (name, script, delay) out of the
+// statement's arguments and writes each editor id a later statement uses
+// as its form id. names maps folded editor ids to form ids. An empty
+// string when the statement fits, else what is wrong.
+std::string ApplyNames(Statement& s, std::vector<std::pair<std::string, UInt32>>& names);
 
 struct ParseError {
   int line = 0;

@@ -61,8 +61,8 @@ struct CallContext {
   FormId callingRef = 0;        // 0: none (a quest script, a UDF called with none)
   Services& services;
   const Builtin& builtin;
-  Value result;         // what the call gives; a number 0 unless set
-  std::string error;    // set by Fail
+  Value result;       // what the call gives; a number 0 unless set
+  std::string error;  // set by Fail
 
   bool Fail(std::string message) {
     error = std::move(message);

@@ -31,9 +31,9 @@ struct QuestInfo {
 // A CallAfterSeconds / CallAfterFrames registration (§11.4).
 struct DelayedCall {
   bool byFrames = false;
-  double due = 0;    // seconds: the game time it fires at; frames: frames left
-  int mode = 0;      // 0 game mode only, 1 also menu mode, 2 also menu mode but not paused
-  Value function;    // the UDF or lambda
+  double due = 0;             // seconds: the game time it fires at; frames: frames left
+  int mode = 0;               // 0 game mode only, 1 also menu mode, 2 also menu mode but not paused
+  Value function;             // the UDF or lambda
   std::vector<Element> args;  // stored by value (§11.4)
   FormId callingRef = 0;
 };

@@ -26,9 +26,7 @@ long long PackedIndex(const ArrayData& a, double key) {
 
 }  // namespace
 
-const Element* ArrayData::Find(const Key& k) const {
-  return const_cast<ArrayData*>(this)->Find(k);
-}
+const Element* ArrayData::Find(const Key& k) const { return const_cast<ArrayData*>(this)->Find(k); }
 
 Element* ArrayData::Find(const Key& k) {
   if (k.isString != KeyIsString()) return nullptr;

@@ -40,8 +40,8 @@ struct Key {
 
 struct ArrayData {
   ArrayKind kind = ArrayKind::Array;
-  std::vector<Element> list;                         // Array
-  std::map<double, Element> map;                     // Map
+  std::vector<Element> list;                        // Array
+  std::map<double, Element> map;                    // Map
   std::map<std::string, Element, NoCaseLess> smap;  // StringMap
   int refs = 0;
   bool temporary = true;

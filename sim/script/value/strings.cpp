@@ -5,6 +5,8 @@
 namespace cv::sim::script {
 
 StringId StringStore::New(std::string text, bool temporary) {
+  if (host_ != nullptr && !host_->empty() && host_->rbegin()->first >= next_)
+    next_ = host_->rbegin()->first + 1;
   StringId id = next_++;
   strings_[id] = Entry{std::move(text), temporary};
   return id;
@@ -30,7 +32,25 @@ void StringStore::Keep(StringId id) {
   if (it != strings_.end()) it->second.temporary = false;
 }
 
-void StringStore::Destroy(StringId id) { strings_.erase(id); }
+void StringStore::Destroy(StringId id) {
+  strings_.erase(id);
+  if (host_ != nullptr) host_->erase(id);
+}
+
+void StringStore::PushToHost() {
+  if (host_ == nullptr) return;
+  for (const auto& [id, e] : strings_)
+    if (!e.temporary) (*host_)[id] = e.text;
+}
+
+void StringStore::PullFromHost() {
+  if (host_ == nullptr) return;
+  for (auto& [id, e] : strings_) {
+    if (e.temporary) continue;
+    auto it = host_->find(id);
+    if (it != host_->end()) e.text = it->second;
+  }
+}
 
 void StringStore::Clean() {
   for (auto it = strings_.begin(); it != strings_.end();)

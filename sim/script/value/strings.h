@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -43,7 +44,15 @@ class StringStore {
   void Load(const Saved& s);
   void Reset();
 
+  // The host's own string variables, which a plug-in reads and writes
+  // through the string interface: kept strings are mirrored there under the
+  // same ids, and new ids never collide with the host's.
+  void Attach(std::map<std::uint32_t, std::string>* hostStrings) { host_ = hostStrings; }
+  void PushToHost();
+  void PullFromHost();
+
  private:
+  std::map<std::uint32_t, std::string>* host_ = nullptr;
   struct Entry {
     std::string text;
     bool temporary = true;

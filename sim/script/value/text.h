@@ -22,9 +22,7 @@ std::string ToUpperCopy(std::string_view s);
 
 struct NoCaseLess {
   using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const {
-    return CompareNoCase(a, b) < 0;
-  }
+  bool operator()(std::string_view a, std::string_view b) const { return CompareNoCase(a, b) < 0; }
 };
 
 }  // namespace cv::sim::script

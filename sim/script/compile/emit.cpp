@@ -1,0 +1,320 @@
+#include "sim/script/compile/emit.h"
+
+#include <string>
+
+namespace cv::sim::script {
+
+namespace {
+
+// Room for what a built-in call or an error path pushes beyond the count.
+constexpr int kStackSlack = 8;
+
+struct Loop {
+  int continueAt = 0;
+  bool foreach = false;
+  std::vector<int> breaks;
+};
+
+class Emitter {
+ public:
+  Emitter(const ScriptTree& tree, Chunk& c) : tree_(tree), c_(c) {}
+
+  void Statements(const std::vector<Stmt>& body) {
+    for (const Stmt& s : body) Statement(s);
+  }
+
+  void Finish() {
+    line_ = 0;
+    Emit(Op::Return, 0, 0, 0);
+    c_.maxStack = max_ + kStackSlack;
+  }
+
+ private:
+  int Here() const { return static_cast<int>(c_.code.size()); }
+
+  int Emit(Op op, int a, int b, int effect) {
+    c_.code.push_back(Instr{op, 0, static_cast<std::uint16_t>(b), a});
+    c_.lines.push_back(line_);
+    depth_ += effect;
+    if (depth_ > max_) max_ = depth_;
+    return Here() - 1;
+  }
+  void Patch(int at, int target) { c_.code[static_cast<std::size_t>(at)].a = target; }
+
+  int Constant(Value v) {
+    c_.constants.push_back(v);
+    return static_cast<int>(c_.constants.size()) - 1;
+  }
+
+  // The span of one statement's own code, for errors (§5.2, §8).
+  std::size_t Span(int begin, bool vanilla, int line) {
+    c_.stmts.push_back(StmtSpan{begin, Here(), Here(), vanilla, line});
+    return c_.stmts.size() - 1;
+  }
+
+  void Statement(const Stmt& s) {
+    line_ = s.line;
+    switch (s.kind) {
+      case StmtKind::Expr: {
+        int begin = Here();
+        Gen(*s.expr);
+        Emit(Op::Pop, 0, 0, -1);
+        Span(begin, s.vanilla, s.line);
+        break;
+      }
+      case StmtKind::If: {
+        std::vector<int> ends;
+        for (const Stmt::Branch& b : s.branches) {
+          line_ = b.line;
+          int skip = -1;
+          if (b.cond) {
+            int begin = Here();
+            Gen(*b.cond);
+            skip = Emit(Op::JumpIfFalse, 0, 0, -1);
+            Span(begin, b.vanilla, b.line);
+          }
+          Statements(b.body);
+          line_ = b.line;
+          ends.push_back(Emit(Op::Jump, 0, 0, 0));
+          if (skip >= 0) Patch(skip, Here());
+        }
+        for (int e : ends) Patch(e, Here());
+        break;
+      }
+      case StmtKind::While: {
+        int top = Here();
+        Gen(*s.expr);
+        int exit = Emit(Op::JumpIfFalse, 0, 0, -1);
+        std::size_t span = Span(top, false, s.line);
+        loops_.push_back(Loop{top, false, {}});
+        Statements(s.body);
+        line_ = s.line;
+        Emit(Op::Jump, top, 0, 0);
+        Patch(exit, Here());
+        c_.stmts[span].resume = Here();  // a failed condition ends the loop
+        for (int b : loops_.back().breaks) Patch(b, Here());
+        loops_.pop_back();
+        break;
+      }
+      case StmtKind::ForEach: {
+        const struct Expr& iter = *s.expr->kids[0];
+        int begin = Here();
+        Gen(*s.expr->kids[1]);
+        Emit(Op::IterInit, 0, iter.slot, -1);
+        std::size_t span = Span(begin, false, s.line);
+        int top = Emit(Op::IterNext, 0, iter.slot, 0);
+        loops_.push_back(Loop{top, true, {}});
+        Statements(s.body);
+        line_ = s.line;
+        Emit(Op::Jump, top, 0, 0);
+        Patch(top, Here());
+        c_.stmts[span].resume = Here();
+        for (int b : loops_.back().breaks) Patch(b, Here());
+        loops_.pop_back();
+        break;
+      }
+      case StmtKind::Break:
+        if (loops_.back().foreach) Emit(Op::IterEnd, 0, 0, 0);
+        loops_.back().breaks.push_back(Emit(Op::Jump, 0, 0, 0));
+        break;
+      case StmtKind::Continue: Emit(Op::Jump, loops_.back().continueAt, 0, 0); break;
+      case StmtKind::Return: Emit(Op::Return, 0, 0, 0); break;
+    }
+  }
+
+  static BinOp BinaryOf(const std::string& op) {
+    if (op == "+" || op == "+=") return BinOp::Add;
+    if (op == "-" || op == "-=") return BinOp::Sub;
+    if (op == "*" || op == "*=") return BinOp::Mul;
+    if (op == "/" || op == "/=") return BinOp::Div;
+    if (op == "%" || op == "%=") return BinOp::Mod;
+    if (op == "^" || op == "^=") return BinOp::Pow;
+    if (op == "|" || op == "|=") return BinOp::BitOr;
+    if (op == "&" || op == "&=") return BinOp::BitAnd;
+    if (op == "<<") return BinOp::Shl;
+    if (op == ">>") return BinOp::Shr;
+    if (op == "==") return BinOp::Eq;
+    if (op == "!=") return BinOp::Ne;
+    if (op == "<") return BinOp::Lt;
+    if (op == ">") return BinOp::Gt;
+    if (op == "<=") return BinOp::Le;
+    if (op == ">=") return BinOp::Ge;
+    if (op == "&&") return BinOp::And;
+    if (op == "||") return BinOp::Or;
+    return BinOp::Pair;  // ::
+  }
+
+  static UnOp UnaryOf(const std::string& op) {
+    if (op == "-") return UnOp::Neg;
+    if (op == "!") return UnOp::Not;
+    if (op == "~") return UnOp::BitNot;
+    if (op == "$") return UnOp::ToString;
+    if (op == "#") return UnOp::ToNumber;
+    if (op == "&") return UnOp::Box;
+    return UnOp::Unbox;
+  }
+
+  void Gen(const struct Expr& e) {
+    const int saved = line_;
+    line_ = e.line;
+    switch (e.kind) {
+      case ExprKind::Number: Emit(Op::Const, Constant(Value::Number(e.number)), 0, 1); break;
+      case ExprKind::String:
+        c_.texts.push_back(e.text);
+        Emit(Op::Str, static_cast<int>(c_.texts.size()) - 1, 0, 1);
+        break;
+      case ExprKind::Var: Emit(Op::Load, e.slot, 0, 1); break;
+      case ExprKind::ExtVar: Emit(Op::LoadExt, e.slot, Constant(Value::Form(e.form)), 1); break;
+      case ExprKind::Form: Emit(Op::Const, Constant(Value::Form(e.form)), 0, 1); break;
+      case ExprKind::Function: Emit(Op::Const, Constant(Value::Function(e.function)), 0, 1); break;
+      case ExprKind::Lambda: Emit(Op::Lambda, e.lambda, 0, 1); break;
+      case ExprKind::Unary:
+        Gen(*e.kids[0]);
+        Emit(Op::Unary, static_cast<int>(UnaryOf(e.op)), 0, 0);
+        break;
+      case ExprKind::Binary: BinaryExpr(e); break;
+      case ExprKind::Assign: Assign(e); break;
+      case ExprKind::Index: IndexExpr(e); break;
+      case ExprKind::Call: CallExpr(e); break;
+    }
+    line_ = saved;
+  }
+
+  void BinaryExpr(const struct Expr& e) {
+    BinOp op = BinaryOf(e.op);
+    if ((op == BinOp::And || op == BinOp::Or) && e.shortCircuit) {
+      // xNVSE skips the right operand once the left decides (§4.2).
+      Gen(*e.kids[0]);
+      int jump = Emit(op == BinOp::And ? Op::JumpIfFalseKeep : Op::JumpIfTrueKeep, 0, 0, -1);
+      Gen(*e.kids[1]);
+      Emit(Op::ToBool, 0, 0, 0);
+      Patch(jump, Here());
+      return;
+    }
+    Gen(*e.kids[0]);
+    Gen(*e.kids[1]);
+    Emit(Op::Binary, static_cast<int>(op), 0, -1);
+  }
+
+  void IndexExpr(const struct Expr& e) {
+    const struct Expr& key = *e.kids[1];
+    Gen(*e.kids[0]);
+    const bool stringVar =
+        e.kids[0]->kind == ExprKind::Var && e.kids[0]->varType == VarType::String;
+    if (key.kind == ExprKind::Binary && key.op == ":") {
+      Gen(*key.kids[0]);
+      Gen(*key.kids[1]);
+      Emit(Op::Slice, 0, stringVar ? 1 : 0, -2);
+      return;
+    }
+    Gen(key);
+    Emit(Op::Index, 0, stringVar ? 1 : 0, -1);
+  }
+
+  void Assign(const struct Expr& e) {
+    const struct Expr& target = *e.kids[0];
+    const bool plain = e.op == ":=";
+    const int op = static_cast<int>(BinaryOf(e.op));
+    switch (target.kind) {
+      case ExprKind::Var:
+        if (!plain) Emit(Op::Load, target.slot, 0, 1);
+        Gen(*e.kids[1]);
+        if (!plain) Emit(Op::Binary, op, 0, -1);
+        Emit(Op::Store, target.slot, static_cast<int>(target.varType), 0);
+        break;
+      case ExprKind::ExtVar: {
+        int owner = Constant(Value::Form(target.form));
+        if (!plain) Emit(Op::LoadExt, target.slot, owner, 1);
+        Gen(*e.kids[1]);
+        if (!plain) Emit(Op::Binary, op, 0, -1);
+        Emit(Op::StoreExt, target.slot, owner, 0);
+        break;
+      }
+      default:  // Index
+        Gen(*target.kids[0]);
+        Gen(*target.kids[1]);
+        if (!plain) {
+          Emit(Op::Dup2, 0, 0, 2);
+          Emit(Op::Index, 0, 0, -1);
+        }
+        Gen(*e.kids[1]);
+        if (!plain) Emit(Op::Binary, op, 0, -1);
+        Emit(Op::StoreIndex, 0, 0, -2);
+    }
+  }
+
+  void CallExpr(const struct Expr& e) {
+    switch (e.special) {
+      case Special::Print:
+      case Special::SetFunctionValue:
+        Gen(*e.kids[e.hasRef ? 1 : 0]);
+        Emit(e.special == Special::Print ? Op::Print : Op::SetResult, 0, 0, 0);
+        return;
+      case Special::Assert: {
+        // An expression that fails fails the assertion, its error reported
+        // as well (§10.1).
+        int begin = Emit(Op::TryBegin, 0, 1, 0);
+        Gen(*e.kids[e.hasRef ? 1 : 0]);
+        Emit(Op::TryEnd, 0, 1, 0);
+        Patch(begin, Here());
+        Emit(Op::Assert, e.line, 0, 0);
+        return;
+      }
+      case Special::Eval:
+      case Special::TestExpr: {
+        // eval reports its errors and gives 0 on one (§3.3); TestExpr
+        // keeps them quiet and gives 1 when none happened (§10.2).
+        const int report = e.special == Special::Eval ? 1 : 0;
+        int begin = Emit(Op::TryBegin, 0, report, 0);
+        Gen(*e.kids[e.hasRef ? 1 : 0]);
+        if (report != 0) Emit(Op::Eval, 0, 0, 0);
+        Emit(Op::TryEnd, 0, report, 0);
+        Patch(begin, Here());
+        return;
+      }
+      case Special::Call: {
+        std::size_t first = e.hasRef ? 1 : 0;
+        for (std::size_t i = first; i < e.kids.size(); ++i) Gen(*e.kids[i]);
+        int argc = static_cast<int>(e.kids.size() - first) - 1;
+        Emit(Op::CallFunction, 0, argc, -argc);
+        return;
+      }
+      case Special::None: break;
+    }
+    if (e.builtin == nullptr && e.plugin == nullptr) {  // not modelled: the load refuses it
+      Emit(Op::Const, Constant(Value::Number(0)), 0, 1);
+      return;
+    }
+    for (const auto& k : e.kids) Gen(*k);
+    CallSite site;
+    site.builtin = e.builtin;
+    site.plugin = e.plugin;
+    site.hasRef = e.hasRef;
+    site.argc = static_cast<int>(e.kids.size()) - (e.hasRef ? 1 : 0);
+    site.name = e.text;
+    c_.calls.push_back(std::move(site));
+    int n = static_cast<int>(e.kids.size());
+    Emit(Op::Call, static_cast<int>(c_.calls.size()) - 1, n, 1 - n);
+  }
+
+  const ScriptTree& tree_;
+  Chunk& c_;
+  int line_ = 0;
+  int depth_ = 0;
+  int max_ = 0;
+  std::vector<Loop> loops_;
+};
+
+}  // namespace
+
+Chunk CompileBody(const ScriptTree& tree, const std::vector<Stmt>& body,
+                  const std::vector<int>& params) {
+  Chunk c;
+  c.params = params;
+  Emitter e(tree, c);
+  e.Statements(body);
+  e.Finish();
+  return c;
+}
+
+}  // namespace cv::sim::script

@@ -1,0 +1,96 @@
+// Frames, quests' timers, delayed calls and the save game (script-language.md
+// §2.3, §11.4, §14).
+#include "sim/script/runtime/interpreter.h"
+
+namespace cv::sim::script {
+
+void Interpreter::RunFrame(double seconds, bool menu) {
+  strings_.Clean();
+  arrays_.Clean();
+  game_.menuMode = menu;
+  const char* type = menu ? "MenuMode" : "GameMode";
+  // Object scripts run every frame (§2.3).
+  for (std::size_t i = 0; i < references_.size(); ++i) RunBlocks(references_[i], type);
+  // The quest timer, pinned: each frame takes its seconds off the counter;
+  // at 0 or below the script runs and the counter is set back (§2.3).
+  for (auto& [quest, info] : game_.quests) {
+    if (!info.running) continue;
+    info.counter -= seconds;
+    if (info.counter > 1e-9) continue;
+    info.counter = info.delay;
+    RunBlocks(quest, type);
+  }
+  // Delayed calls run after the scripts of the frame (UNCONFIRMED, §9.12).
+  game_.gameSeconds += seconds;
+  std::vector<DelayedCall> pending;
+  pending.swap(game_.delayed);
+  std::vector<DelayedCall> keep;
+  for (DelayedCall& d : pending) {
+    // Mode 0 runs in game mode only; 1 and 2 in menu mode too (§11.4).
+    const bool allowed = !menu || d.mode != 0;
+    bool fire = false;
+    if (d.byFrames) {
+      if (allowed) d.due -= 1;
+      fire = allowed && d.due <= 0;
+    } else {
+      if (!allowed) d.due += seconds;
+      fire = allowed && game_.gameSeconds >= d.due;
+    }
+    if (!fire) {
+      keep.push_back(std::move(d));
+      continue;
+    }
+    std::vector<Value> args;
+    for (const Element& e : d.args) args.push_back(arrays_.ToValue(e));
+    Value result;
+    CallFunction(d.function, args, d.callingRef, result);
+  }
+  for (DelayedCall& d : game_.delayed) keep.push_back(std::move(d));
+  game_.delayed = std::move(keep);
+}
+
+void Interpreter::SaveGame() {
+  strings_.Clean();
+  arrays_.Clean();
+  Saved s;
+  for (auto& [owner, inst] : instances_) s.vars[owner] = inst->vars;
+  s.strings = strings_.Save();
+  s.arrays = arrays_.Save();
+  s.quests = game_.quests;
+  saved_ = std::move(s);
+}
+
+void Interpreter::LoadGame() {
+  if (saved_) {
+    strings_.Load(saved_->strings);
+    arrays_.Load(saved_->arrays);
+    game_.quests = saved_->quests;
+    for (auto& [owner, inst] : instances_) {
+      auto it = saved_->vars.find(owner);
+      if (it != saved_->vars.end())
+        inst->vars = it->second;
+      else
+        ResetVars(*inst->script, inst->vars);
+      SyncQuestToWorld(*inst);
+    }
+  }
+  // Pending delayed calls are dropped on load (§11.4); GetGameLoaded is
+  // true once per script after it (§14.1).
+  game_.delayed.clear();
+  game_.gameLoaded = true;
+  game_.loadedTaken.clear();
+}
+
+void Interpreter::NewGame() {
+  strings_.Reset();
+  arrays_.Reset();
+  for (auto& [owner, inst] : instances_) {
+    ResetVars(*inst->script, inst->vars);
+    SyncQuestToWorld(*inst);
+  }
+  game_.delayed.clear();
+  game_.gameLoaded = true;
+  game_.loadedTaken.clear();
+}
+
+}  // namespace cv::sim::script

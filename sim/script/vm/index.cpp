@@ -1,0 +1,132 @@
+// Indexing and slices of arrays and strings (script-language.md §12.1,
+// §12.4, §12.6, §13).
+#include <algorithm>
+
+#include "sim/script/runtime/interpreter.h"
+
+namespace cv::sim::script {
+
+namespace {
+
+bool KeyOf(const Value& v, const StringStore& strings, Key& out) {
+  if (v.IsNumber()) {
+    out = Key::Num(v.number());
+    return true;
+  }
+  if (v.IsString()) {
+    out = Key::Str(std::string(strings.Text(v.string())));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar, Value& out) {
+  if (c.IsString()) {
+    if (!strings_.Exists(c.string())) {
+      error_ = "String var is uninitialized";
+      return false;
+    }
+    std::string text(strings_.Text(c.string()));
+    if (!keyValue.IsNumber()) {
+      error_ = "Invalid array access - expected numeric index, received string";
+      return false;
+    }
+    long long i = static_cast<long long>(keyValue.number());
+    // A string_var counts a negative index from the end; a string value
+    // does not (§13).
+    if (i < 0 && stringVar) i += static_cast<long long>(text.size());
+    std::string ch = i >= 0 && i < static_cast<long long>(text.size())
+                         ? text.substr(static_cast<std::size_t>(i), 1)
+                         : std::string();
+    out = Value::String(strings_.New(std::move(ch)));
+    return true;
+  }
+  const ArrayData* a = c.IsArray() ? arrays_.Get(c.array()) : nullptr;
+  Key key;
+  const bool keyOk = KeyOf(keyValue, strings_, key);
+  if (a == nullptr) {
+    error_ = std::string("Invalid array access - the array was not initialized. ") +
+             (key.isString ? "1" : "0");  // §12.6
+    return false;
+  }
+  if (!keyOk || key.isString != a->KeyIsString()) {
+    error_ = a->KeyIsString() ? "Invalid array access - expected string index, received numeric."
+                              : "Invalid array access - expected numeric index, received string";
+    return false;
+  }
+  const Element* e = a->Find(key);
+  if (e == nullptr) {
+    error_ = "Array does not contain key";  // §12.6
+    return false;
+  }
+  out = arrays_.ToValue(*e);
+  return true;
+}
+
+bool Interpreter::SliceOf(const Value& c, const Value& lo, const Value& hi, bool stringVar,
+                          Value& out) {
+  if (c.IsString()) {
+    std::string text(strings_.Text(c.string()));
+    const long long n = static_cast<long long>(text.size());
+    long long a = static_cast<long long>(lo.number()), b = static_cast<long long>(hi.number());
+    // Inclusive both ends; negative bounds count from the end (§13).
+    if (a < 0) a += n;
+    if (b < 0) b += n;
+    if (stringVar) {
+      if (a > b) a = 0;
+      b = std::min(b, n - 1);
+    }
+    std::string part = a >= 0 && a <= b && b < n ? text.substr(static_cast<std::size_t>(a),
+                                                               static_cast<std::size_t>(b - a + 1))
+                                                 : std::string();
+    out = Value::String(strings_.New(std::move(part)));
+    return true;
+  }
+  const ArrayData* a = c.IsArray() ? arrays_.Get(c.array()) : nullptr;
+  if (a == nullptr) {
+    error_ = "Invalid array access - the array was not initialized. 0";
+    return false;
+  }
+  ArrayId id = arrays_.Create(a->kind);
+  Key klo, khi;
+  if (!KeyOf(lo, strings_, klo) || !KeyOf(hi, strings_, khi) || klo.isString != a->KeyIsString() ||
+      khi.isString != a->KeyIsString()) {
+    out = Value::Array(id);  // a key-type mismatch gives an empty array (§12.6)
+    return true;
+  }
+  std::vector<std::pair<Key, Element>> picked;
+  arrays_.ForEach(c.array(), [&](const Key& k, const Element& e) {
+    bool in = k.isString
+                  ? CompareNoCase(k.text, klo.text) >= 0 && CompareNoCase(k.text, khi.text) <= 0
+                  : k.number >= klo.number && k.number <= khi.number;
+    if (in) picked.emplace_back(k, e);
+  });
+  for (auto& [k, e] : picked) {
+    Value v = arrays_.ToValue(e);
+    if (a->kind == ArrayKind::Array)
+      arrays_.Append(id, v);  // re-indexed from 0
+    else
+      arrays_.Set(id, k, v);
+  }
+  out = Value::Array(id);
+  return true;
+}
+
+bool Interpreter::StoreIndex(const Value& c, const Value& keyValue, const Value& v) {
+  const ArrayData* a = c.IsArray() ? arrays_.Get(c.array()) : nullptr;
+  if (a == nullptr) {
+    error_ = "Invalid array access - the array was not initialized.";
+    return false;
+  }
+  Key key;
+  if (!KeyOf(keyValue, strings_, key) || !arrays_.Set(c.array(), key, v)) {
+    error_ = a->KeyIsString() ? "Invalid array access - expected string index, received numeric."
+                              : "Invalid array access - expected numeric index, received string";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cv::sim::script
