@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "sim/scenario/fresh_copy.h"
 #include "sim/host/host.h"
 #include "sim/host/plugin_library.h"
+#include "sim/scenario/fresh_copy.h"
 #include "sim/scenario/session.h"
 
 namespace {
@@ -41,6 +41,7 @@ constexpr const char* kHelp =
     "  --quiet          keep the plug-ins' log echo off standard output\n"
     "  --editor         load the plug-ins as the editor would\n"
     "  --runtime 0xHEX  the game runtime version the host reports\n"
+    "  --seed N         the seed of the scripts' random numbers (default 0)\n"
     "  --no-postload    send no start-up messages before the first file\n"
     "  --engine table   serve the simulated engine table even where the world\n"
     "                   can be laid out in a miniature game image (Windows)\n"
@@ -110,6 +111,16 @@ int ParseArgs(int argc, char** argv, Args& a, bool& done) {
     } else if (arg == "--runtime") {
       if (i + 1 >= argc || !ParseHex(argv[i + 1], a.options.runtime))
         return Usage("--runtime needs a hexadecimal number");
+      a.passOn.insert(a.passOn.end(), {argv[i], argv[i + 1]});
+      ++i;
+    } else if (arg == "--seed") {
+      UInt32 seed = 0;
+      if (i + 1 >= argc) return Usage("--seed needs a number");
+      std::string_view n = argv[i + 1];
+      auto r = std::from_chars(n.data(), n.data() + n.size(), seed);
+      if (r.ec != std::errc() || r.ptr != n.data() + n.size() || n.empty())
+        return Usage("--seed needs a number");
+      a.options.seed = seed;
       a.passOn.insert(a.passOn.end(), {argv[i], argv[i + 1]});
       ++i;
     } else if (arg == cv::sim::kFreshChildOption) {

@@ -23,6 +23,7 @@ Session::Session(std::ostream& out, std::ostream& err, Options options)
       runner_(host_, out, err, options.gameRoot.empty() ? ExecutableFolder() : options.gameRoot,
               options.pluginLog) {
   if (options.outOfImage) world_.KeepOutOfImage();
+  runner_.SetSeed(options.seed);
 }
 
 bool Session::LoadPlugin(const PluginEntry& plugin) {
@@ -63,7 +64,8 @@ void Session::SendMessage(UInt32 type, const char* text) {
 
 void Session::SendStartUpMessages() {
   using Msg = NVSEMessagingInterface;
-  for (UInt32 type : {Msg::kMessage_PostLoad, Msg::kMessage_PostPostLoad, Msg::kMessage_DeferredInit})
+  for (UInt32 type :
+       {Msg::kMessage_PostLoad, Msg::kMessage_PostPostLoad, Msg::kMessage_DeferredInit})
     SendMessage(type);
 }
 

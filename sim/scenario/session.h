@@ -6,6 +6,7 @@
 #pragma once
 
 #include <ostream>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ struct Options {
   std::string gameRoot;
   // The log that expect-log reads: the one this run's plug-in writes.
   std::string pluginLog = "corvane.log";
+  // The seed of the scripts' random numbers (--seed): fixed, so runs repeat.
+  std::uint32_t seed = 0;
 };
 
 struct PluginEntry {

@@ -46,7 +46,14 @@ enum class Op : std::uint8_t {
   IterNext,         // next element into variable b, or end the foreach and jump to a
   IterEnd,          // drop the innermost foreach (break)
   Return,           // end this run of the script, or this function
+  // Fused forms of the commonest loop code (the same semantics, one
+  // dispatch instead of four or five):
+  AddConst,   // vars[a] op= constants[c] (b: the variable's type, pad: Add or Sub)
+  JumpIfNot,  // if !(vars[b] (pad: BinOp) constants[c]) pc := a; with kJumpIfHolds, if it holds
 };
+
+// JumpIfNot's flag in pad: jump when the comparison holds.
+constexpr int kJumpIfHolds = 0x80;
 
 enum class BinOp : std::uint8_t {
   Add,
@@ -76,6 +83,7 @@ struct Instr {
   std::uint8_t pad = 0;
   std::uint16_t b = 0;
   std::int32_t a = 0;
+  std::int32_t c = 0;
 };
 
 // A command the code calls: a modelled built-in or a plug-in's command.

@@ -10,7 +10,7 @@ namespace {
 constexpr int kStackSlack = 8;
 
 struct Loop {
-  int continueAt = 0;
+  std::vector<int> continues;
   bool foreach = false;
   std::vector<int> breaks;
 };
@@ -32,8 +32,9 @@ class Emitter {
  private:
   int Here() const { return static_cast<int>(c_.code.size()); }
 
-  int Emit(Op op, int a, int b, int effect) {
-    c_.code.push_back(Instr{op, 0, static_cast<std::uint16_t>(b), a});
+  int Emit(Op op, int a, int b, int effect, int c = 0, int pad = 0) {
+    c_.code.push_back(
+        Instr{op, static_cast<std::uint8_t>(pad), static_cast<std::uint16_t>(b), a, c});
     c_.lines.push_back(line_);
     depth_ += effect;
     if (depth_ > max_) max_ = depth_;
@@ -57,8 +58,18 @@ class Emitter {
     switch (s.kind) {
       case StmtKind::Expr: {
         int begin = Here();
-        Gen(*s.expr);
-        Emit(Op::Pop, 0, 0, -1);
+        const struct Expr& e = *s.expr;
+        if (e.kind == ExprKind::Assign && (e.op == "+=" || e.op == "-=") &&
+            e.kids[0]->kind == ExprKind::Var && e.kids[1]->kind == ExprKind::Number &&
+            (e.kids[0]->varType == VarType::Int || e.kids[0]->varType == VarType::Float)) {
+          // x += n, x -= n as a line of its own: nothing left on the stack
+          Emit(Op::AddConst, e.kids[0]->slot, static_cast<int>(e.kids[0]->varType), 0,
+               Constant(Value::Number(e.kids[1]->number)),
+               static_cast<int>(e.op == "+=" ? BinOp::Add : BinOp::Sub));
+        } else {
+          Gen(e);
+          Emit(Op::Pop, 0, 0, -1);
+        }
         Span(begin, s.vanilla, s.line);
         break;
       }
@@ -83,13 +94,31 @@ class Emitter {
       }
       case StmtKind::While: {
         int top = Here();
-        Gen(*s.expr);
-        int exit = Emit(Op::JumpIfFalse, 0, 0, -1);
+        const struct Expr& cond = *s.expr;
+        int exit = 0;
+        const bool fused = IsVarConstCompare(cond);
+        const int k = fused ? Constant(Value::Number(cond.kids[1]->number)) : 0;
+        const int op = fused ? static_cast<int>(BinaryOf(cond.op)) : 0;
+        if (fused) {
+          // while x < n (and the other comparisons): tested at the top once,
+          // then at the bottom, jumping back while it holds.
+          exit = Emit(Op::JumpIfNot, 0, cond.kids[0]->slot, 0, k, op);
+        } else {
+          Gen(cond);
+          exit = Emit(Op::JumpIfFalse, 0, 0, -1);
+        }
         std::size_t span = Span(top, false, s.line);
-        loops_.push_back(Loop{top, false, {}});
+        const int body = Here();
+        loops_.push_back(Loop{{}, false, {}});
         Statements(s.body);
         line_ = s.line;
-        Emit(Op::Jump, top, 0, 0);
+        for (int cont : loops_.back().continues) Patch(cont, Here());
+        if (fused) {
+          const int bottom = Emit(Op::JumpIfNot, body, cond.kids[0]->slot, 0, k, op | kJumpIfHolds);
+          c_.stmts.push_back(StmtSpan{bottom, bottom + 1, bottom + 1, false, s.line});
+        } else {
+          Emit(Op::Jump, top, 0, 0);
+        }
         Patch(exit, Here());
         c_.stmts[span].resume = Here();  // a failed condition ends the loop
         for (int b : loops_.back().breaks) Patch(b, Here());
@@ -103,9 +132,10 @@ class Emitter {
         Emit(Op::IterInit, 0, iter.slot, -1);
         std::size_t span = Span(begin, false, s.line);
         int top = Emit(Op::IterNext, 0, iter.slot, 0);
-        loops_.push_back(Loop{top, true, {}});
+        loops_.push_back(Loop{{}, true, {}});
         Statements(s.body);
         line_ = s.line;
+        for (int cont : loops_.back().continues) Patch(cont, top);
         Emit(Op::Jump, top, 0, 0);
         Patch(top, Here());
         c_.stmts[span].resume = Here();
@@ -117,9 +147,18 @@ class Emitter {
         if (loops_.back().foreach) Emit(Op::IterEnd, 0, 0, 0);
         loops_.back().breaks.push_back(Emit(Op::Jump, 0, 0, 0));
         break;
-      case StmtKind::Continue: Emit(Op::Jump, loops_.back().continueAt, 0, 0); break;
+      case StmtKind::Continue: loops_.back().continues.push_back(Emit(Op::Jump, 0, 0, 0)); break;
       case StmtKind::Return: Emit(Op::Return, 0, 0, 0); break;
     }
+  }
+
+  static bool IsVarConstCompare(const struct Expr& e) {
+    if (e.kind != ExprKind::Binary || e.kids[0]->kind != ExprKind::Var ||
+        e.kids[1]->kind != ExprKind::Number)
+      return false;
+    BinOp op = BinaryOf(e.op);
+    return op == BinOp::Lt || op == BinOp::Le || op == BinOp::Gt || op == BinOp::Ge ||
+           op == BinOp::Eq || op == BinOp::Ne;
   }
 
   static BinOp BinaryOf(const std::string& op) {

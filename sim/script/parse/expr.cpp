@@ -77,6 +77,14 @@ bool Assignable(const Expr& e) {
 }  // namespace
 
 ExprPtr Parser::ParseExpr(Mode mode, int minBp) {
+  // The line buffer holds 512 characters (§1.2); no real expression nests
+  // deeper than this, and the parser's stack stays bounded.
+  struct Depth {
+    int& d;
+    explicit Depth(int& x) : d(++x) {}
+    ~Depth() { --d; }
+  } depth(depth_);
+  if (depth_ > kMaxNesting) Fail("the expression is nested too deeply");
   ExprPtr left = Prefix(mode);
   for (;;) {
     const Token& t = Peek();
@@ -212,6 +220,10 @@ ExprPtr Parser::WordExpr(Mode mode) {
         e->text += member.text;
         return e;
       }
+      int index = -1;
+      if (Builtins().Find(member.text) == nullptr && !names_.PluginCommand(member.text, index) &&
+          !IsOp("(") && AtLineEnd() == false && (IsOp(":=") || IsOp("=") || IsOp("+=")))
+        Fail(w.text + " has no variable " + member.text);
       ExprPtr ref = Node(ExprKind::Form, w.line);
       ref->form = *owner;
       return CommandCall(member, mode, std::move(ref));

@@ -105,6 +105,8 @@ class Parser {
   Names& names_;
   ParseResult& out_;
   std::unordered_map<std::string, int> varIndex_;  // folded name -> slot
+  static constexpr int kMaxNesting = 256;
+  int depth_ = 0;  // expressions being parsed, one inside the other
   int ifDepth_ = 0;
   int loopDepth_ = 0;
   bool inBlock_ = false;

@@ -320,9 +320,11 @@ void Parser::Run(const std::string& defaultName) {
   for (;;) {
     while (Peek().kind == Tok::Newline) Next();
     if (Peek().kind == Tok::End) return;
+    bool header = false;
     try {
       const Token& first = Peek();
       std::string w = first.kind == Tok::Word ? Fold(first.text) : "";
+      header = w == "begin";
       if (w == "scn" || w == "scriptname") {
         Next();
         if (Peek().kind != Tok::Word) Fail("ScriptName needs a name");
@@ -360,6 +362,9 @@ void Parser::Run(const std::string& defaultName) {
       out_.errors.push_back({f.line, f.message});
       if (Peek().kind == Tok::End) return;
       SkipLine();
+      // A refused Begin line: its block is passed over to its End.
+      while (header && Peek().kind != Tok::End && !IsWord("end")) SkipLine();
+      if (header && IsWord("end")) SkipLine();
     }
   }
 }

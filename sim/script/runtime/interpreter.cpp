@@ -49,7 +49,14 @@ bool Interpreter::Load(const std::string& file, std::string_view source,
   ParseResult parsed;
   ParseScript(tokens, defaultName, *this, parsed);
   pendingName_.clear();
-  for (const Diagnostic& d : parsed.errors) errors.push_back(At(file, d.line) + d.message);
+  // Each refusal quotes the script's own line under its message.
+  const std::vector<std::string> lines = SourceLines(source);
+  for (const Diagnostic& d : parsed.errors) {
+    std::string text = At(file, d.line) + d.message;
+    if (d.line >= 1 && static_cast<std::size_t>(d.line) <= lines.size())
+      text += "\n    " + lines[static_cast<std::size_t>(d.line) - 1];
+    errors.push_back(std::move(text));
+  }
   for (const Diagnostic& d : parsed.unmodelled)
     unmodelled.push_back(At(file, d.line) + d.message + " is not modelled by corvane-sim");
   if (FindScript(parsed.tree.name) != nullptr)
@@ -60,7 +67,7 @@ bool Interpreter::Load(const std::string& file, std::string_view source,
   const ScriptTree& tree = parsed.tree;
   s->name = tree.name;
   s->file = file;
-  s->lines = SourceLines(source);
+  s->lines = lines;
   s->vars = tree.vars;
   s->modIndex = modIndex;
   s->formId = (static_cast<FormId>(modIndex) << 24) |
@@ -186,13 +193,16 @@ RunStatus Interpreter::RunBlocks(FormId owner, std::string_view type, FormId par
     if (status != RunStatus::Done) break;
   }
   SyncQuestToWorld(*inst);
+  strings_.PushToHost();  // the plug-in reads them between runs too
   return status;
 }
 
 bool Interpreter::CallScript(std::string_view name, const std::vector<Value>& args, Value& result) {
   const CompiledScript* s = FunctionScriptOf(name);
   if (s == nullptr) return false;
-  return CallFunction(Value::Function(s->function), args, 0, result);
+  bool ok = CallFunction(Value::Function(s->function), args, 0, result);
+  strings_.PushToHost();
+  return ok;
 }
 
 void Interpreter::Console(std::string_view line) { host_.ConsoleLine(line); }

@@ -9,6 +9,7 @@ StringId StringStore::New(std::string text, bool temporary) {
     next_ = host_->rbegin()->first + 1;
   StringId id = next_++;
   strings_[id] = Entry{std::move(text), temporary};
+  if (!temporary) kept_.insert(id);
   return id;
 }
 
@@ -29,26 +30,27 @@ std::string_view StringStore::Text(StringId id) const {
 
 void StringStore::Keep(StringId id) {
   auto it = strings_.find(id);
-  if (it != strings_.end()) it->second.temporary = false;
+  if (it == strings_.end()) return;
+  it->second.temporary = false;
+  kept_.insert(id);
 }
 
 void StringStore::Destroy(StringId id) {
   strings_.erase(id);
+  kept_.erase(id);
   if (host_ != nullptr) host_->erase(id);
 }
 
 void StringStore::PushToHost() {
   if (host_ == nullptr) return;
-  for (const auto& [id, e] : strings_)
-    if (!e.temporary) (*host_)[id] = e.text;
+  for (StringId id : kept_) (*host_)[id] = strings_[id].text;
 }
 
 void StringStore::PullFromHost() {
   if (host_ == nullptr) return;
-  for (auto& [id, e] : strings_) {
-    if (e.temporary) continue;
+  for (StringId id : kept_) {
     auto it = host_->find(id);
-    if (it != host_->end()) e.text = it->second;
+    if (it != host_->end()) strings_[id].text = it->second;
   }
 }
 
@@ -67,12 +69,17 @@ StringStore::Saved StringStore::Save() const {
 
 void StringStore::Load(const Saved& s) {
   strings_.clear();
-  for (const auto& [id, text] : s.strings) strings_[id] = Entry{text, false};
+  kept_.clear();
+  for (const auto& [id, text] : s.strings) {
+    strings_[id] = Entry{text, false};
+    kept_.insert(id);
+  }
   next_ = s.next;
 }
 
 void StringStore::Reset() {
   strings_.clear();
+  kept_.clear();
   next_ = 1;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,7 @@ class StringStore {
     bool temporary = true;
   };
   std::map<StringId, Entry> strings_;
+  std::set<StringId> kept_;  // the ids of the kept strings, mirrored to the host
   StringId next_ = 1;
 };
 

@@ -115,6 +115,24 @@ bool Interpreter::SliceOf(const Value& c, const Value& lo, const Value& hi, bool
 }
 
 bool Interpreter::StoreIndex(const Value& c, const Value& keyValue, const Value& v) {
+  if (c.IsString()) {
+    // s[i] := "xy" replaces that character of the string_var (§13); a
+    // negative index counts from the end.
+    std::string* own = strings_.GetMutable(c.string());
+    if (own == nullptr) {
+      error_ = "String var is uninitialized";
+      return false;
+    }
+    if (!keyValue.IsNumber() || !v.IsString()) {
+      error_ = "Invalid array access - expected numeric index, received string";
+      return false;
+    }
+    long long i = static_cast<long long>(keyValue.number());
+    if (i < 0) i += static_cast<long long>(own->size());
+    if (i >= 0 && i < static_cast<long long>(own->size()))
+      own->replace(static_cast<std::size_t>(i), 1, std::string(strings_.Text(v.string())));
+    return true;
+  }
   const ArrayData* a = c.IsArray() ? arrays_.Get(c.array()) : nullptr;
   if (a == nullptr) {
     error_ = "Invalid array access - the array was not initialized.";

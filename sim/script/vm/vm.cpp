@@ -1,5 +1,6 @@
 // The dispatch loop: runs a chunk over a script's variables. Operator
 // semantics are in ops.cpp, calls in calls.cpp.
+#include <cfloat>
 #include <cmath>
 
 #include "sim/script/runtime/interpreter.h"
@@ -123,9 +124,39 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         sp += 2;
         break;
       case Op::Jump: pc = in.a; break;
-      case Op::JumpIfFalse:
-        if (!Truthy(stack[--sp], strings_)) pc = in.a;
+      case Op::JumpIfFalse: {
+        const Value& v = stack[--sp];
+        if (v.IsNumber() ? v.number() == 0 : !Truthy(v, strings_)) pc = in.a;
         break;
+      }
+      case Op::AddConst: {
+        Value& slot = vars[in.a];
+        const Value& k = c.constants[static_cast<std::size_t>(in.c)];
+        const auto type = static_cast<VarType>(in.b);
+        if (slot.IsNumber()) {
+          double n = in.pad == static_cast<std::uint8_t>(BinOp::Add) ? slot.number() + k.number()
+                                                                     : slot.number() - k.number();
+          slot = Value::Number(type == VarType::Int ? std::floor(n) : n);
+          break;
+        }
+        Value sum, stored;
+        ok = Binary(static_cast<BinOp>(in.pad), slot, k, sum) && StoreVar(slot, type, sum, stored);
+        break;
+      }
+      case Op::JumpIfNot: {
+        const Value& l = vars[in.b];
+        const Value& k = c.constants[static_cast<std::size_t>(in.c)];
+        const auto op = static_cast<BinOp>(in.pad & ~kJumpIfHolds);
+        const bool holdsJumps = (in.pad & kJumpIfHolds) != 0;
+        if (l.IsNumber() && op == BinOp::Lt) {
+          if ((k.number() - l.number() > DBL_EPSILON) == holdsJumps) pc = in.a;  // < as Binary
+          break;
+        }
+        Value out;
+        ok = Binary(op, l, k, out);
+        if (ok && Truthy(out, strings_) == holdsJumps) pc = in.a;
+        break;
+      }
       case Op::JumpIfFalseKeep:
       case Op::JumpIfTrueKeep: {
         bool t = Truthy(stack[sp - 1], strings_);
@@ -145,7 +176,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         if (l.IsNumber() && r.IsNumber() && op == BinOp::Add) {
           l = Value::Number(l.number() + r.number());
         } else if (l.IsNumber() && r.IsNumber() && op == BinOp::Lt) {
-          l = Value::Bool(r.number() - l.number() > 2.220446049250313e-16);  // §4.2
+          l = Value::Bool(r.number() - l.number() > DBL_EPSILON);  // §4.2, as Binary
         } else {
           Value out;
           ok = Binary(op, l, r, out);
@@ -182,6 +213,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::CallFunction: {
         const int n = in.b;
         Value out;
+        frames_.back().line = c.lines[static_cast<std::size_t>(pc - 1)];
         CallFunction(stack[sp - n - 1], std::span<const Value>(stack + sp - n, n), callingRef, out);
         sp -= n;
         stack[sp - 1] = out;

@@ -122,6 +122,11 @@ const RefusedCase kRefused[] = {
     {"int x = 1\n", "an initialiser must be inside a Begin ... End block", 1},
     {"int x\nfloat x\n", "Variable redefinition with a different type", 2},
     {"Begin GameMode\nbreak\nEnd\n", "Break called outside of a valid loop context.", 2},
+    {"Begin GameMode\nPrint ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+     "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+     "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+     "((((((((((((((((((((((((((((((1\nEnd\n",
+     "the expression is nested too deeply", 2},
 };
 
 TEST_F(ScriptTest, LoadRefuses) {

@@ -48,6 +48,10 @@ const Case kCases[] = {
      "let s := \"Hello\"\nPrint s[-1]\nPrint s[1:2]\nlet s += \"!\"\nPrint s",
      {"o", "el", "Hello!"},
      "§13 a string_var's negative index; += appends"},
+    {"string_var s",
+     "let s := \"cat\"\nlet s[0] := \"b\"\nlet s[-1] := \"rs\"\nPrint s",
+     {"bars"},
+     "§13 s[i] := replaces part of a string_var"},
     {"array_var a\narray_var b",
      "let a := &1\nlet b := a\nlet b[0] := 7\nPrint a[0]",
      {"7"},
@@ -65,6 +69,10 @@ const Case kCases[] = {
      "let r := ({p} => p + 1)\ncall r 41\nPrint p",
      {"41"},
      "§11.3 a lambda's parameters are the enclosing script's variables"},
+    {"array_var a",
+     "let a := &({int p} => p * 3)\nPrint (call a[0] 5)\nPrint (call (*a) 2)",
+     {"15", "6"},
+     "§11.2 Call takes an array element or an expression's value"},
 };
 
 TEST_F(ScriptTest, Statements) {
@@ -73,6 +81,18 @@ TEST_F(ScriptTest, Statements) {
     EXPECT_EQ(Run(c.body, c.decls), c.printed) << c.body << " (" << c.fact << ")";
     EXPECT_EQ(events.errors.size(), errors) << c.body << ": " << events.errors.back();
   }
+}
+
+TEST_F(ScriptTest, ForEachOverAFormList) {
+  // §3.4: foreach over a form list gives each entry to a ref.
+  Form& a = world.Define(0x01000A01, FormKind::Plain);
+  Form& b = world.Define(0x01000A02, FormKind::Plain);
+  Form& list = world.Define(0x01000A00, FormKind::FormList);
+  list.entries = {&a, &b};
+  in.NameForm("MyList", 0x01000A00);
+  in.NameForm("ItemB", 0x01000A02);
+  EXPECT_EQ(Run("foreach r <- MyList\nPrint r == ItemB\nloop\nPrint r == 0", "ref r"),
+            (std::vector<std::string>{"0", "1", "1"}));
 }
 
 TEST_F(ScriptTest, FunctionCalls) {
@@ -92,13 +112,13 @@ TEST_F(ScriptTest, FunctionCalls) {
 }
 
 TEST_F(ScriptTest, RecursionStopsAtThirty) {
-  // §11.2: kMaxNestDepth 30.
+  // §11.2: kMaxNestDepth 30. Each call appends to the shared array, so its
+  // size counts the calls that ran: this function and 29 nested ones.
   ASSERT_TRUE(
-      Load("scn Deep\nint n\nBegin Function { int d }\n"
-           "SetFunctionValue d\nif d < 40\nSetFunctionValue (call Deep d + 1)\nendif\nEnd\n"));
-  std::vector<std::string> lines = Run("Print (call Deep 1)");
-  // The 31st call fails and gives 0, which each caller then sets.
-  EXPECT_EQ(lines, (std::vector<std::string>{"Max nest depth 30 exceeded in function call.", "0"}));
+      Load("scn Deep\nBegin Function { array_var a }\nlet a[999] := 1\ncall Deep a\nEnd\n"));
+  std::vector<std::string> lines = Run("let a := &0\ncall Deep a\nPrint ar_Size a", "array_var a");
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"Max nest depth 30 exceeded in function call.", "30"}));
 }
 
 TEST_F(ScriptTest, Asserts) {
