@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the benchmarks in an optimised build of their own and runs them: the
 # store's, the load's memory, the game binding's against the table engine's
-# (under Wine), then save and load of the save-data file. Arguments are
+# (under Wine), then save and load of the save-data file, then the script
+# interpreter against Lua 5.4 and against the plug-in's handlers. Arguments are
 # passed on to both Google Benchmark programs (for example
 # --benchmark_filter=FindHit). Exits non-zero when a target is missed.
 set -eu
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_TESTS=OFF >/dev/null
-ninja -C build-bench -j2 corvane_bench persist_bench load_memory save_memory
+ninja -C build-bench -j2 corvane_bench persist_bench load_memory save_memory script_bench
 status=0
 build-bench/bench/corvane_bench "$@" || status=1
 # The load's memory per value: the 64-bit build here, and the 32-bit Windows
@@ -30,4 +31,8 @@ fi
 # The save-data benchmark loads the plug-in's code, whose log opens
 # corvane.log in the current folder: run it inside the build folder.
 (cd build-bench && ./bench/persist_bench "$@") || status=1
+# The script interpreter: a 10^7-pass loop against Lua 5.4, and 10^5 plug-in
+# call pairs against the handlers called from C++ (each at most 2x). It loads
+# the plug-in's code too: run it inside the build folder.
+(cd build-bench && ./bench/script_bench) || status=1
 exit $status

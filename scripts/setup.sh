@@ -11,7 +11,7 @@ windows=0
 [ "${1:-}" = "--windows" ] && windows=1
 
 pkgs=(build-essential cmake ninja-build pkg-config libsqlite3-dev libcsv-dev robin-map-dev
-      googletest libgtest-dev libbenchmark-dev clang python3)
+      googletest libgtest-dev libbenchmark-dev clang python3 lua5.4)
 update=0
 if [ "$windows" = 1 ]; then
   pkgs+=(g++-mingw-w64-i686 wine wine32:i386 dpkg-dev zip)
