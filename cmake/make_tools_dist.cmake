@@ -12,7 +12,8 @@
 # Inputs: SIM (the built corvane-sim.exe), PLUGIN (the built DLL), TOOL
 # (corvane-savedata.exe), SOURCE_DIR, VERSION, STAGE (scratch folder), ZIP
 # (the archive to write), ZIP_TOOL (zip; when empty, cmake's own zip
-# writer), LGPL_TEXT (the GNU LGPL 2.1 text).
+# writer), LGPL_TEXT (the GNU LGPL 2.1 text), HOME_PAGE (the release's home
+# page for the notices; may be empty: cmake/home_page.cmake).
 foreach(input SIM PLUGIN TOOL LGPL_TEXT)
   if(NOT EXISTS "${${input}}")
     message(FATAL_ERROR "${input} is missing: '${${input}}'")
@@ -28,6 +29,7 @@ file(COPY ${PLUGIN} DESTINATION ${root}/corvane-sim/Data/NVSE/Plugins)
 file(COPY ${TOOL} DESTINATION ${root})
 
 include(${CMAKE_CURRENT_LIST_DIR}/copy_crlf.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/home_page.cmake)
 
 copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
   ${root}/corvane-sim/Data/NVSE/Plugins/Corvane/Corvane-data-folder.txt)
@@ -40,7 +42,7 @@ foreach(example IN LISTS examples)
   copy_crlf(${example} ${root}/examples/${name})
 endforeach()
 copy_crlf(${SOURCE_DIR}/LICENSE ${root}/LICENSE.txt)
-copy_crlf(${SOURCE_DIR}/THIRD-PARTY-NOTICES.md ${root}/THIRD-PARTY-NOTICES.md)
+copy_crlf_home_page(${SOURCE_DIR}/THIRD-PARTY-NOTICES.md ${root}/THIRD-PARTY-NOTICES.md "${HOME_PAGE}")
 copy_crlf(${LGPL_TEXT} ${root}/LGPL-2.1.txt)
 file(WRITE ${root}/README.txt
 "Corvane ${VERSION}: tools for mod authors\n"
