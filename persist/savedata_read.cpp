@@ -188,9 +188,37 @@ bool WaitsForModRow(const csvp_record& r) {
   return r.tag == RecordTag::Form && !r.modRowRead[r.form >> 24];
 }
 
+std::size_t KindSlot(RecordTag tag) {
+  return static_cast<std::size_t>(tag) - static_cast<std::size_t>(RecordTag::String);
+}
+
 // Keeps a value row for the end of the file.
 void Defer(csvp_record& r) {
   r.deferred.push_back({r.tag, r.id, r.form, r.number, r.field3, r.text, r.records});
+  r.keptKeys[KindSlot(r.tag)].insert(r.field3);
+}
+
+// The entry a value row stores: its kind, the owner as stored, its key.
+std::string EntryName(const csvp_record& r, std::uint32_t owner) {
+  std::string name(1, static_cast<char>(r.tag));
+  name.append(reinterpret_cast<const char*>(&owner), sizeof owner);
+  name += r.field3;
+  return name;
+}
+
+// Whether a kept row's entry was stored by a row that came after it.
+bool StoredByLaterRow(const csvp_record& r, std::uint32_t owner) {
+  if (!r.storingKept) return false;
+  auto it = r.storedBy.find(EntryName(r, owner));
+  return it != r.storedBy.end() && it->second > r.keptRecord;
+}
+
+// Notes which row stored an entry that a kept row may store too.
+void NoteStored(csvp_record& r, std::uint32_t owner) {
+  if (r.storingKept) return;
+  const auto& kept = r.keptKeys[KindSlot(r.tag)];
+  if (kept.empty() || kept.count(r.field3) == 0) return;
+  r.storedBy[EntryName(r, owner)] = r.records;
 }
 
 void StoreRecord(csvp_record& r) {
@@ -215,8 +243,9 @@ void StoreRecord(csvp_record& r) {
     case RecordTag::String: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::String>(*mapped, r.field3, r.stringRun) = r.text;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::Form: {
       auto mappedOwner = maps.Remap(r.id);
@@ -224,14 +253,16 @@ void StoreRecord(csvp_record& r) {
       if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.id, r.form});
       if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {r.id});
       if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.form});
+      if (StoredByLaterRow(r, *mappedOwner)) return;
       store.Entry<EvKind::Form>(*mappedOwner, r.field3, r.formRun) = *mappedValue;
-      return;
+      return NoteStored(r, *mappedOwner);
     }
     case RecordTag::Float: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVFL", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::Float>(*mapped, r.field3, r.floatRun) = r.number;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::None: LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
   }
@@ -344,9 +375,11 @@ void csvp_cb2(int, void* state) noexcept {
 namespace {
 
 // Stores the rows kept for the end of the file, in the order they came, now
-// that every "IX" row has been read.
+// that every "IX" row has been read. Each takes its place in the file: an
+// entry that a later row stored keeps that row's value.
 void StoreDeferred(csvp_record& r) {
   r.modRowsComplete = true;
+  r.storingKept = true;
   std::vector<csvp_record::Deferred> rows = std::move(r.deferred);
   r.deferred = {};
   for (csvp_record::Deferred& row : rows) {
@@ -359,11 +392,15 @@ void StoreDeferred(csvp_record& r) {
         r.number = row.number;
         r.field3 = std::move(row.key);
         r.text = std::move(row.text);
+        r.keptRecord = row.record;
         if (r.replay != nullptr) r.replay(row.record, r.observerContext);
         StoreRefusing(r);
       });
     });
   }
+  r.storingKept = false;
+  r.keptKeys = {};
+  r.storedBy = {};
 }
 
 }  // namespace
