@@ -86,8 +86,8 @@ int Show(const std::vector<std::string>& args) {
   else
     sd::PrintTable(std::cout, report);
   if (!report.notes.empty())
-    std::cerr << "corvane-savedata: the plug-in would log " << report.notes.size()
-              << " lines loading this file; see: corvane-savedata check " << files[0] << "\n";
+    std::cerr << "corvane-savedata: check finds " << report.notes.size()
+              << " lines to look at in this file; see: corvane-savedata check " << files[0] << "\n";
   return kDone;
 }
 
