@@ -14,6 +14,7 @@
 
 #include "log/guard.h"
 #include "log/log.h"
+#include "persist/kept_rows.h"
 #include "persist/mod_maps.h"
 #include "persist/savedata.h"
 
@@ -188,37 +189,10 @@ bool WaitsForModRow(const csvp_record& r) {
   return r.tag == RecordTag::Form && !r.modRowRead[r.form >> 24];
 }
 
-std::size_t KindSlot(RecordTag tag) {
-  return static_cast<std::size_t>(tag) - static_cast<std::size_t>(RecordTag::String);
-}
-
 // Keeps a value row for the end of the file.
 void Defer(csvp_record& r) {
   r.deferred.push_back({r.tag, r.id, r.form, r.number, r.field3, r.text, r.records});
-  r.keptKeys[KindSlot(r.tag)].insert(r.field3);
-}
-
-// The entry a value row stores: its kind, the owner as stored, its key.
-std::string EntryName(const csvp_record& r, std::uint32_t owner) {
-  std::string name(1, static_cast<char>(r.tag));
-  name.append(reinterpret_cast<const char*>(&owner), sizeof owner);
-  name += r.field3;
-  return name;
-}
-
-// Whether a kept row's entry was stored by a row that came after it.
-bool StoredByLaterRow(const csvp_record& r, std::uint32_t owner) {
-  if (!r.storingKept) return false;
-  auto it = r.storedBy.find(EntryName(r, owner));
-  return it != r.storedBy.end() && it->second > r.keptRecord;
-}
-
-// Notes which row stored an entry that a kept row may store too.
-void NoteStored(csvp_record& r, std::uint32_t owner) {
-  if (r.storingKept) return;
-  const auto& kept = r.keptKeys[KindSlot(r.tag)];
-  if (kept.empty() || kept.count(r.field3) == 0) return;
-  r.storedBy[EntryName(r, owner)] = r.records;
+  NoteKept(r);
 }
 
 void StoreRecord(csvp_record& r) {
@@ -398,9 +372,7 @@ void StoreDeferred(csvp_record& r) {
       });
     });
   }
-  r.storingKept = false;
-  r.keptKeys = {};
-  r.storedBy = {};
+  ForgetKept(r);
 }
 
 }  // namespace
