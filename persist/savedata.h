@@ -17,6 +17,7 @@
 
 #include <csv.h>
 
+#include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ev/store.h"
@@ -133,7 +136,8 @@ struct csvp_record {
   std::bitset<256> modRowRead = std::bitset<256>().set(255);
   // A value row that came before the "IX" row of a mod it needs (a file
   // whose rows a spreadsheet sorted puts "FL" and "FO" before "IX"): kept
-  // until the file ends, then stored, or lost, like any other row.
+  // until the file ends, then stored, or lost, like any other row, in its
+  // place in the file: it never replaces what a later row stored.
   struct Deferred {
     Tag tag;
     std::uint32_t id;
@@ -146,6 +150,14 @@ struct csvp_record {
   std::vector<Deferred> deferred;
   // Set once the file has ended: no row waits any longer.
   bool modRowsComplete = false;
+  // The keys of the rows kept, by kind (string, form, float); for those keys
+  // alone, the record that last stored each entry (kind, owner as stored,
+  // key), so that a kept row gives way to a later row that stored it.
+  std::array<std::unordered_set<std::string>, 3> keptKeys;
+  std::unordered_map<std::string, std::uint64_t> storedBy;
+  // While the kept rows are stored: the number of the one in hand.
+  bool storingKept = false;
+  std::uint64_t keptRecord = 0;
   // The owner the last row of each kind went to: a file lists an owner's
   // rows together.
   EvStore::OwnerRun<EvKind::Float> floatRun;

@@ -14,6 +14,7 @@
 
 #include "log/guard.h"
 #include "log/log.h"
+#include "persist/kept_rows.h"
 #include "persist/mod_maps.h"
 #include "persist/savedata.h"
 
@@ -191,6 +192,7 @@ bool WaitsForModRow(const csvp_record& r) {
 // Keeps a value row for the end of the file.
 void Defer(csvp_record& r) {
   r.deferred.push_back({r.tag, r.id, r.form, r.number, r.field3, r.text, r.records});
+  NoteKept(r);
 }
 
 void StoreRecord(csvp_record& r) {
@@ -215,8 +217,9 @@ void StoreRecord(csvp_record& r) {
     case RecordTag::String: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::String>(*mapped, r.field3, r.stringRun) = r.text;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::Form: {
       auto mappedOwner = maps.Remap(r.id);
@@ -224,14 +227,16 @@ void StoreRecord(csvp_record& r) {
       if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.id, r.form});
       if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {r.id});
       if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.form});
+      if (StoredByLaterRow(r, *mappedOwner)) return;
       store.Entry<EvKind::Form>(*mappedOwner, r.field3, r.formRun) = *mappedValue;
-      return;
+      return NoteStored(r, *mappedOwner);
     }
     case RecordTag::Float: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVFL", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::Float>(*mapped, r.field3, r.floatRun) = r.number;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::None: LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
   }
@@ -344,9 +349,11 @@ void csvp_cb2(int, void* state) noexcept {
 namespace {
 
 // Stores the rows kept for the end of the file, in the order they came, now
-// that every "IX" row has been read.
+// that every "IX" row has been read. Each takes its place in the file: an
+// entry that a later row stored keeps that row's value.
 void StoreDeferred(csvp_record& r) {
   r.modRowsComplete = true;
+  r.storingKept = true;
   std::vector<csvp_record::Deferred> rows = std::move(r.deferred);
   r.deferred = {};
   for (csvp_record::Deferred& row : rows) {
@@ -359,11 +366,13 @@ void StoreDeferred(csvp_record& r) {
         r.number = row.number;
         r.field3 = std::move(row.key);
         r.text = std::move(row.text);
+        r.keptRecord = row.record;
         if (r.replay != nullptr) r.replay(row.record, r.observerContext);
         StoreRefusing(r);
       });
     });
   }
+  ForgetKept(r);
 }
 
 }  // namespace

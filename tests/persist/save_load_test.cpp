@@ -216,15 +216,31 @@ TEST_F(SaveLoadTest, LoadingAgainRestoresTheSavedValue) {
   EXPECT_EQ(TheStore().Find<EvKind::Float>(kSunny, "new"), nullptr);
 }
 
+// Each save writes its file from scratch, whatever lay there before: the
+// previous file, or the temporary file of a save cut off by a crash (it
+// holds a value deleted since, and is longer than the new file).
 TEST_F(SaveLoadTest, SavingTwiceKeepsOnlyTheSecond) {
-  FillWorkedExample();
-  save("S");
-  TheStore().ClearAll();
-  TheStore().Entry<EvKind::String>(kBase, "only") = "this";
-  save("S");
-  EXPECT_EQ(ReadBytes(SaveFile("S")),
-            "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n"
-            "ST, 74565, \"only\", \"this\"\r\n");
+  const std::string second =
+      "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n"
+      "ST, 74565, \"only\", \"this\"\r\n";
+  std::string crashed;
+  while (crashed.size() <= second.size()) crashed += "FL, 74565, \"deleted\", 9\r\n";
+  const fs::path temporary = platform::TemporaryPathFor(SaveFile("S").string());
+  for (const bool crash : {false, true}) {
+    SCOPED_TRACE(crash ? "after a crash" : "after a save");
+    fs::remove_all(SavesDir());
+    FillWorkedExample();
+    save("S");
+    if (crash) WriteBytes(temporary, crashed);
+    TheStore().ClearAll();
+    TheStore().Entry<EvKind::String>(kBase, "only") = "this";
+    save("S");
+    EXPECT_EQ(ReadBytes(SaveFile("S")), second);
+    EXPECT_FALSE(fs::exists(temporary));
+    loadsettings("S");
+    EXPECT_EQ(TheStore().Find<EvKind::Float>(kBase, "deleted"), nullptr);
+    EXPECT_EQ(TheStore().EntryCount(EvKind::String), 1u);
+  }
 }
 
 TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {

@@ -186,8 +186,9 @@ TEST_F(UnreadTest, TheQuickSaveRotationAfterAFailedReadLosesNoSave) {
 
 // Each case plays load, save, rename and delete steps and then finds each
 // file as it should be. "held S" is a load of S whose file another program
-// holds, "put S text" writes S's file as another program would, "save S
-// text" saves a store that holds text.
+// holds, "put S text" writes S's file as another program would, "gone S"
+// deletes it as another program would, "save S text" saves a store that
+// holds text.
 TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
   struct Step {
     const char* op;
@@ -229,6 +230,21 @@ TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
         {"put", "R", "from R"},
         {"rename", "R", "S"}},
        {{"S.csv", "from R", "from R"}, {"S.csv.unread", nullptr, nullptr}}},
+      {"the unread mark goes with the unread file",
+       {{"put", "S", "unread S"},
+        {"held", "S"},
+        {"gone", "S"},  // deleted by another program
+        {"save", "S", "first"},
+        {"save", "S", "second"}},
+       {{"S.csv", "second", "second"}, {"S.csv.unread", nullptr, nullptr}}},
+      {"a rename whose source has no file leaves an unread target where it is",
+       {{"put", "T", "unread T"}, {"held", "T"}, {"rename", "S", "T"}},
+       {{"S.csv", nullptr, nullptr},
+        {"T.csv", "unread T", "unread T"},
+        {"T.csv.unread", nullptr, nullptr}}},
+      {"and its mark stays for the next save",
+       {{"put", "T", "unread T"}, {"held", "T"}, {"rename", "S", "T"}, {"save", "T", "saved T"}},
+       {{"T.csv", "saved T", "saved T"}, {"T.csv.unread", "unread T", "unread T"}}},
       {"names that differ in ASCII case",
        {{"put", "Quicksave.fos", "unread Q"},
         {"held", "Quicksave.fos"},
@@ -263,6 +279,8 @@ TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
       } else if (op == "save") {
         TheStore().Entry<EvKind::String>(kBase, "v") = s.arg;
         save(s.name);
+      } else if (op == "gone") {
+        fs::remove(SaveFile(s.name));
       } else if (op == "rename") {
         renameSavegame(s.name, s.arg);
       } else {

@@ -42,7 +42,8 @@ constexpr const char* kHelp =
     "                --json gives the same as JSON\n"
     "  check FILE    every line the plug-in would log while loading the file, each\n"
     "                with its line number (every mod the file names counts as\n"
-    "                loaded); exit status 0 only for a clean file\n"
+    "                loaded), and every value row that a later row for the same\n"
+    "                owner and key replaces; exit status 0 only for a clean file\n"
     "  sweep SAVES_DIR... DATA_DIR\n"
     "                lists the save-data files in DATA_DIR that no save file in\n"
     "                any SAVES_DIR matches any more (\"X.fos\" keeps \"X.fos.csv\");\n"
@@ -85,8 +86,8 @@ int Show(const std::vector<std::string>& args) {
   else
     sd::PrintTable(std::cout, report);
   if (!report.notes.empty())
-    std::cerr << "corvane-savedata: the plug-in would log " << report.notes.size()
-              << " lines loading this file; see: corvane-savedata check " << files[0] << "\n";
+    std::cerr << "corvane-savedata: check finds " << report.notes.size()
+              << " lines to look at in this file; see: corvane-savedata check " << files[0] << "\n";
   return kDone;
 }
 

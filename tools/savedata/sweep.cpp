@@ -69,6 +69,13 @@ bool WalkSaves(const fs::path& root, const fs::path& dir, std::vector<platform::
       files.saves += IsSave(folded) ? 1 : 0;
       files.folded.insert(std::move(folded));
       files.paths.push_back(rel);
+      // A save in a character's or a profile's own folder: the game names
+      // it to the plug-in by its file name alone, so its data lies under
+      // that name too.
+      if (rel.has_parent_path()) {
+        files.folded.insert(Folded(rel.filename().generic_string()));
+        files.paths.push_back(rel.filename());
+      }
     }
   }
   chain.pop_back();
