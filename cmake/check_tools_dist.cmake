@@ -44,9 +44,15 @@ foreach(page IN LISTS pages)
   file(READ ${page} text)
   get_filename_component(dir ${page} DIRECTORY)
   file(RELATIVE_PATH shown ${top} ${page})
-  string(REGEX MATCHALL "\\]\\([^) ]+\\)" links "${text}")
+  # Square brackets would hold list items together: mark each link's "](",
+  # then drop the brackets.
+  string(REPLACE "](" "@LINK@(" text "${text}")
+  string(REPLACE "[" "" text "${text}")
+  string(REPLACE "]" "" text "${text}")
+  string(REPLACE ";" "" text "${text}")
+  string(REGEX MATCHALL "@LINK@\\([^) ]+\\)" links "${text}")
   foreach(link IN LISTS links)
-    string(REGEX REPLACE "^\\]\\((.*)\\)$" "\\1" target "${link}")
+    string(REGEX REPLACE "^@LINK@\\((.*)\\)$" "\\1" target "${link}")
     if(target MATCHES "^(#|[a-z]+:)")
       continue()  # an anchor of the page itself, or a web address
     endif()

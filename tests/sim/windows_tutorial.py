@@ -5,11 +5,13 @@ into C:\\Modding, each step's cmd commands run as written (from the page), the
 edits its text asks for made, and what the page says the run prints checked.
 
 usage: windows_tutorial.py MODDING_DIR VERSION C_DRIVE [EMULATOR...]
-  MODDING_DIR  the folder the archive was unpacked into; under Wine it is
-               linked as C:\\Modding (C_DRIVE is the Wine prefix's drive_c)
+  MODDING_DIR  the folder the archive was unpacked into; it is linked as the
+               folder step 1 names (C:\\Modding) in the Wine prefix whose
+               drive_c is C_DRIVE
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -17,7 +19,8 @@ MODDING, VERSION, C_DRIVE = sys.argv[1:4]
 EMULATOR = [a for a in sys.argv[4:] if a]
 TOP = os.path.join(MODDING, f"Corvane-{VERSION}-tools")
 DOC = os.path.join(TOP, "docs", "corvane-sim.md")
-MOOD = os.path.join(MODDING, "MyMod", "tests", "mood.scn")
+# Where step 3 copies the tutorial's file, on the prefix's C: drive.
+MOOD = os.path.join(C_DRIVE, "Modding", "MyMod", "tests", "mood.scn")
 SAVES = os.path.join(TOP, "corvane-sim", "Data", "NVSE", "Plugins", "Corvane", "Saves")
 problems = []
 
@@ -104,6 +107,9 @@ def expect_said(step, prose, out, status):
 
 
 def edit_line(step, number, old, new):
+    if not os.path.isfile(MOOD):
+        problem(step, "no C:\\Modding\\MyMod\\tests\\mood.scn to edit")
+        return
     with open(MOOD, encoding="utf-8", newline="") as f:
         lines = f.read().split("\n")
     if lines[number - 1].rstrip("\r") != old:
@@ -123,24 +129,29 @@ def shown_blocks(step, steps):
 
 
 def main():
-    if EMULATOR:
-        # C:\Modding of the Wine prefix is the folder the archive went into.
-        subprocess.run(EMULATOR + ["cmd", "/c", "exit 0"], capture_output=True, timeout=600)
-        link = os.path.join(C_DRIVE, "Modding")
-        if os.path.islink(link):
-            os.unlink(link)
-        if os.path.exists(link):
-            sys.exit(f"{link} exists and is not a link")
-        os.symlink(os.path.abspath(MODDING), link)
     steps = read_steps()
     if sorted(steps) != [1, 2, 3, 4, 5]:
         sys.exit(f"the tutorial has steps {sorted(steps)}, this check follows 1 to 5")
+    if not EMULATOR:
+        sys.exit("this check runs the tutorial under Wine, in a prefix of its own")
 
-    # 1. Unzipped into C:\Modding, the top folder is C:\Modding\Corvane-N-tools.
-    if "`C:\\Modding`" not in steps[1]["prose"]:
-        problem(1, "does not say to unzip into C:\\Modding")
+    # 1. The archive is unzipped into the folder step 1 names first: that
+    # folder of the Wine prefix's C: drive is the one it was unzipped into.
+    m = re.search(r"`(C:\\[^`]+)`", steps[1]["prose"])
+    if not m:
+        sys.exit("step 1 names no folder to unzip into")
+    parts = m.group(1)[3:].strip("\\").split("\\")
+    subprocess.run(EMULATOR + ["cmd", "/c", "exit 0"], capture_output=True, timeout=600)
+    first = os.path.join(C_DRIVE, parts[0])
+    if os.path.islink(first):
+        os.unlink(first)
+    elif os.path.isdir(first):
+        shutil.rmtree(first)  # left by an earlier run of this check
+    link = os.path.join(C_DRIVE, *parts)
+    os.makedirs(os.path.dirname(link), exist_ok=True)
+    os.symlink(os.path.abspath(MODDING), link)
     if not os.path.isfile(os.path.join(TOP, "corvane-sim", "corvane-sim.exe")):
-        problem(1, f"no Corvane-{VERSION}-tools\\corvane-sim\\corvane-sim.exe in C:\\Modding")
+        problem(1, f"no Corvane-{VERSION}-tools\\corvane-sim\\corvane-sim.exe where it was unzipped")
 
     # 2. The quick start, from the archive's folder.
     out, err, status = run_cmd(2, cmd_blocks(2, steps)[0])
