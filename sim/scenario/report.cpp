@@ -83,8 +83,13 @@ std::string Where(const CheckRecord& r) {
   return r.line > 0 ? r.file + ":" + std::to_string(r.line) : r.file;
 }
 
+// A test case's name: where, and the statement, cut so that a long text
+// argument does not make a name of many kilobytes.
 std::string CaseName(const CheckRecord& r) {
-  return r.statement.empty() ? Where(r) : Where(r) + ": " + r.statement;
+  constexpr std::size_t kLongest = 200;
+  if (r.statement.empty()) return Where(r);
+  if (r.statement.size() <= kLongest) return Where(r) + ": " + r.statement;
+  return Where(r) + ": " + r.statement.substr(0, kLongest) + "...";
 }
 
 struct Suite {

@@ -125,6 +125,13 @@ TEST(RunReport, JUnitHoldsEachCheckFailureAndStop) {
   EXPECT_NE(text.find("name=\"n.scn:4: expect &quot;&lt;&amp;&gt;&quot;\""), std::string::npos);
   EXPECT_NE(text.find("<error type=\"stopped\" message=\"n.scn:7: unknown statement launch\">"),
             std::string::npos);
+  // A long statement is cut in the name.
+  Report longOne =
+      Of({Rec(Outcome::Held, "l.scn", 2, "expect \"" + std::string(5000, 'x') + "\"")});
+  std::ostringstream longXml;
+  longOne.WriteJUnit(longXml);
+  EXPECT_NE(longXml.str().find("name=\"l.scn:2: expect &quot;" + std::string(192, 'x') + "...\""),
+            std::string::npos);
   // One element per failure and per stop.
   EXPECT_EQ(text.find("<failure"), text.rfind("<failure"));
   EXPECT_EQ(text.find("<error"), text.rfind("<error"));
