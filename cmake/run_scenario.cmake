@@ -6,7 +6,7 @@
 # DIFFERENTIAL (true:
 # afterwards run the file again with the simulated engine table and require
 # the same output; see below). The header directives are listed in
-# cmake/scenarios.cmake and docs/corvane-sim.md.
+# cmake/scenarios.cmake and docs/corvane-sim-development.md.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})

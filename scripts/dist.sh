@@ -84,7 +84,7 @@ cmake --preset mingw-i686 ${CORVANE_HOME_PAGE+"-DCORVANE_HOME_PAGE=$CORVANE_HOME
 cmake --build --preset mingw-i686 -j2 --target dist
 
 # The mod authors' tools archive (cmake/make_tools_dist.cmake lays it out; the
-# mingw pass's dist.tools tests unzip it and run the quick start with it).
+# mingw pass's dist.tools tests unzip it and follow the Windows tutorial with it).
 tools_archive() {
   cmake --build --preset mingw-i686 -j2 --target dist-tools
 }
