@@ -81,6 +81,47 @@ TEST_F(GameBinding, ConditionWordsAreNeverRead) {
   ::VirtualFree(guarded, 0, MEM_RELEASE);
 }
 
+// A mod's name is a field of 256 bytes (game-facts §2.2.8): a name whose NUL
+// lies within it is read whole; one with no NUL in it is unreadable, never
+// cut to what fits, whatever follows the field.
+TEST_F(GameBinding, ModNamesAreReadWholeOrNotAtAll) {
+  const std::vector<std::string> mods = {"FalloutNV.esm", "DeadMoney.esm", "Corvane Test.esp"};
+  const std::string full(kModNameMax - 1, 'n');
+  struct Case {
+    const char* what;
+    std::string field;  // the field's bytes from its start
+    std::string after;  // the bytes that follow the field
+    const char* name;   // what the binding gives; null: nothing
+  };
+  const Case cases[] = {
+      {"a name", std::string("Plain.esp\0", 10), "", "Plain.esp"},
+      {"the empty name", std::string(1, '\0'), "", ""},
+      {"255 bytes and a NUL", full + '\0', "", full.c_str()},
+      {"256 bytes, a NUL right after them", full + 'x', std::string(1, '\0'), nullptr},
+      {"256 bytes, more text after them", full + 'x', std::string("tail.esp\0", 9), nullptr},
+  };
+  const Addr handler =
+      image::Get<Addr>(reinterpret_cast<void*>(std::uintptr_t{kDataHandlerPtr}), 0);
+  ASSERT_NE(handler, 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    image::SetMods(mods);
+    auto* info = image::Get<char*>(reinterpret_cast<void*>(std::uintptr_t{handler}), kDataMods + 4);
+    ASSERT_NE(info, nullptr);
+    std::memcpy(info + kModName, c.field.data(), c.field.size());
+    std::memcpy(info + kModName + kModNameMax, c.after.data(), c.after.size());
+    const char* got = E().GetModName(1);
+    if (c.name == nullptr) {
+      EXPECT_EQ(got, nullptr) << got;
+    } else {
+      ASSERT_NE(got, nullptr);
+      EXPECT_EQ(std::string(got), c.name);
+    }
+    EXPECT_STREQ(E().GetModName(2), "Corvane Test.esp");  // the others are unaffected
+  }
+  image::SetMods(mods);
+}
+
 // The host's side of one CV_GetEVSt call: the key extracted, the string
 // result taken.
 bool ExtractBig(ParamInfo*, void*, UInt32*, Script*, ScriptEventList* events, ...) {
