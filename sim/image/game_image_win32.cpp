@@ -183,6 +183,21 @@ bool WriteTypes(Addr typeInfoVtable, const std::string& brokenClass) {
   return brokenFound;
 }
 
+// The vtables of each class's parts (PartsOf), by class: offset, vtable.
+std::vector<std::pair<Class, std::vector<std::pair<Addr, Addr>>>> g_partVtables;
+
+// A locator: the class's type and hierarchy, and where in the complete
+// object the vtable that leads to it sits.
+Addr WriteLocator(const ClassInfo& c, Addr hierarchy, Addr offset) {
+  const Addr locator = Take(kLocatorSize);
+  Write<Addr>(locator + kLocatorSignature, 0);
+  Write<Addr>(locator + kLocatorOffset, offset);
+  Write<Addr>(locator + 8, 0);
+  Write(locator + kLocatorType, c.td);
+  Write(locator + kLocatorHierarchy, hierarchy);
+  return locator;
+}
+
 void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
   std::vector<Addr> descriptors;
   for (const Base& b : c.bases) {
@@ -201,16 +216,19 @@ void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
   Write<Addr>(hierarchy + 4, 0);
   Write(hierarchy + kHierarchyCount, static_cast<Addr>(descriptors.size()));
   Write(hierarchy + kHierarchyBases, array);
-  const Addr locator = Take(kLocatorSize);
-  Write<Addr>(locator + kLocatorSignature, 0);
-  Write<Addr>(locator + kLocatorOffset, 0);
-  Write<Addr>(locator + 8, 0);
-  Write(locator + kLocatorType, c.td);
-  Write(locator + kLocatorHierarchy, hierarchy);
-
-  Write(c.vtable - kVtableLocator, locator);
+  Write(c.vtable - kVtableLocator, WriteLocator(c, hierarchy, 0));
   for (std::uint32_t i = 0; i < kVtableSlots; ++i) Write(c.vtable + i * 4, trap);
   if (runningPackage != 0) Write(c.vtable + kProcessRunningPackageSlot, runningPackage);
+  // A part's vtable: its locator, then a few slots.
+  std::vector<std::pair<Addr, Addr>> parts;
+  for (const std::uint32_t offset : PartsOf(c.c)) {
+    const Addr locator = WriteLocator(c, hierarchy, offset);
+    const Addr vtable = Take(kVtableLocator + 4 * 4) + kVtableLocator;
+    Write(vtable - kVtableLocator, locator);
+    for (std::uint32_t i = 0; i < 4; ++i) Write(vtable + i * 4, trap);
+    parts.emplace_back(offset, vtable);
+  }
+  g_partVtables.emplace_back(c.c, std::move(parts));
 }
 
 // The thread's block in this program's static TLS, and where the console
@@ -318,6 +336,9 @@ void* New(Class c, std::uint8_t type, std::uint32_t refID) {
   void* object = NewRaw(kObjectSize);
   for (const ClassInfo& info : Classes())
     if (info.c == c) Put(object, 0, info.vtable);
+  for (const auto& [owner, parts] : g_partVtables)
+    if (owner == c)
+      for (const auto& [offset, vtable] : parts) Put(object, offset, vtable);
   const bool form = c < Class::HighProcess;
   if (form) {
     Put(object, kFormTypeID, type);

@@ -15,6 +15,7 @@
 #include "ev/store.h"
 #include "game_binding_fixture.h"
 #include "host/engine_choice.h"
+#include "host/fnv/memory.h"
 #include "host/game.h"
 #include "host/host.h"
 #include "log/log.h"
@@ -79,6 +80,53 @@ TEST_F(GameBinding, ConditionWordsAreNeverRead) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "");
   ::VirtualFree(pages, 0, MEM_RELEASE);
   ::VirtualFree(guarded, 0, MEM_RELEASE);
+}
+
+// Objects whose classes have a base at a non-zero offset (an actor base's
+// TESModel part at +0xDC): the object is not of that base's class, and a
+// pointer to the part, which carries the part's own vtable of the game's,
+// is no object of any class at all.
+TEST_F(GameBinding, APartOrABaseAtAnOffsetIsNotTheClass) {
+  const World& w = W();
+  void* npcPart = static_cast<char*>(w.npc) + kBaseModelComponent;
+  void* creaturePart = static_cast<char*>(w.creature) + kBaseModelComponent;
+  // The image gave each part a vtable whose locator leads to its class.
+  ASSERT_NE(image::Get<Addr>(npcPart, 0), 0u);
+  ASSERT_NE(image::Get<Addr>(creaturePart, 0), 0u);
+  ASSERT_NE(image::Get<Addr>(npcPart, 0), image::Get<Addr>(w.npc, 0));
+  struct Case {
+    const char* what;
+    void* object;
+    Addr td;  // 0: any game class
+    bool is;
+  };
+  const Case cases[] = {
+      {"an NPC as TESNPC", w.npc, kTD_TESNPC, true},
+      {"an NPC as TESActorBase", w.npc, kTD_TESActorBase, true},
+      {"an NPC as any class", w.npc, 0, true},
+      {"an NPC as its TESModel base", w.npc, kTD_TESModel, false},
+      {"a creature as its TESModel base", w.creature, kTD_TESModel, false},
+      {"an NPC's part as TESNPC", npcPart, kTD_TESNPC, false},
+      {"an NPC's part as TESForm", npcPart, kTD_TESForm, false},
+      {"an NPC's part as TESModel", npcPart, kTD_TESModel, false},
+      {"an NPC's part as any class", npcPart, 0, false},
+      {"a creature's part as TESCreature", creaturePart, kTD_TESCreature, false},
+      {"a creature's part as any class", creaturePart, 0, false},
+  };
+  for (const Case& c : cases) {
+    const Addr p = static_cast<Addr>(reinterpret_cast<std::uintptr_t>(c.object));
+    const bool is = c.td != 0 ? cv::fnv::IsA(p, c.td, cv::fnv::kFormSize)
+                              : cv::fnv::IsGameObject(p, cv::fnv::kFormSize);
+    EXPECT_EQ(is, c.is) << c.what;
+  }
+  for (void* part : {npcPart, creaturePart}) {
+    EXPECT_EQ(cv::fnv::HierarchyOf(static_cast<Addr>(reinterpret_cast<std::uintptr_t>(part)), 4),
+              0u);
+    EXPECT_FALSE(E().IsValidObject(part));
+    EXPECT_EQ(E().GetRefID(F(part)), 0u);
+    for (UInt32 kind = kCVKind_Reference; kind <= kCVKind_Conversation; ++kind)
+      EXPECT_EQ(E().DynamicCast(part, kind), nullptr) << "kind " << kind;
+  }
 }
 
 // A mod's name is a field of 256 bytes (game-facts §2.2.8): a name whose NUL
