@@ -277,11 +277,14 @@ bool Build() {
   const std::uint8_t zero[] = {0x31, 0xC0, 0xC3};  // xor eax, eax; ret
   std::memcpy(At<void>(trap), zero, sizeof zero);
   // Low and middle-low processes: the current package's at +0x04. Middle-
-  // high and high: the run-once package at +0xE4 when one runs.
-  const Addr lowRunning = kStubArea + 0x10;
+  // high and high: the run-once package at +0xE4 when one runs. For
+  // code-in-data, beside the heap's functions in the section that is not
+  // code.
+  const Addr running = variant.codeInData ? kTextStart + 0x100 : kStubArea;
+  const Addr lowRunning = running + 0x10;
   const std::uint8_t low[] = {0x8B, 0x41, 0x04, 0xC3};  // mov eax, [ecx+4]; ret
   std::memcpy(At<void>(lowRunning), low, sizeof low);
-  const Addr highRunning = kStubArea + 0x20;
+  const Addr highRunning = running + 0x20;
   const std::uint8_t high[] = {0x8B, 0x81, 0xE4, 0x00, 0x00, 0x00,  // mov eax, [ecx+0xE4]
                                0x85, 0xC0,                          // test eax, eax
                                0x75, 0x03,                          // jnz done
@@ -289,10 +292,10 @@ bool Build() {
                                0xC3};                               // done: ret
   std::memcpy(At<void>(highRunning), high, sizeof high);
   for (const ClassInfo& c : Classes()) {
-    Addr running = 0;
-    if (c.c == Class::LowProcess || c.c == Class::MiddleLowProcess) running = lowRunning;
-    if (c.c == Class::HighProcess || c.c == Class::MiddleHighProcess) running = highRunning;
-    WriteClass(c, trap, running);
+    Addr slot = 0;
+    if (c.c == Class::LowProcess || c.c == Class::MiddleLowProcess) slot = lowRunning;
+    if (c.c == Class::HighProcess || c.c == Class::MiddleHighProcess) slot = highRunning;
+    WriteClass(c, trap, slot);
   }
 
   CdeclStub(kHeapAllocate, reinterpret_cast<const void*>(&AllocateHandler));

@@ -129,6 +129,64 @@ TEST_F(GameBinding, APartOrABaseAtAnOffsetIsNotTheClass) {
   }
 }
 
+// The game's functions the binding calls: the heap's and the console's at
+// their published addresses, and a process's running package through its
+// vtable. Each is called only when it lies in a section flagged as code:
+// where the executable puts one in a readable section that is not code
+// (the code-in-data image: the heap's functions and the running-package
+// functions), it is never called and the operation gives nothing.
+TEST_F(GameBinding, CodeOutsideACodeSectionIsNeverCalled) {
+  const World& w = W();
+  const char* variable = std::getenv(image::kVariantVariable);
+  const bool codeInData = variable != nullptr && std::string(variable) == "code-in-data";
+  void* process = w.processes[0];
+  void* lowProcess = w.processes[3];
+  struct Case {
+    const char* what;
+    bool inData;  // lies in the section that is not code under code-in-data
+    std::function<bool()> called;
+  };
+  const Case cases[] = {
+      {"the heap's allocate", true,
+       [] {
+         g_allocated.clear();
+         void* block = E().FormHeap_Allocate(24);
+         if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+         return block != nullptr && g_allocated.size() == 1;
+       }},
+      {"the heap's free", true,
+       [] {
+         g_freed.clear();
+         void* block = ::HeapAlloc(::GetProcessHeap(), 0, 24);
+         E().FormHeap_Free(block);
+         const bool freed = g_freed == std::vector<void*>{block};
+         if (!freed) ::HeapFree(::GetProcessHeap(), 0, block);
+         return freed;
+       }},
+      {"a high process's running package", true,
+       [&] {
+         image::Put(process, kProcessRunOncePackage, w.talk);
+         const bool found = E().GetCurrentActivity(process) == w.talk;
+         image::Put<void*>(process, kProcessRunOncePackage, nullptr);
+         return found;
+       }},
+      {"a low process's running package", true,
+       [&] {
+         image::Put(lowProcess, kProcessCurrentPackage, w.talk);
+         const bool found = E().GetCurrentActivity(lowProcess) == w.talk;
+         image::Put<void*>(lowProcess, kProcessCurrentPackage, nullptr);
+         return found;
+       }},
+      {"the console", false,
+       [] {
+         g_printed.clear();
+         E().Console_Print("%s", "line");
+         return g_printed == std::vector<std::string>{"line"};
+       }},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.called(), !(codeInData && c.inData)) << c.what;
+}
+
 // A mod's name is a field of 256 bytes (game-facts §2.2.8): a name whose NUL
 // lies within it is read whole; one with no NUL in it is unreadable, never
 // cut to what fits, whatever follows the field.
@@ -309,11 +367,13 @@ TEST_F(GameBinding, TheImageIsTheChosenExecutable) {
   const IMAGE_SECTION_HEADER* code = sectionAt(kConsolePrint);
   const IMAGE_SECTION_HEADER* rdata = sectionAt(kVT_TESNPC);
   ASSERT_TRUE(heap != nullptr && code != nullptr && rdata != nullptr);
-  const bool extra = variant == "extra-section";
+  const bool codeInData = variant == "code-in-data";
+  const bool extra = variant == "extra-section" || codeInData;
   EXPECT_EQ(heap != code, extra);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(heap->Name), 5) == ".bind", extra);
-  for (const IMAGE_SECTION_HEADER* s : {heap, code})
-    EXPECT_NE(s->Characteristics & IMAGE_SCN_MEM_EXECUTE, 0u);
+  EXPECT_EQ((heap->Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0, !codeInData);
+  EXPECT_NE(heap->Characteristics & IMAGE_SCN_MEM_READ, 0u);
+  EXPECT_NE(code->Characteristics & IMAGE_SCN_MEM_EXECUTE, 0u);
   const bool textWritable = variant == "text-writable";
   EXPECT_EQ((code->Characteristics & IMAGE_SCN_MEM_WRITE) != 0, textWritable);
   // An image page made writable reads as copy-on-write until written.
