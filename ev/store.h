@@ -2,10 +2,12 @@
 // (a reference's form id) and key. Knows nothing of the host or the game.
 //
 // Each kind has its own table: a hash map from owner id to an owner map, and
-// each owner map a hash map from folded key to value. Both levels are open
-// addressing maps (tsl::robin_map) that keep the owner map inline in the
-// outer bucket and the key's hash beside it, so a look-up touches about two
-// cache lines instead of the five or six a node-based map needs. Owner maps
+// each owner map a hash map from folded key to value. The owner table is an
+// open addressing map (tsl::robin_map) whose bucket holds the owner id and
+// one pointer; the owner map behind it is one heap block of control bytes
+// and slots with the keys inline (owner_map.h), so a look-up touches about
+// three cache lines instead of the five or six a node-based map needs, and a
+// reference with one value costs about 80 bytes on 64-bit builds. Owner maps
 // are looked up by std::string_view, so a look-up never allocates. Keys and
 // owner ids come from save-data files, so both are hashed with a seeded
 // SipHash (key_hash.h), and no table may grow past eight buckets an entry.
@@ -26,6 +28,7 @@
 #include <unordered_map>
 
 #include "ev/key_hash.h"
+#include "ev/owner_map.h"
 #include "platform/fault.h"
 
 namespace cv {
@@ -123,21 +126,20 @@ class BoundedGrowth : public tsl::rh::power_of_two_growth_policy<2> {
 // The map families the store can be built on. The bench measures both.
 struct RobinMaps {
   template <class V>
-  using OwnerMap = tsl::robin_map<StoredKey, V, KeyHash, KeyEq,
-                                  std::allocator<std::pair<StoredKey, V>>, true, BoundedGrowth>;
+  using OwnerMap = detail::OwnerMap<V>;
   template <class V>
   using Table =
       tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
                      std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false, BoundedGrowth>;
-  // An owner map is made with two buckets, room for one entry (most
-  // references hold one or two values), and doubles from there. Robin hood
-  // probing stays short at high load, so both levels fill to 0.8 before
-  // they grow: the tables are most of the store's memory.
-  static constexpr std::size_t kOwnerMapBuckets = 2;
+  // An owner map is made empty and takes its first block at its first
+  // entry. Robin hood probing stays short at high load, so the owner table
+  // fills to 0.8 before it grows: its buckets are a large part of the
+  // store's memory.
+  static constexpr std::size_t kOwnerMapBuckets = 0;
   static constexpr float kMaxLoad = 0.8f;
   template <class Map>
   static void Prepare(Map& map) {
-    map.max_load_factor(kMaxLoad);
+    if constexpr (requires { map.max_load_factor(kMaxLoad); }) map.max_load_factor(kMaxLoad);
   }
 };
 struct StdMaps {

@@ -352,9 +352,10 @@ TEST(HashFlood, KeysMadeToCollideSpreadOutUnderTheSeededHash) {
   for (const std::string& k : keys) ASSERT_NE(store.Find<EvKind::Float>(12, k), nullptr);
 }
 
-// Should keys cluster anyway (here: a hash that is one constant), a table
-// that would grow for anything but its size refuses the key instead, and
-// stays bounded; the keys before it stay.
+// Should keys cluster anyway (here: a hash that is one constant), the
+// owner table, which would grow for anything but its size, refuses the
+// owner instead and stays bounded; an owner map only gets slower, keeps
+// every key and grows for its size alone.
 struct ConstantHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view) const noexcept { return 42; }
@@ -362,29 +363,41 @@ struct ConstantHash {
 };
 struct ClusteringMaps : detail::RobinMaps {
   template <class V>
-  using OwnerMap = tsl::robin_map<EvKey, V, ConstantHash, detail::KeyEq,
-                                  std::allocator<std::pair<EvKey, V>>, true, detail::BoundedGrowth>;
+  using OwnerMap = detail::OwnerMap<V, ConstantHash>;
   template <class V>
   using Table = tsl::robin_map<EvOwnerId, OwnerMap<V>, ConstantHash, std::equal_to<EvOwnerId>,
                                std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false,
                                detail::BoundedGrowth>;
 };
 
-TEST(HashFlood, ATableThatWouldGrowWithoutBoundRefusesTheKey) {
+TEST(HashFlood, AnOwnerTableThatWouldGrowWithoutBoundRefusesTheOwner) {
   BasicEvStore<ClusteringMaps> store;
   std::size_t refused = 0;
-  for (int i = 0; i < 8600; ++i) {
+  for (EvOwnerId owner = 1; owner <= 8600; ++owner) {
     try {
-      store.Entry<EvKind::Float>(7, "k" + std::to_string(i)) = 1.0f;
+      store.Entry<EvKind::Float>(owner, "k") = 1.0f;
     } catch (const TableRefused&) {
       ++refused;
     }
-    ASSERT_LE(store.BucketCount(EvKind::Float), 8 * store.EntryCount(EvKind::Float) + 64) << i;
+    // Eight buckets an owner at most, and each owner's own block of one.
+    ASSERT_LE(store.BucketCount(EvKind::Float), 9 * store.EntryCount(EvKind::Float) + 1024)
+        << owner;
   }
   EXPECT_GT(refused, 0u);
   EXPECT_EQ(store.EntryCount(EvKind::Float) + refused, 8600u);
-  ASSERT_NE(store.Find<EvKind::Float>(7, "k0"), nullptr);
-  ASSERT_NE(store.Find<EvKind::Float>(7, "k8000"), nullptr);
+  ASSERT_NE(store.Find<EvKind::Float>(1, "k"), nullptr);
+}
+
+TEST(HashFlood, AnOwnerMapOfKeysThatShareAHashKeepsThemAll) {
+  BasicEvStore<ClusteringMaps> store;
+  for (int i = 0; i < 3000; ++i) {
+    store.Entry<EvKind::Float>(7, "k" + std::to_string(i)) = static_cast<float>(i);
+    ASSERT_LE(store.BucketCount(EvKind::Float), 3 * store.EntryCount(EvKind::Float) + 64) << i;
+  }
+  EXPECT_EQ(store.EntryCount(EvKind::Float), 3000u);
+  EXPECT_EQ(Found(store.Find<EvKind::Float>(7, "k0")), 0.0f);
+  EXPECT_EQ(Found(store.Find<EvKind::Float>(7, "k2999")), 2999.0f);
+  EXPECT_EQ(store.Find<EvKind::Float>(7, "k3000"), nullptr);
 }
 
 TEST(TheStore, IsOneProcessWideStore) {
