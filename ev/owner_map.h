@@ -3,19 +3,23 @@
 //
 // The block holds a count, the number of slots (a power of two), one control
 // byte per slot and the slots. A control byte is 0 for a free slot, else 0x80
-// and the top seven bits of the key's hash: a look-up compares that byte
-// before it touches a key, so a missing key is mostly decided on bytes that
-// sit in one cache line. Slots are probed one after the other from the one
-// the hash names (linear probing); an erased entry is filled from the run
-// behind it, so no slot is ever marked deleted and a look-up stops at the
-// first free one. The map is made with no block; the first entry gets a block
-// of one slot, which is what most references need.
+// and the top seven bits of the key's hash. Slots are probed one after the
+// other from the one the hash names (linear probing), eight control bytes at
+// a time: one word read shows which of them are free and which carry the
+// key's seven bits, so a missing key is mostly decided without a branch per
+// slot and without touching a key. (The first seven control bytes are kept
+// again after the last, so that a word read near the end wraps around.) An
+// erased entry is filled from the run behind it, so no slot is ever marked
+// deleted and a look-up stops at the first free one. The map is made with no
+// block; the first entry gets a block of one slot, which is what most
+// references need.
 //
 // Keys are hashed with the seeded hash (Hash), so no file can choose keys
 // that share a probe run; should they anyway, a look-up gets slower, but the
 // block never grows beyond twice what its entries need.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -131,7 +135,7 @@ class OwnerMap {
     const std::size_t at = FreeSlot(hash);
     Slot* s = &SlotAt(at);
     ::new (static_cast<void*>(s)) Slot{std::move(key), V(std::forward<Args>(args)...)};
-    Ctrl()[at] = Fragment(hash);
+    SetCtrl(at, Fragment(hash));
     ++block_->size;
     return {iterator(this, at), true};
   }
@@ -142,7 +146,7 @@ class OwnerMap {
     std::size_t hole = it.index();
     const std::size_t mask = bucket_count() - 1;
     SlotAt(hole).~Slot();
-    Ctrl()[hole] = 0;
+    SetCtrl(hole, 0);
     --block_->size;
     // Every entry of the run behind the hole whose home lies at or before
     // the hole moves into it (a free slot ends the run).
@@ -153,8 +157,8 @@ class OwnerMap {
       if (stays) continue;
       ::new (static_cast<void*>(&SlotAt(hole))) Slot(std::move(SlotAt(i)));
       SlotAt(i).~Slot();
-      Ctrl()[hole] = Ctrl()[i];
-      Ctrl()[i] = 0;
+      SetCtrl(hole, Ctrl()[i]);
+      SetCtrl(i, 0);
       hole = i;
     }
     return iterator(this, it.index());
@@ -167,10 +171,11 @@ class OwnerMap {
     std::uint32_t size;
     std::uint32_t slots;
   };
+  static constexpr std::size_t kCopies = 7;  // control bytes kept twice
   static constexpr std::size_t kSlotAlign = alignof(Slot) > alignof(Block) ? alignof(Slot)
                                                                            : alignof(Block);
   static std::size_t SlotsOffset(std::size_t slots) {
-    const std::size_t ctrlEnd = sizeof(Block) + slots;
+    const std::size_t ctrlEnd = sizeof(Block) + slots + kCopies;
     return (ctrlEnd + kSlotAlign - 1) / kSlotAlign * kSlotAlign;
   }
   static std::size_t BlockBytes(std::size_t slots) {
@@ -199,16 +204,38 @@ class OwnerMap {
   // The slot of key, or bucket_count() when it is absent.
   std::size_t Locate(std::string_view key, std::size_t hash) const noexcept {
     if (block_ == nullptr) return 0;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
     const std::size_t n = block_->slots, mask = n - 1;
-    const std::uint8_t fragment = Fragment(hash);
+    const std::uint64_t fragments = kOnes * Fragment(hash);
     const std::uint8_t* ctrl = Ctrl();
     std::size_t i = hash & mask;
-    for (std::size_t probes = 0; probes < n; ++probes, i = (i + 1) & mask) {
-      const std::uint8_t c = ctrl[i];
-      if (c == 0) break;
-      if (c == fragment && SlotAt(i).first.view() == key) return i;
+    for (std::size_t seen = 0; seen < n; seen += 8, i = (i + 8) & mask) {
+      std::uint64_t w;
+      std::memcpy(&w, ctrl + i, 8);
+      // Bytes past the slots not yet seen (a block of fewer than eight
+      // slots, or the last word) are left out.
+      const std::uint64_t valid =
+          n - seen >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * (n - seen))) - 1;
+      // The lowest zero byte of a word is found exactly; bytes above it may
+      // show as zero too, which only adds a key comparison.
+      const std::uint64_t x = w ^ fragments;
+      std::uint64_t free = (w - kOnes) & ~w & kHighs & valid;
+      std::uint64_t same = (x - kOnes) & ~x & kHighs & valid;
+      if (free != 0) same &= (free & (0 - free)) - 1;  // only before the first free slot
+      for (; same != 0; same &= same - 1) {
+        const std::size_t at = (i + static_cast<std::size_t>(std::countr_zero(same)) / 8) & mask;
+        if (SlotAt(at).first.view() == key) return at;
+      }
+      if (free != 0) break;
     }
     return n;
+  }
+  // Sets slot i's control byte, and its copy after the last slot.
+  void SetCtrl(std::size_t i, std::uint8_t c) noexcept {
+    std::uint8_t* ctrl = Ctrl();
+    const std::size_t n = block_->slots;
+    ctrl[i] = c;
+    for (std::size_t j = i; j < kCopies; j += n) ctrl[n + j] = c;
   }
   std::size_t FreeSlot(std::size_t hash) const noexcept {
     const std::size_t mask = block_->slots - 1;
@@ -223,7 +250,7 @@ class OwnerMap {
     bigger.block_ = static_cast<Block*>(::operator new(BlockBytes(slots)));
     bigger.block_->size = 0;
     bigger.block_->slots = static_cast<std::uint32_t>(slots);
-    std::memset(bigger.Ctrl(), 0, slots);
+    std::memset(bigger.Ctrl(), 0, slots + kCopies);
     // Moving entries allocates nothing and cannot fail.
     for (std::size_t i = 0, n = bucket_count(); i < n; ++i) {
       if (Ctrl()[i] == 0) continue;
@@ -231,7 +258,7 @@ class OwnerMap {
       const std::size_t hash = hasher()(s.first.view());
       const std::size_t at = bigger.FreeSlot(hash);
       ::new (static_cast<void*>(&bigger.SlotAt(at))) Slot(std::move(s));
-      bigger.Ctrl()[at] = Ctrl()[i];
+      bigger.SetCtrl(at, Ctrl()[i]);
       ++bigger.block_->size;
     }
     swap(bigger);

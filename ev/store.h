@@ -10,7 +10,7 @@
 // reference with one value costs about 80 bytes on 64-bit builds. Owner maps
 // are looked up by std::string_view, so a look-up never allocates. Keys and
 // owner ids come from save-data files, so both are hashed with a seeded
-// SipHash (key_hash.h), and no table may grow past eight buckets an entry.
+// hash (key_hash.h), and no table may grow past eight buckets an entry.
 #pragma once
 
 #include <tsl/robin_map.h>
@@ -64,7 +64,8 @@ using EvValueT = typename EvValue<K>::type;
 EvKey NormalizeKey(std::string_view text);
 
 // A folded key held in a stack buffer, so look-ups never allocate. Keeps at
-// most kMaxKeyLength bytes, the most a command can hand in.
+// most kMaxKeyLength bytes, the most a command can hand in, and zeros after
+// them up to the next multiple of eight bytes.
 class FoldedKey {
  public:
   explicit FoldedKey(std::string_view text) noexcept;
@@ -72,7 +73,7 @@ class FoldedKey {
   operator std::string_view() const noexcept { return view(); }
 
  private:
-  char buf_[kMaxKeyLength + 1];
+  char buf_[kMaxKeyLength + 9];  // the key, its NUL and room for a word's read
   std::size_t len_;
 };
 
@@ -191,22 +192,19 @@ class BasicEvStore {
   // already folded.
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
-    const auto& t = table<K>();
-    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
-      // Both hashes first: they do not depend on each other, so the
-      // processor computes them side by side.
-      const std::size_t ownerHash = t.hash_function()(owner);
-      const std::size_t keyHash = typename Maps::template OwnerMap<EvValueT<K>>::hasher()(key);
-      auto o = t.find(owner, ownerHash);
-      if (o == t.end()) return nullptr;
-      auto e = o->second.find(key, keyHash);
-      return e == o->second.end() ? nullptr : &e->second;
-    } else {
-      auto o = t.find(owner);
-      if (o == t.end()) return nullptr;
-      auto e = o->second.find(key);
-      return e == o->second.end() ? nullptr : &e->second;
-    }
+    return FindHashed<K>(owner, key, [&](const auto& hash) { return hash(key); });
+  }
+  // The same for a key folded into its buffer, whose hash reads the buffer
+  // word by word as it was just written (cheaper than reading the key's
+  // last bytes across two of those words).
+  template <EvKind K>
+  const EvValueT<K>* Find(EvOwnerId owner, const FoldedKey& key) const noexcept {
+    return FindHashed<K>(owner, key.view(), [&](const auto& hash) {
+      if constexpr (requires { hash.Padded(key.view()); })
+        return hash.Padded(key.view());
+      else
+        return hash(key.view());
+    });
   }
 
   // Remembers the owner map the last Entry call with it used, so that a run
@@ -329,6 +327,28 @@ class BasicEvStore {
  private:
   template <class V>
   using Table = typename Maps::template Table<V>;
+
+  template <EvKind K, class KeyHashOf>
+  const EvValueT<K>* FindHashed(EvOwnerId owner, std::string_view key,
+                                KeyHashOf&& keyHashOf) const noexcept {
+    const auto& t = table<K>();
+    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
+      // Both hashes first: they do not depend on each other, so the
+      // processor computes them side by side.
+      const std::size_t ownerHash = t.hash_function()(owner);
+      const std::size_t keyHash =
+          keyHashOf(typename Maps::template OwnerMap<EvValueT<K>>::hasher());
+      auto o = t.find(owner, ownerHash);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key, keyHash);
+      return e == o->second.end() ? nullptr : &e->second;
+    } else {
+      auto o = t.find(owner);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key);
+      return e == o->second.end() ? nullptr : &e->second;
+    }
+  }
 
   // What was just inserted at it stays only when the allocation point
   // passes; should it fail, it comes out again.
