@@ -12,7 +12,7 @@
 // erased entry is filled from the run behind it, so no slot is ever marked
 // deleted and a look-up stops at the first free one. The map is made with no
 // block; the first entry gets a block of one slot, which is what most
-// references need.
+// references need, the second one of four.
 //
 // Keys are hashed with the seeded hash (Hash), so no file can choose keys
 // that share a probe run; should they anyway, a look-up gets slower, but the
@@ -245,7 +245,9 @@ class OwnerMap {
   }
 
   void Grow() {
-    const std::size_t slots = block_ ? 2 * std::size_t{block_->slots} : 1;
+    // One slot, then four (an owner with a second value mostly gets a few
+    // more, and each growth hashes every key again), then doubling.
+    const std::size_t slots = !block_ ? 1 : block_->slots == 1 ? 4 : 2 * std::size_t{block_->slots};
     OwnerMap bigger;
     bigger.block_ = static_cast<Block*>(::operator new(BlockBytes(slots)));
     bigger.block_->size = 0;
