@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "ev/store.h"
+#include "persist/field_lines.h"
 
 namespace cv::persist {
 
@@ -125,9 +126,13 @@ struct csvp_record {
   ModMaps* maps = nullptr;
   // Records handed on to the store and the mod maps.
   std::uint64_t records = 0;
-  // The line being read (from 1), and the one where the record in hand
-  // began (where its first field ended).
-  std::uint64_t line = 1;
+  // Where the lines are found (null: nowhere, every line reads as 0), how
+  // many fields the parser ended in the piece it is reading, the one of
+  // them that was the record in hand's first, and the line where that field
+  // ended: 0 until someone asks (RecordLine).
+  FieldLines* lines = nullptr;
+  std::uint64_t fieldEnds = 0;
+  std::uint64_t recordField = 0;
   std::uint64_t recordLine = 0;
   // Memory ran out: every record after that is ignored.
   bool outOfMemory = false;
@@ -173,6 +178,10 @@ struct csvp_record {
   using Replay = void (*)(std::uint64_t record, void* context);
   Replay replay = nullptr;
 };
+
+// The line where the record in hand began (where its first field ended),
+// found now if it was not yet.
+std::uint64_t RecordLine(csvp_record& r) noexcept;
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
 void csvp_cb2(int terminator, void* state) noexcept;
@@ -244,9 +253,10 @@ class SaveDataReader {
   }
 
  private:
-  // The most bytes handed to libcsv in one call.
+  // The bytes ReadAll reads at a time.
   static constexpr std::size_t kPiece = std::size_t{1} << 16;
   void Parse(const char* data, std::size_t size);
+  void ParsePiece(const char* data, std::size_t size);
 
   csv_parser parser_{};
   bool initialised_ = false;
@@ -256,9 +266,7 @@ class SaveDataReader {
     r.scanForNul = false;
     return r;
   }
-  // The last line fed ended with a CR, whose LF (when one follows) ends the
-  // same line.
-  bool afterCr_ = false;
+  FieldLines lines_;
   // The first bytes of the file, kept until they show whether a byte-order
   // mark opens it.
   std::string start_;
