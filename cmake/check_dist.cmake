@@ -4,6 +4,10 @@
 # without an extension or another folder sends MO2 to its manual installer).
 # Then the exact list of entries, and the shipped texts against the sources.
 # Inputs: ZIP, SOURCE_DIR, VERSION, SCRATCH (a folder to extract into).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP}
   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

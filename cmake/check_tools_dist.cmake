@@ -3,6 +3,10 @@
 # as docs/corvane-sim.md and the archive's README.txt say to run it.
 # Inputs: ZIP, VERSION, SCRATCH (a folder to unzip into; emptied first),
 # EMULATOR (wine, or empty on Windows).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${SCRATCH})
 file(MAKE_DIRECTORY ${SCRATCH})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${SCRATCH}

@@ -11,6 +11,10 @@
 # Inputs: PLUGIN (the built DLL), TOOL (corvane-savedata.exe), SOURCE_DIR, VERSION, STAGE (scratch
 # folder), ZIP (the archive to write), ZIP_TOOL (zip), LGPL_TEXT (the
 # GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/NVSE/Plugins/Corvane)
 file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)

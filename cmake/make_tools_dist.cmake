@@ -13,6 +13,10 @@
 # (corvane-savedata.exe), SOURCE_DIR, VERSION, STAGE (scratch folder), ZIP
 # (the archive to write), ZIP_TOOL (zip; when empty, cmake's own zip
 # writer), LGPL_TEXT (the GNU LGPL 2.1 text).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 foreach(input SIM PLUGIN TOOL LGPL_TEXT)
   if(NOT EXISTS "${${input}}")
     message(FATAL_ERROR "${input} is missing: '${${input}}'")

@@ -7,6 +7,10 @@
 # afterwards run the file again with the simulated engine table and require
 # the same output; see below). The header directives are listed in
 # cmake/scenarios.cmake and docs/corvane-sim.md.
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
