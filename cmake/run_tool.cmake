@@ -9,6 +9,10 @@
 #   STDOUT, STDERR   texts ("|"-separated) that the output must hold
 #   NOT_STDOUT   texts that standard output must not hold
 #   PRESENT, ABSENT  paths below WORK_DIR that must exist, or not, afterwards
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(tool ${TOOL})
@@ -26,6 +30,9 @@ if(NOT DEFINED EXPECT_EXIT)
   set(EXPECT_EXIT 0)
 endif()
 
+# Arguments and file names are UTF-8 here; Wine reads a program's command
+# line in the locale's character set, so that must be UTF-8 too.
+set(ENV{LC_ALL} C.UTF-8)
 execute_process(COMMAND ${EMULATOR} ${tool} ${ARGS}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
