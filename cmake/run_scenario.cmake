@@ -59,8 +59,19 @@ if(NOT hold_log STREQUAL "")
   list(APPEND launcher ${HOLDER} ${hold_log})
 endif()
 
+# A run that has printed its summary gets this many seconds to exit; then
+# cmake/exit_watch.sh ends it, and the test fails saying so.
+set(exit_grace 30)
+set(watch sh ${CMAKE_CURRENT_LIST_DIR}/exit_watch.sh ${exit_grace})
+function(fail_if_ended what)
+  if(err MATCHES "exit-watch: ")
+    message(FATAL_ERROR "${what}: corvane-sim printed its summary but did not exit within "
+                        "${exit_grace} s, and was ended (a hang at exit; see cmake/exit_watch.sh)")
+  endif()
+endfunction()
+
 execute_process(
-  COMMAND ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
+  COMMAND ${watch} ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc
   OUTPUT_VARIABLE out
@@ -73,6 +84,7 @@ message("${out}")
 if(NOT "${err}" STREQUAL "")
   message("stderr:\n${err}")
 endif()
+fail_if_ended("the run")
 if(NOT "${rc}" STREQUAL "${expect_exit}")
   message(FATAL_ERROR "corvane-sim exited with ${rc}, expected ${expect_exit}")
 endif()
@@ -168,6 +180,7 @@ if(DIFFERENTIAL)
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err
     TIMEOUT 300)
+  fail_if_ended("differential run")
   if(NOT "${rc}" STREQUAL "${first_rc}")
     message(FATAL_ERROR "differential run: exit status ${first_rc} with the game image, ${rc} with the engine table\n"
                         "(the engine table's run:)\n${out}\n${err}")

@@ -33,7 +33,9 @@ endif()
 # Arguments and file names are UTF-8 here; Wine reads a program's command
 # line in the locale's character set, so that must be UTF-8 too.
 set(ENV{LC_ALL} C.UTF-8)
-execute_process(COMMAND ${EMULATOR} ${tool} ${ARGS}
+# A program that prints a scenario summary ("N checks, M failed") gets 30 s
+# to exit after it; then cmake/exit_watch.sh ends it (see there).
+execute_process(COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/exit_watch.sh 30 ${EMULATOR} ${tool} ${ARGS}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
 message("${out}")
@@ -41,6 +43,9 @@ if(NOT "${err}" STREQUAL "")
   message("stderr:\n${err}")
 endif()
 set(problems "")
+if(err MATCHES "exit-watch: ")
+  list(APPEND problems "printed its summary but did not exit within 30 s, and was ended (a hang at exit)")
+endif()
 if(NOT "${rc}" STREQUAL "${EXPECT_EXIT}")
   list(APPEND problems "exited with ${rc}, expected ${EXPECT_EXIT}")
 endif()
