@@ -22,7 +22,13 @@ pid=$!
       seen=$(date +%s)
     fi
     if [ -n "$seen" ] && [ $(($(date +%s) - seen)) -ge "$grace" ]; then
-      : >"$dir/ended"
+      # What its threads were doing, for telling a hang of ours from one of
+      # Wine's: each thread's name, state and kernel wait channel.
+      for t in /proc/"$pid"/task/*; do
+        [ -r "$t/stat" ] || continue
+        echo "  thread ${t##*/}: $(cut -d' ' -f2-3 "$t/stat" 2>/dev/null)," \
+          "waiting in $(cat "$t/wchan" 2>/dev/null)"
+      done >"$dir/ended"
       kill -KILL "$pid" 2>/dev/null
       exit 0
     fi
@@ -38,6 +44,7 @@ cat "$dir/out"
 cat "$dir/err" >&2
 if [ -e "$dir/ended" ]; then
   echo "exit-watch: $1 printed its summary but had not exited $grace s later: ended" >&2
+  cat "$dir/ended" >&2
   exit 125
 fi
 exit "$rc"
