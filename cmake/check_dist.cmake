@@ -5,6 +5,10 @@
 # Then the exact list of entries, and the shipped texts against the sources.
 # Inputs: ZIP, SOURCE_DIR, VERSION, SCRATCH (a folder to extract into),
 # HOME_PAGE (the home page the archive was made with; may be empty).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 include(${CMAKE_CURRENT_LIST_DIR}/home_page.cmake)
 corvane_home_page_text(home_page "${HOME_PAGE}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP}

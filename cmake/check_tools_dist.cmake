@@ -6,7 +6,10 @@
 # Inputs: ZIP, VERSION, SCRATCH (a folder to unzip into; emptied first),
 # EMULATOR (wine, or empty on Windows), PYTHON (python3), TUTORIAL (the
 # tutorial's runner), C_DRIVE (the drive_c of the Wine prefix).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
 cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${SCRATCH})
 set(modding ${SCRATCH}/Modding)
 file(MAKE_DIRECTORY ${modding})

@@ -13,6 +13,10 @@
 # GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1),
 # HOME_PAGE (the release's home page, written into the readme and the
 # notices; may be empty: cmake/home_page.cmake).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/NVSE/Plugins/Corvane)
 file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)

@@ -18,6 +18,10 @@
 # writer), LGPL_TEXT (the GNU LGPL 2.1 text), HOME_PAGE (the release's home
 # page for the notices and the readme; may be empty: cmake/home_page.cmake):
 # the release archive's inputs (cmake/make_dist.cmake), and SIM.
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 foreach(input SIM PLUGIN TOOL LGPL_TEXT)
   if(NOT EXISTS "${${input}}")
     message(FATAL_ERROR "${input} is missing: '${${input}}'")

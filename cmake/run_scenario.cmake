@@ -7,8 +7,8 @@
 # afterwards run the file again with the simulated engine table and require
 # the same output; see below). The header directives are listed in
 # cmake/scenarios.cmake and docs/corvane-sim-development.md.
-# A script run with -P has no project: without the version's policies,
-# if(TRUE) is false here.
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
 cmake_minimum_required(VERSION 3.20)
 
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -59,8 +59,19 @@ if(NOT hold_log STREQUAL "")
   list(APPEND launcher ${HOLDER} ${hold_log})
 endif()
 
+# A run that has printed its summary gets this many seconds to exit; then
+# cmake/exit_watch.sh ends it, and the test fails saying so.
+set(exit_grace 30)
+set(watch sh ${CMAKE_CURRENT_LIST_DIR}/exit_watch.sh ${exit_grace})
+function(fail_if_ended what)
+  if(err MATCHES "exit-watch: ")
+    message(FATAL_ERROR "${what}: corvane-sim printed its summary but did not exit within "
+                        "${exit_grace} s, and was ended (a hang at exit; see cmake/exit_watch.sh)")
+  endif()
+endfunction()
+
 execute_process(
-  COMMAND ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
+  COMMAND ${watch} ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc
   OUTPUT_VARIABLE out
@@ -73,6 +84,7 @@ message("${out}")
 if(NOT "${err}" STREQUAL "")
   message("stderr:\n${err}")
 endif()
+fail_if_ended("the run")
 if(NOT "${rc}" STREQUAL "${expect_exit}")
   message(FATAL_ERROR "corvane-sim exited with ${rc}, expected ${expect_exit}")
 endif()
@@ -156,12 +168,13 @@ if(DIFFERENTIAL)
   file(MAKE_DIRECTORY ${WORK_DIR})
   file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
   execute_process(
-    COMMAND ${launcher} ${WORK_DIR}/${SIM} --engine table ${sim_args} ${SCENARIO}
+    COMMAND ${watch} ${launcher} ${WORK_DIR}/${SIM} --engine table ${sim_args} ${SCENARIO}
     WORKING_DIRECTORY ${WORK_DIR}
     RESULT_VARIABLE rc
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err
     TIMEOUT 300)
+  fail_if_ended("differential run")
   corvane_compare_runs(verdict "${first_rc}" "${first_out}" "${first_err}" "${rc}" "${out}" "${err}")
   if(NOT verdict STREQUAL "")
     message(FATAL_ERROR "differential run: ${verdict}\n"

@@ -9,6 +9,7 @@
 
 #include "persist/savedata.h"
 #include "persist_fixture.h"
+#include "short_output.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -288,7 +289,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
                        "IX, 2, \"MyMod.esp\",\r\nIX, 3, \"<unreadable mod 3>\",\r\n",
                        0),
             0u)
-      << file;
+      << cv::testing::Shortened(file);
   for (int index : {1, 3}) {
     const std::string i = std::to_string(index);
     EXPECT_EQ(LogCount("Cannot read the name of mod " + i +
@@ -296,7 +297,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
                        "<unreadable mod " +
                        i + ">, which no load matches"),
               1)
-        << Log();
+        << cv::testing::Shortened(Log());
   }
 
   // Loaded under the same load order, and under one where the unreadable
@@ -312,10 +313,10 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
     loadsettings("unreadable");
     const EvOwnerId mine = order[1] == "MyMod.esp" ? 0x01000001 : 0x02000001;
     EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(mine, "mine")), 2.0f);
-    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u) << Log();
-    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 0u) << Log();
-    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 1>"), 1) << Log();
-    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 3>"), 2) << Log();
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u) << cv::testing::Shortened(Log());
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 0u) << cv::testing::Shortened(Log());
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 1>"), 1) << cv::testing::Shortened(Log());
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 3>"), 2) << cv::testing::Shortened(Log());
   }
 
   // Files that wrote such a mod as "" (or gave its index no "IX" row) do
@@ -325,7 +326,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
              "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"\",\r\n"
              "FL, 16777217, \"blank\", 1\r\nFL, 33554433, \"noix\", 2\r\n");
   loadsettings("old");
-  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << Log();
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << cv::testing::Shortened(Log());
   EXPECT_EQ(TheModMaps().loadedModIndices().count(""), 0u);
 }
 

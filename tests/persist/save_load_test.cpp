@@ -9,6 +9,7 @@
 
 #include "persist/savedata.h"
 #include "persist_fixture.h"
+#include "short_output.h"
 
 // The largest block asked for while g_measuring is set: this program's
 // allocator counts.
@@ -65,7 +66,8 @@ TEST_F(SaveLoadTest, WorkedExampleByteForByteAndItsLog) {
   const std::string count = "FL, 74565, \"count\", 3\r\n";
   // Rows of one kind follow the store's own order.
   const std::string file = ReadBytes(SaveFile("Save 12"));
-  EXPECT_TRUE(file == head + hp + count || file == head + count + hp) << file;
+  EXPECT_TRUE(file == head + hp + count || file == head + count + hp)
+      << cv::testing::Shortened(file);
   EXPECT_EQ(Log(), "START: save settings\r\n\tSaving to: '" + HostSavePath("Save 12") +
                        "'\r\n\tEVST\r\n\tEVFO\r\n\tEVFL\r\nEND: save settings\r\n");
   EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("Save 12").string())));
@@ -263,7 +265,7 @@ TEST_F(SaveLoadTest, DoubleByteLettersMakeNoFolders) {
   save("\x95\x5C..");
   loadsettings("\x95\x5C..");
   platform::testing::OverrideCodePage(0);
-  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << cv::testing::Shortened(Log());
   for (const auto& e : fs::directory_iterator(SavesDir()))
     EXPECT_FALSE(e.is_directory()) << "stray folder " << e.path();
 }
@@ -321,7 +323,8 @@ TEST_F(SaveLoadTest, AFailedWriteKeepsThePreviousFile) {
     EXPECT_EQ(ReadBytes(SaveFile("S")), before);
     EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("S").string())));
     const std::string line = c.logged;
-    EXPECT_TRUE(LogHas("\t" + (line.back() == ' ' ? line + HostSavePath("S") : line))) << Log();
+    EXPECT_TRUE(LogHas("\t" + (line.back() == ' ' ? line + HostSavePath("S") : line)))
+        << cv::testing::Shortened(Log());
     EXPECT_TRUE(LogHas("END: save settings"));
     EXPECT_EQ(LogIndentLevel(), 0);
   }

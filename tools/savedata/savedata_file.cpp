@@ -14,6 +14,8 @@
 #include "ev/store.h"
 #include "persist/mod_maps.h"
 #include "persist/savedata.h"
+#include "platform/console.h"
+#include "platform/folders.h"
 #include "tools/savedata/tool_log.h"
 
 namespace cv::savedata {
@@ -157,7 +159,8 @@ void ReadSaveData(std::string_view bytes, FileReport& report) {
 }
 
 bool ReadSaveDataFile(const std::string& path, FileReport& report, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+      platform::OpenPathForReading(platform::PathFromUtf8(path)), std::fclose);
   if (!f) {
     error = "cannot open " + path;
     return false;
