@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/host/plugin_library.h"
 #include "sim/image/game_image.h"
 #include "sim/image/game_layout.h"
-#include "sim/host/plugin_library.h"
 #include "sim/scenario/session.h"
 
 namespace {

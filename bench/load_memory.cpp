@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     std::size_t refs, perRef;
     double target64, target32;
   };
-  const Case cases[] = {{200000, 1, 300, 200}, {20000, 10, 90, 64}};
+  const Case cases[] = {{200000, 1, 200, 100}, {20000, 10, 64, 48}};
   const bool wide = sizeof(void*) == 8;
   int missed = 0;
   WriteSave(0, 0);

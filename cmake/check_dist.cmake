@@ -3,7 +3,14 @@
 # Data folder's: here NVSE/ and nothing else but .txt and .md files (a file
 # without an extension or another folder sends MO2 to its manual installer).
 # Then the exact list of entries, and the shipped texts against the sources.
-# Inputs: ZIP, SOURCE_DIR, VERSION, SCRATCH (a folder to extract into).
+# Inputs: ZIP, SOURCE_DIR, VERSION, SCRATCH (a folder to extract into),
+# HOME_PAGE (the home page the archive was made with; may be empty).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
+include(${CMAKE_CURRENT_LIST_DIR}/home_page.cmake)
+corvane_home_page_text(home_page "${HOME_PAGE}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP}
   OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -44,7 +51,8 @@ if(NOT entries STREQUAL wanted)
   list(APPEND faults "expected exactly ${wanted}")
 endif()
 
-# The shipped licence and notices are the repository's, line ends aside.
+# The shipped licence, notices and changelog are the repository's, line ends
+# aside and the home page in the notices.
 file(REMOVE_RECURSE ${SCRATCH})
 file(MAKE_DIRECTORY ${SCRATCH})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${SCRATCH} RESULT_VARIABLE rc)
@@ -57,6 +65,13 @@ foreach(pair "LICENSE|Corvane-LICENSE.txt" "THIRD-PARTY-NOTICES.md|Corvane-THIRD
   list(GET pair 0 from)
   list(GET pair 1 to)
   file(READ ${SOURCE_DIR}/${from} want)
+  if(from STREQUAL "THIRD-PARTY-NOTICES.md")
+    string(FIND "${want}" "${CORVANE_HOME_PAGE_WORDS}" at)
+    if(at EQUAL -1)
+      list(APPEND faults "${from} does not say '${CORVANE_HOME_PAGE_WORDS}' on one line")
+    endif()
+    string(REPLACE "${CORVANE_HOME_PAGE_WORDS}" "${home_page}" want "${want}")
+  endif()
   if(EXISTS ${SCRATCH}/${to})
     file(READ ${SCRATCH}/${to} got)
     string(REPLACE "\r\n" "\n" got "${got}")
@@ -70,7 +85,8 @@ endforeach()
 file(READ ${SCRATCH}/Corvane-readme.txt readme)
 foreach(word "Mod Organizer 2" "Vortex" "Overwrite" "corvane-savedata.exe"
     "Standard corvane aborting in NOGORE FONV" "engine: none" "Game check:" "nvse.log"
-    "Corvane-${VERSION}-tools.zip" "Corvane-${VERSION}-source.zip")
+    "Corvane-${VERSION}-tools.zip" "Corvane-${VERSION}-source.zip" "Updating"
+    "Report it on ${home_page}.")
   string(FIND "${readme}" "${word}" at)
   if(at EQUAL -1)
     list(APPEND faults "the readme says nothing of ${word}")
@@ -94,6 +110,21 @@ endforeach()
 string(FIND "${notices}" "Corvane-${VERSION}-source.zip" at)
 if(at EQUAL -1)
   list(APPEND faults "the notices do not say where Corvane-${VERSION}-source.zip is")
+endif()
+
+# Given a home page, the archive names it and no longer the words that stand
+# for it.
+if(NOT HOME_PAGE STREQUAL "")
+  foreach(text readme notices)
+    string(FIND "${${text}}" "${HOME_PAGE}" at)
+    if(at EQUAL -1)
+      list(APPEND faults "${text}: the home page ${HOME_PAGE} is missing")
+    endif()
+    string(FIND "${${text}}" "${CORVANE_HOME_PAGE_WORDS}" at)
+    if(NOT at EQUAL -1)
+      list(APPEND faults "${text}: still says '${CORVANE_HOME_PAGE_WORDS}'")
+    endif()
+  endforeach()
 endif()
 
 if(faults)

@@ -5,6 +5,10 @@
 #     system's random/crypto library and USER32 (CharNextExA, which reads
 #     save names in the system's code page); no libstdc++, libgcc or
 #     winpthread.
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 set(wanted NVSEPlugin_Load NVSEPlugin_Query)
 
 if(FORMAT STREQUAL "pe")

@@ -10,7 +10,13 @@
 # Only .txt and .md files stand beside NVSE/; all carry CR LF line ends.
 # Inputs: PLUGIN (the built DLL), TOOL (corvane-savedata.exe), SOURCE_DIR, VERSION, STAGE (scratch
 # folder), ZIP (the archive to write), ZIP_TOOL (zip), LGPL_TEXT (the
-# GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1).
+# GNU LGPL 2.1 text, Debian's /usr/share/common-licenses/LGPL-2.1),
+# HOME_PAGE (the release's home page, written into the readme and the
+# notices; may be empty: cmake/home_page.cmake).
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/NVSE/Plugins/Corvane)
 file(COPY ${PLUGIN} DESTINATION ${STAGE}/NVSE/Plugins)
@@ -22,15 +28,18 @@ if(NOT EXISTS "${LGPL_TEXT}")
   message(FATAL_ERROR "the LGPL 2.1 text is missing: '${LGPL_TEXT}'")
 endif()
 include(${CMAKE_CURRENT_LIST_DIR}/copy_crlf.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/home_page.cmake)
 
 set(CORVANE_VERSION ${VERSION})
+corvane_home_page_text(CORVANE_HOME_PAGE "${HOME_PAGE}")
 configure_file(${SOURCE_DIR}/packaging/Corvane-readme.txt.in ${STAGE}/Corvane-readme.txt @ONLY
   NEWLINE_STYLE CRLF)
 copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
   ${STAGE}/NVSE/Plugins/Corvane/Corvane-data-folder.txt)
+copy_crlf_home_page(${SOURCE_DIR}/THIRD-PARTY-NOTICES.md ${STAGE}/Corvane-THIRD-PARTY-NOTICES.md
+  "${HOME_PAGE}")
 foreach(pair
     "LICENSE|Corvane-LICENSE.txt"
-    "THIRD-PARTY-NOTICES.md|Corvane-THIRD-PARTY-NOTICES.md"
     "CHANGELOG.md|Corvane-CHANGELOG.md")
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 from)

@@ -6,7 +6,11 @@
 # DIFFERENTIAL (true:
 # afterwards run the file again with the simulated engine table and require
 # the same output; see below). The header directives are listed in
-# cmake/scenarios.cmake and docs/corvane-sim.md.
+# cmake/scenarios.cmake and docs/corvane-sim-development.md.
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
@@ -55,8 +59,19 @@ if(NOT hold_log STREQUAL "")
   list(APPEND launcher ${HOLDER} ${hold_log})
 endif()
 
+# A run that has printed its summary gets this many seconds to exit; then
+# cmake/exit_watch.sh ends it, and the test fails saying so.
+set(exit_grace 30)
+set(watch sh ${CMAKE_CURRENT_LIST_DIR}/exit_watch.sh ${exit_grace})
+function(fail_if_ended what)
+  if(err MATCHES "exit-watch: ")
+    message(FATAL_ERROR "${what}: corvane-sim printed its summary but did not exit within "
+                        "${exit_grace} s, and was ended (a hang at exit; see cmake/exit_watch.sh)")
+  endif()
+endfunction()
+
 execute_process(
-  COMMAND ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
+  COMMAND ${watch} ${launcher} ${WORK_DIR}/${SIM} ${sim_args} ${SCENARIO}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc
   OUTPUT_VARIABLE out
@@ -69,6 +84,7 @@ message("${out}")
 if(NOT "${err}" STREQUAL "")
   message("stderr:\n${err}")
 endif()
+fail_if_ended("the run")
 if(NOT "${rc}" STREQUAL "${expect_exit}")
   message(FATAL_ERROR "corvane-sim exited with ${rc}, expected ${expect_exit}")
 endif()
@@ -144,75 +160,26 @@ endforeach()
 
 # The differential run (Windows build): the same file, in a fresh copy at the
 # same place, with the world served by the simulated engine table (as on
-# Linux) instead of laid out in the miniature game image. One game in both:
-# the exit status, standard output and standard error must be the same, line
-# for line, but for the engine the start-up line names and the names of
-# --fresh's temporary folders.
+# Linux) instead of laid out in the miniature game image; the two runs must
+# be the same (cmake/compare_runs.cmake).
 if(DIFFERENTIAL)
-  function(normalise text out_var)
-    string(REGEX REPLACE "engine: (game|simulator)" "engine: *" text "${text}")
-    string(REGEX REPLACE "corvane-sim-[0-9a-f]+" "corvane-sim-*" text "${text}")
-    set(${out_var} "${text}" PARENT_SCOPE)
-  endfunction()
+  include(${CMAKE_CURRENT_LIST_DIR}/compare_runs.cmake)
   file(REMOVE_RECURSE ${WORK_DIR})
   file(MAKE_DIRECTORY ${WORK_DIR})
   file(COPY ${GAME_DIR}/ DESTINATION ${WORK_DIR})
   execute_process(
-    COMMAND ${launcher} ${WORK_DIR}/${SIM} --engine table ${sim_args} ${SCENARIO}
+    COMMAND ${watch} ${launcher} ${WORK_DIR}/${SIM} --engine table ${sim_args} ${SCENARIO}
     WORKING_DIRECTORY ${WORK_DIR}
     RESULT_VARIABLE rc
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err
     TIMEOUT 300)
-  if(NOT "${rc}" STREQUAL "${first_rc}")
-    message(FATAL_ERROR "differential run: exit status ${first_rc} with the game image, ${rc} with the engine table\n"
+  fail_if_ended("differential run")
+  corvane_compare_runs(verdict "${first_rc}" "${first_out}" "${first_err}" "${rc}" "${out}" "${err}")
+  if(NOT verdict STREQUAL "")
+    message(FATAL_ERROR "differential run: ${verdict}\n"
                         "(the engine table's run:)\n${out}\n${err}")
   endif()
-  foreach(stream out err)
-    normalise("${first_${stream}}" image_text)
-    normalise("${${stream}}" table_text)
-    if("${image_text}" STREQUAL "${table_text}")
-      continue()
-    endif()
-    string(REPLACE ";" "<semicolon>" image_text "${image_text}")
-    string(REPLACE ";" "<semicolon>" table_text "${table_text}")
-    string(REPLACE "\n" ";" a "${image_text}")
-    string(REPLACE "\n" ";" b "${table_text}")
-    # The store walks its values in the order of a hash seeded afresh in
-    # every process, so the lines a save or a load logs per value come in
-    # another order in each run: the same lines in another order pass.
-    set(sorted_a ${a})
-    set(sorted_b ${b})
-    list(SORT sorted_a)
-    list(SORT sorted_b)
-    if("${sorted_a}" STREQUAL "${sorted_b}")
-      continue()
-    endif()
-    # The first line that differs.
-    list(LENGTH a na)
-    list(LENGTH b nb)
-    set(i 0)
-    set(la "<end>")
-    set(lb "<end>")
-    while(i LESS na OR i LESS nb)
-      set(la "<end>")
-      set(lb "<end>")
-      if(i LESS na)
-        list(GET a ${i} la)
-      endif()
-      if(i LESS nb)
-        list(GET b ${i} lb)
-      endif()
-      if(NOT "${la}" STREQUAL "${lb}")
-        break()
-      endif()
-      math(EXPR i "${i} + 1")
-    endwhile()
-    math(EXPR line "${i} + 1")
-    message(FATAL_ERROR "differential run: std${stream} line ${line} differs:\n"
-                        "  game image:   ${la}\n  engine table: ${lb}\n"
-                        "(the engine table's run:)\n${out}\n${err}")
-  endforeach()
   # The table run bound the simulated engine, where the log names one.
   require_engine(simulator "differential run: --engine table")
   message("differential run: the same with the engine table")

@@ -9,6 +9,10 @@
 #   STDOUT, STDERR   texts ("|"-separated) that the output must hold
 #   NOT_STDOUT   texts that standard output must not hold
 #   PRESENT, ABSENT  paths below WORK_DIR that must exist, or not, afterwards
+# Run with cmake -P, where no project sets the policies: without this,
+# if(TRUE) and the other constants would silently read as false (CMP0012).
+cmake_minimum_required(VERSION 3.20)
+
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(tool ${TOOL})
@@ -26,7 +30,12 @@ if(NOT DEFINED EXPECT_EXIT)
   set(EXPECT_EXIT 0)
 endif()
 
-execute_process(COMMAND ${EMULATOR} ${tool} ${ARGS}
+# Arguments and file names are UTF-8 here; Wine reads a program's command
+# line in the locale's character set, so that must be UTF-8 too.
+set(ENV{LC_ALL} C.UTF-8)
+# A program that prints a scenario summary ("N checks, M failed") gets 30 s
+# to exit after it; then cmake/exit_watch.sh ends it (see there).
+execute_process(COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/exit_watch.sh 30 ${EMULATOR} ${tool} ${ARGS}
   WORKING_DIRECTORY ${WORK_DIR}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 300)
 message("${out}")
@@ -34,6 +43,9 @@ if(NOT "${err}" STREQUAL "")
   message("stderr:\n${err}")
 endif()
 set(problems "")
+if(err MATCHES "exit-watch: ")
+  list(APPEND problems "printed its summary but did not exit within 30 s, and was ended (a hang at exit)")
+endif()
 if(NOT "${rc}" STREQUAL "${EXPECT_EXIT}")
   list(APPEND problems "exited with ${rc}, expected ${EXPECT_EXIT}")
 endif()

@@ -136,6 +136,15 @@ class SipHash {
     Absorb((static_cast<std::uint64_t>(n) << 56) | LoadTail<std::uint64_t>(p, n, n - whole));
     return Finish();
   }
+  // The same hash of n bytes followed by zeros up to the next multiple of
+  // eight, which it reads.
+  std::uint64_t Padded(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{7};
+    for (std::size_t i = 0; i < whole; i += 8) Absorb(Load<std::uint64_t>(p + i));
+    Absorb((static_cast<std::uint64_t>(n) << 56) |
+           (n == whole ? 0 : Load<std::uint64_t>(p + whole)));
+    return Finish();
+  }
   // A single value of up to 56 bits as the whole message.
   std::uint64_t Word(std::uint64_t w, std::size_t n) noexcept {
     Absorb((static_cast<std::uint64_t>(n) << 56) | w);
@@ -181,6 +190,15 @@ class HalfSipHash {
     Absorb((static_cast<std::uint32_t>(n) << 24) | LoadTail<std::uint32_t>(p, n, n - whole));
     return Finish();
   }
+  // The same hash of n bytes followed by zeros up to the next multiple of
+  // four, which it reads.
+  std::uint32_t Padded(const char* p, std::size_t n) noexcept {
+    const std::size_t whole = n & ~std::size_t{3};
+    for (std::size_t i = 0; i < whole; i += 4) Absorb(Load<std::uint32_t>(p + i));
+    Absorb((static_cast<std::uint32_t>(n) << 24) |
+           (n == whole ? 0 : Load<std::uint32_t>(p + whole)));
+    return Finish();
+  }
   std::uint32_t Word(std::uint32_t w) noexcept {
     Absorb(w);
     Absorb(4u << 24);
@@ -209,9 +227,8 @@ class HalfSipHash {
 };
 using HalfSipHash13 = HalfSipHash<1, 3>;
 
-// Keys and owner ids both come from save-data files, so both are hashed
-// with the seeded hash: the 64-bit one where size_t has 64 bits, the
-// 32-bit one where it has 32.
+// Keys come from save-data files, so they are hashed with the seeded hash:
+// the 64-bit one where size_t has 64 bits, the 32-bit one where it has 32.
 constexpr bool kHalfHash = sizeof(std::size_t) < 8;
 
 struct KeyHash {
@@ -222,17 +239,36 @@ struct KeyHash {
     else
       return static_cast<std::size_t>(SipHash13(g_hashSeed)(s.data(), s.size()));
   }
+  // The same hash of a key whose buffer holds zeros after it up to the next
+  // multiple of eight bytes.
+  std::size_t Padded(std::string_view s) const noexcept {
+    if constexpr (kHalfHash)
+      return HalfSipHash13(g_hashSeed).Padded(s.data(), s.size());
+    else
+      return static_cast<std::size_t>(SipHash13(g_hashSeed).Padded(s.data(), s.size()));
+  }
 };
 struct KeyEq {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
 };
+// Owner ids are one 32-bit word, for which a keyed hash far cheaper than
+// SipHash gives the same guarantee against a file that picks its ids:
+// multiply-add-shift, ((a * id + b) mod 2^64) >> 32 with a and b drawn at
+// random, puts any two distinct ids on the same 32-bit value with
+// probability 2^-32, and so (every bit of the result being as good as
+// another) in the same bucket of a power-of-two table with probability
+// 1/buckets, whatever the ids are. Drawn once per process (store.cpp).
+struct OwnerHashKey {
+  std::uint64_t a, b;
+};
+extern const OwnerHashKey g_ownerKey;
+inline std::uint32_t MultiplyAddShift(const OwnerHashKey& k, std::uint32_t id) noexcept {
+  return static_cast<std::uint32_t>((k.a * id + k.b) >> 32);
+}
 struct OwnerHash {
   std::size_t operator()(std::uint32_t id) const noexcept {  // an owner id
-    if constexpr (kHalfHash)
-      return HalfSipHash13(g_hashSeed).Word(id);
-    else
-      return static_cast<std::size_t>(SipHash13(g_hashSeed).Word(id, 4));
+    return MultiplyAddShift(g_ownerKey, id);
   }
 };
 

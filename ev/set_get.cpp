@@ -1,6 +1,5 @@
 // CV_SetEVFl / CV_GetEVFl (execute and condition), CV_SetEVFo / CV_GetEVFo,
 // CV_SetEVSt / CV_GetEVSt: one value of the calling reference under a key.
-#include <cstring>
 #include <string>
 
 #include "ev/ev_commands.h"
@@ -9,24 +8,6 @@
 #include "log/guard.h"
 
 namespace cv::ev {
-
-namespace {
-// The condition handler's key. The game hands a condition its parameters as
-// two 4-byte words, and a word is never a pointer to text (a condition record
-// has no room for it): it may be 0, a small number, a form or anything else.
-// So the key is read only through the engine, which proves every byte
-// readable up to the NUL within a command's text buffer, and it must read as
-// text: a control character (C0, DEL or C1) makes it the empty key. An
-// executable's header, for one, is readable and no key.
-std::string_view ConditionKey(const void* word, char (&buffer)[kMaxKeyLength + 1]) {
-  std::string_view text = game::ReadText(word, buffer, sizeof buffer);
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) return {};
-  }
-  return text;
-}
-}  // namespace
 
 bool SetEVFl(const host::CommandArgs& a) {
   Guarded({"setevfl"}, [&] {
@@ -51,12 +32,15 @@ void GetFloat(TESObjectREFR* thisObj, std::string_view key, double* result) {
 }
 }  // namespace
 
-bool GetEVFlEval(TESObjectREFR* thisObj, void* arg1, void*, double* result) noexcept {
+// The condition handler. The game hands a condition its parameters as two
+// 4-byte words, and a word is never text (a condition record has no room
+// for it): it may be 0, a small number, a form or anything else. So the key
+// is always the empty key, and neither word is ever read.
+bool GetEVFlEval(TESObjectREFR* thisObj, void*, void*, double* result) noexcept {
   Guarded({"getevfl"}, [&] {
     *result = 0.0;
     if (thisObj == nullptr) return;
-    char buffer[kMaxKeyLength + 1];
-    GetFloat(thisObj, ConditionKey(arg1, buffer), result);
+    GetFloat(thisObj, std::string_view(), result);
   });
   return true;
 }

@@ -2,13 +2,15 @@
 // (a reference's form id) and key. Knows nothing of the host or the game.
 //
 // Each kind has its own table: a hash map from owner id to an owner map, and
-// each owner map a hash map from folded key to value. Both levels are open
-// addressing maps (tsl::robin_map) that keep the owner map inline in the
-// outer bucket and the key's hash beside it, so a look-up touches about two
-// cache lines instead of the five or six a node-based map needs. Owner maps
+// each owner map a hash map from folded key to value. The owner table is an
+// open addressing map (tsl::robin_map) whose bucket holds the owner id and
+// one pointer; the owner map behind it is one heap block of control bytes
+// and slots with the keys inline (owner_map.h), so a look-up touches about
+// three cache lines instead of the five or six a node-based map needs, and a
+// reference with one value costs about 80 bytes on 64-bit builds. Owner maps
 // are looked up by std::string_view, so a look-up never allocates. Keys and
 // owner ids come from save-data files, so both are hashed with a seeded
-// SipHash (key_hash.h), and no table may grow past eight buckets an entry.
+// hash (key_hash.h), and no table may grow past eight buckets an entry.
 #pragma once
 
 #include <tsl/robin_map.h>
@@ -26,6 +28,7 @@
 #include <unordered_map>
 
 #include "ev/key_hash.h"
+#include "ev/owner_map.h"
 #include "platform/fault.h"
 
 namespace cv {
@@ -61,7 +64,8 @@ using EvValueT = typename EvValue<K>::type;
 EvKey NormalizeKey(std::string_view text);
 
 // A folded key held in a stack buffer, so look-ups never allocate. Keeps at
-// most kMaxKeyLength bytes, the most a command can hand in.
+// most kMaxKeyLength bytes, the most a command can hand in, and zeros after
+// them up to the next multiple of eight bytes.
 class FoldedKey {
  public:
   explicit FoldedKey(std::string_view text) noexcept;
@@ -69,7 +73,7 @@ class FoldedKey {
   operator std::string_view() const noexcept { return view(); }
 
  private:
-  char buf_[kMaxKeyLength + 1];
+  char buf_[kMaxKeyLength + 9];  // the key, its NUL and room for a word's read
   std::size_t len_;
 };
 
@@ -123,21 +127,20 @@ class BoundedGrowth : public tsl::rh::power_of_two_growth_policy<2> {
 // The map families the store can be built on. The bench measures both.
 struct RobinMaps {
   template <class V>
-  using OwnerMap = tsl::robin_map<StoredKey, V, KeyHash, KeyEq,
-                                  std::allocator<std::pair<StoredKey, V>>, true, BoundedGrowth>;
+  using OwnerMap = detail::OwnerMap<V>;
   template <class V>
   using Table =
       tsl::robin_map<EvOwnerId, OwnerMap<V>, OwnerHash, std::equal_to<EvOwnerId>,
                      std::allocator<std::pair<EvOwnerId, OwnerMap<V>>>, false, BoundedGrowth>;
-  // An owner map is made with two buckets, room for one entry (most
-  // references hold one or two values), and doubles from there. Robin hood
-  // probing stays short at high load, so both levels fill to 0.8 before
-  // they grow: the tables are most of the store's memory.
-  static constexpr std::size_t kOwnerMapBuckets = 2;
+  // An owner map is made empty and takes its first block at its first
+  // entry. Robin hood probing stays short at high load, so the owner table
+  // fills to 0.8 before it grows: its buckets are a large part of the
+  // store's memory.
+  static constexpr std::size_t kOwnerMapBuckets = 0;
   static constexpr float kMaxLoad = 0.8f;
   template <class Map>
   static void Prepare(Map& map) {
-    map.max_load_factor(kMaxLoad);
+    if constexpr (requires { map.max_load_factor(kMaxLoad); }) map.max_load_factor(kMaxLoad);
   }
 };
 struct StdMaps {
@@ -189,22 +192,19 @@ class BasicEvStore {
   // already folded.
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
-    const auto& t = table<K>();
-    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
-      // Both hashes first: they do not depend on each other, so the
-      // processor computes them side by side.
-      const std::size_t ownerHash = t.hash_function()(owner);
-      const std::size_t keyHash = typename Maps::template OwnerMap<EvValueT<K>>::hasher()(key);
-      auto o = t.find(owner, ownerHash);
-      if (o == t.end()) return nullptr;
-      auto e = o->second.find(key, keyHash);
-      return e == o->second.end() ? nullptr : &e->second;
-    } else {
-      auto o = t.find(owner);
-      if (o == t.end()) return nullptr;
-      auto e = o->second.find(key);
-      return e == o->second.end() ? nullptr : &e->second;
-    }
+    return FindHashed<K>(owner, key, [&](const auto& hash) { return hash(key); });
+  }
+  // The same for a key folded into its buffer, whose hash reads the buffer
+  // word by word as it was just written (cheaper than reading the key's
+  // last bytes across two of those words).
+  template <EvKind K>
+  const EvValueT<K>* Find(EvOwnerId owner, const FoldedKey& key) const noexcept {
+    return FindHashed<K>(owner, key.view(), [&](const auto& hash) {
+      if constexpr (requires { hash.Padded(key.view()); })
+        return hash.Padded(key.view());
+      else
+        return hash(key.view());
+    });
   }
 
   // Remembers the owner map the last Entry call with it used, so that a run
@@ -327,6 +327,28 @@ class BasicEvStore {
  private:
   template <class V>
   using Table = typename Maps::template Table<V>;
+
+  template <EvKind K, class KeyHashOf>
+  const EvValueT<K>* FindHashed(EvOwnerId owner, std::string_view key,
+                                KeyHashOf&& keyHashOf) const noexcept {
+    const auto& t = table<K>();
+    if constexpr (requires { t.find(owner, std::size_t{0}); }) {
+      // Both hashes first: they do not depend on each other, so the
+      // processor computes them side by side.
+      const std::size_t ownerHash = t.hash_function()(owner);
+      const std::size_t keyHash =
+          keyHashOf(typename Maps::template OwnerMap<EvValueT<K>>::hasher());
+      auto o = t.find(owner, ownerHash);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key, keyHash);
+      return e == o->second.end() ? nullptr : &e->second;
+    } else {
+      auto o = t.find(owner);
+      if (o == t.end()) return nullptr;
+      auto e = o->second.find(key);
+      return e == o->second.end() ? nullptr : &e->second;
+    }
+  }
 
   // What was just inserted at it stays only when the allocation point
   // passes; should it fail, it comes out again.

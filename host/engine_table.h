@@ -17,7 +17,7 @@ enum : UInt32 {
 };
 
 struct CVEngineInterface {
-  enum { kVersion = 2 };
+  enum { kVersion = 3 };
   UInt32 version;
   // Run-time type conversion: the object as the wanted kind, or null.
   void* (*DynamicCast)(void* object, UInt32 wantedKind);
@@ -41,12 +41,6 @@ struct CVEngineInterface {
   // Gives back a block from FormHeap_Allocate. The host copies the strings of
   // array elements it is given, so the plug-in frees every block it made.
   void (*FormHeap_Free)(void* block);
-  // Copies the NUL-terminated text at text into out (capacity bytes, at
-  // least 1) and returns its length, when every byte up to and including
-  // the NUL is proven readable and the NUL lies within capacity bytes;
-  // otherwise writes the empty text and returns 0. Never faults, whatever
-  // text points at.
-  UInt32 (*ReadText)(const void* text, char* out, UInt32 capacity);
   // How many forms the game's form map holds (0 when it has none yet).
   UInt32 (*GetFormCount)(void);
   // The level of an AI process (0 high ... 3 low), or kCVNoProcessLevel.

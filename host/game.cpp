@@ -168,18 +168,6 @@ void ConsolePrint(const char* fmt, ...) {
   if (n >= 0) ConsoleText(text);
 }
 
-std::string_view ReadText(const void* text, char* out, UInt32 capacity) {
-  if (out == nullptr || capacity == 0) return {};
-  out[0] = '\0';
-  if (g_engine == nullptr || g_engine->ReadText == nullptr || text == nullptr) return {};
-  const UInt32 n = g_engine->ReadText(text, out, capacity);
-  if (n >= capacity || out[n] != '\0') {
-    out[0] = '\0';
-    return {};
-  }
-  return std::string_view(out, n);
-}
-
 UInt32 FormCount() {
   if (g_engine == nullptr || g_engine->GetFormCount == nullptr) return 0;
   return g_engine->GetFormCount();

@@ -59,11 +59,6 @@ void ConsoleText(std::string_view text);
 // The line that follows the last piece of a text cut short.
 std::string LeftOutLine(std::size_t bytes);
 
-// The text at an address the game handed over as a word (which may be
-// anything), copied into out when the engine proves it readable up to its
-// NUL within out's size; the empty text otherwise.
-std::string_view ReadText(const void* text, char* out, UInt32 capacity);
-
 UInt32 FormCount();
 UInt32 ProcessLevel(void* process);  // kCVNoProcessLevel when there is none
 

@@ -1,14 +1,23 @@
 #include "persist/mod_maps.h"
 
+#include <algorithm>
+
 #include "log/log.h"
 
 namespace cv::persist {
+
+namespace {
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
 
 void ModMaps::Reset() {
   savedModNames_.clear();
   loadedModIndices_.clear();
   savedModNames_[kDynamicModIndex] = std::string(kDynamicModName);
   loadedModIndices_[std::string(kDynamicModName)] = kDynamicModIndex;
+  caseMatches_.clear();
   Forget();
 }
 
@@ -27,8 +36,44 @@ const std::string& ModMaps::SavedName(std::uint32_t savedIndex) {
   return savedModNames_[savedIndex];
 }
 
+// The game finds a plug-in by its file name, and Windows compares file names
+// without regard to letter case. For the letters of plug-in names, A to Z,
+// that compare is ASCII case folding, so that is what is done here, and
+// nothing more: bytes beyond ASCII are in whatever code page the player's
+// system uses, where folding them by any one table could pair two different
+// files, so they must match as they stand.
+bool ModMaps::SameModFile(std::string_view a, std::string_view b) noexcept {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldAscii(x) == FoldAscii(y);
+         });
+}
+
+std::unordered_map<std::string, std::uint32_t>::const_iterator ModMaps::MatchIgnoringCase(
+    std::string_view saved) const {
+  auto best = loadedModIndices_.end();
+  if (!IsMatchableModName(saved)) return best;  // "" and stand-ins match nothing
+  for (auto it = loadedModIndices_.begin(); it != loadedModIndices_.end(); ++it)
+    if (SameModFile(it->first, saved) &&
+        (best == loadedModIndices_.end() || it->second < best->second))
+      best = it;
+  return best;
+}
+
 std::int32_t ModMaps::Resolve(std::uint32_t savedIndex) {
-  auto it = loadedModIndices_.find(SavedName(savedIndex));
+  const std::string& saved = SavedName(savedIndex);
+  auto it = std::as_const(loadedModIndices_).find(saved);
+  if (it == loadedModIndices_.end()) {
+    it = MatchIgnoringCase(saved);
+    if (it != loadedModIndices_.end()) {
+      std::pair<std::string, std::string> match{saved, it->first};
+      if (std::find(caseMatches_.begin(), caseMatches_.end(), match) == caseMatches_.end()) {
+        LogMessage(
+            "Mod %s of the save matched the loaded %s: their names differ in letter case only",
+            saved.c_str(), it->first.c_str());
+        caseMatches_.push_back(std::move(match));
+      }
+    }
+  }
   std::int32_t now =
       it == loadedModIndices_.end() ? kMissing : static_cast<std::int32_t>(it->second & 0xFF);
   cache_[savedIndex] = now;

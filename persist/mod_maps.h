@@ -4,6 +4,10 @@
 // (from the file's "IX" rows). loadedModIndices: mod file name -> load-order
 // index in the running game. A saved id keeps its low 24 bits and gets the
 // current index of the mod file that had its top byte when it was saved.
+//
+// Saved names match loaded ones as the game and Windows match plug-in file
+// names: without regard to letter case, so a mod whose file was renamed
+// from mymod.esp to MyMod.esp keeps its values. An exact match wins.
 #pragma once
 
 #include <array>
@@ -12,6 +16,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace cv::persist {
 
@@ -50,6 +56,10 @@ class ModMaps {
     return loadedModIndices_;
   }
 
+  // Whether two mod file names are one file's: equal once A to Z are folded
+  // to a to z.
+  static bool SameModFile(std::string_view a, std::string_view b) noexcept;
+
  private:
   // Per saved top byte: the current index, kMissing, or kUnknown when the
   // maps changed since it was last worked out. Spares a name hash per row.
@@ -57,9 +67,16 @@ class ModMaps {
   static constexpr std::int32_t kMissing = -1;
   void Forget() { cache_.fill(kUnknown); }
   std::int32_t Resolve(std::uint32_t savedIndex);
+  // The loaded mod whose name differs from saved in letter case only (the
+  // lowest load-order index when there are several), or the end.
+  std::unordered_map<std::string, std::uint32_t>::const_iterator MatchIgnoringCase(
+      std::string_view saved) const;
 
   std::unordered_map<std::uint32_t, std::string> savedModNames_;
   std::unordered_map<std::string, std::uint32_t> loadedModIndices_;
+  // The pairs (saved name, loaded name) matched without regard to case and
+  // logged since the maps were last emptied: one line each per load.
+  std::vector<std::pair<std::string, std::string>> caseMatches_;
   std::array<std::int32_t, 256> cache_{};
 };
 

@@ -17,6 +17,7 @@
 
 #include <csv.h>
 
+#include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +26,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ev/store.h"
+#include "persist/field_lines.h"
 
 namespace cv::persist {
 
@@ -122,9 +126,13 @@ struct csvp_record {
   ModMaps* maps = nullptr;
   // Records handed on to the store and the mod maps.
   std::uint64_t records = 0;
-  // The line being read (from 1), and the one where the record in hand
-  // began (where its first field ended).
-  std::uint64_t line = 1;
+  // Where the lines are found (null: nowhere, every line reads as 0), how
+  // many fields the parser ended in the piece it is reading, the one of
+  // them that was the record in hand's first, and the line where that field
+  // ended: 0 until someone asks (RecordLine).
+  FieldLines* lines = nullptr;
+  std::uint64_t fieldEnds = 0;
+  std::uint64_t recordField = 0;
   std::uint64_t recordLine = 0;
   // Memory ran out: every record after that is ignored.
   bool outOfMemory = false;
@@ -133,7 +141,8 @@ struct csvp_record {
   std::bitset<256> modRowRead = std::bitset<256>().set(255);
   // A value row that came before the "IX" row of a mod it needs (a file
   // whose rows a spreadsheet sorted puts "FL" and "FO" before "IX"): kept
-  // until the file ends, then stored, or lost, like any other row.
+  // until the file ends, then stored, or lost, like any other row, in its
+  // place in the file: it never replaces what a later row stored.
   struct Deferred {
     Tag tag;
     std::uint32_t id;
@@ -146,6 +155,14 @@ struct csvp_record {
   std::vector<Deferred> deferred;
   // Set once the file has ended: no row waits any longer.
   bool modRowsComplete = false;
+  // The keys of the rows kept, by kind (string, form, float); for those keys
+  // alone, the record that last stored each entry (kind, owner as stored,
+  // key), so that a kept row gives way to a later row that stored it.
+  std::array<std::unordered_set<std::string>, 3> keptKeys;
+  std::unordered_map<std::string, std::uint64_t> storedBy;
+  // While the kept rows are stored: the number of the one in hand.
+  bool storingKept = false;
+  std::uint64_t keptRecord = 0;
   // The owner the last row of each kind went to: a file lists an owner's
   // rows together.
   EvStore::OwnerRun<EvKind::Float> floatRun;
@@ -161,6 +178,10 @@ struct csvp_record {
   using Replay = void (*)(std::uint64_t record, void* context);
   Replay replay = nullptr;
 };
+
+// The line where the record in hand began (where its first field ended),
+// found now if it was not yet.
+std::uint64_t RecordLine(csvp_record& r) noexcept;
 
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept;
 void csvp_cb2(int terminator, void* state) noexcept;
@@ -232,9 +253,10 @@ class SaveDataReader {
   }
 
  private:
-  // The most bytes handed to libcsv in one call.
+  // The bytes ReadAll reads at a time.
   static constexpr std::size_t kPiece = std::size_t{1} << 16;
   void Parse(const char* data, std::size_t size);
+  void ParsePiece(const char* data, std::size_t size);
 
   csv_parser parser_{};
   bool initialised_ = false;
@@ -244,9 +266,7 @@ class SaveDataReader {
     r.scanForNul = false;
     return r;
   }
-  // The last line fed ended with a CR, whose LF (when one follows) ends the
-  // same line.
-  bool afterCr_ = false;
+  FieldLines lines_;
   // The first bytes of the file, kept until they show whether a byte-order
   // mark opens it.
   std::string start_;

@@ -14,6 +14,7 @@
 
 #include "log/guard.h"
 #include "log/log.h"
+#include "persist/kept_rows.h"
 #include "persist/mod_maps.h"
 #include "persist/savedata.h"
 
@@ -191,6 +192,7 @@ bool WaitsForModRow(const csvp_record& r) {
 // Keeps a value row for the end of the file.
 void Defer(csvp_record& r) {
   r.deferred.push_back({r.tag, r.id, r.form, r.number, r.field3, r.text, r.records});
+  NoteKept(r);
 }
 
 void StoreRecord(csvp_record& r) {
@@ -215,8 +217,9 @@ void StoreRecord(csvp_record& r) {
     case RecordTag::String: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::String>(*mapped, r.field3, r.stringRun) = r.text;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::Form: {
       auto mappedOwner = maps.Remap(r.id);
@@ -224,14 +227,16 @@ void StoreRecord(csvp_record& r) {
       if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.id, r.form});
       if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {r.id});
       if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.form});
+      if (StoredByLaterRow(r, *mappedOwner)) return;
       store.Entry<EvKind::Form>(*mappedOwner, r.field3, r.formRun) = *mappedValue;
-      return;
+      return NoteStored(r, *mappedOwner);
     }
     case RecordTag::Float: {
       auto mapped = maps.Remap(r.id);
       if (!mapped) return LogLostValue("EVFL", r.field3, maps, {r.id});
+      if (StoredByLaterRow(r, *mapped)) return;
       store.Entry<EvKind::Float>(*mapped, r.field3, r.floatRun) = r.number;
-      return;
+      return NoteStored(r, *mapped);
     }
     case RecordTag::None: LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
   }
@@ -293,13 +298,19 @@ void StopOnBadAlloc(csvp_record& r, Body&& body) {
 
 }  // namespace
 
+std::uint64_t RecordLine(csvp_record& r) noexcept {
+  if (r.recordLine == 0 && r.lines != nullptr) r.recordLine = r.lines->LineOfField(r.recordField);
+  return r.recordLine;
+}
+
 void csvp_cb1(void* field, std::size_t length, void* state) noexcept {
   auto& r = *static_cast<csvp_record*>(state);
+  const std::uint64_t fieldEnd = r.fieldEnds++;
   if (r.outOfMemory) return;
   bool ok = Guarded({"csvp_cb1"}, [&] {
     StopOnBadAlloc(r, [&] {
       if (r.fieldCount < 5) ++r.fieldCount;  // fields after the fourth are ignored
-      if (r.fieldCount == 1) r.recordLine = r.line;
+      if (r.fieldCount == 1) r.recordField = fieldEnd, r.recordLine = 0;
       if (g_probe != nullptr) g_probe(1);
       // The parser appends a NUL; the field is the text before the first NUL.
       // The reader says when no NUL has been read, which spares the search.
@@ -334,7 +345,7 @@ void csvp_cb2(int, void* state) noexcept {
         LogMessage(
             "Too many fields in the %s row at line %llu: the fields after the fourth are "
             "ignored",
-            TagText(r.tag), static_cast<unsigned long long>(r.recordLine));
+            TagText(r.tag), static_cast<unsigned long long>(RecordLine(r)));
       StoreRefusing(r);
       ++r.records;
     });
@@ -344,9 +355,11 @@ void csvp_cb2(int, void* state) noexcept {
 namespace {
 
 // Stores the rows kept for the end of the file, in the order they came, now
-// that every "IX" row has been read.
+// that every "IX" row has been read. Each takes its place in the file: an
+// entry that a later row stored keeps that row's value.
 void StoreDeferred(csvp_record& r) {
   r.modRowsComplete = true;
+  r.storingKept = true;
   std::vector<csvp_record::Deferred> rows = std::move(r.deferred);
   r.deferred = {};
   for (csvp_record::Deferred& row : rows) {
@@ -359,11 +372,13 @@ void StoreDeferred(csvp_record& r) {
         r.number = row.number;
         r.field3 = std::move(row.key);
         r.text = std::move(row.text);
+        r.keptRecord = row.record;
         if (r.replay != nullptr) r.replay(row.record, r.observerContext);
         StoreRefusing(r);
       });
     });
   }
+  ForgetKept(r);
 }
 
 }  // namespace
@@ -376,6 +391,7 @@ int SaveDataReader::Init() {
   if (initialised_) csv_free(&parser_);
   int rc = csv_init(&parser_, CSV_APPEND_NULL);
   initialised_ = rc == 0;
+  record_.lines = &lines_;
   return rc;
 }
 
@@ -383,46 +399,33 @@ void SaveDataReader::Parse(const char* data, std::size_t size) {
   if (!initialised_) throw std::logic_error("the reader was not initialised");
   if (record_.outOfMemory) return;
   if (!record_.scanForNul && std::memchr(data, '\0', size) != nullptr) record_.scanForNul = true;
-  if (size == 0) return;
-  // The LF of a CR LF whose CR ended the last piece.
-  if (afterCr_ && data[0] == '\n') {
-    if (csv_parse(&parser_, data, 1, csvp_cb1, csvp_cb2, &record_) != 1) record_.outOfMemory = true;
-    if (record_.outOfMemory) return;
-    ++data;
-    --size;
-  }
-  afterCr_ = false;
-  while (size > 0) {
-    // One line at a time (up to an LF, or a CR that no LF follows), so that
-    // every record knows its line.
-    const std::size_t most = std::min(size, kPiece);
-    std::size_t n = 0;
-    bool lineEnd = false;
-    while (n < most && !lineEnd) {
-      const char c = data[n++];
-      if (c == '\n') {
-        lineEnd = true;
-      } else if (c == '\r') {
-        lineEnd = true;
-        if (n == size)
-          afterCr_ = true;  // its LF, if any, comes with the next bytes
-        else if (data[n] == '\n')
-          ++n;
-      }
-    }
-    // libcsv grows its field buffer by a fixed block, and every growth may
-    // copy the buffer. A block as large as the buffer and the piece keeps a
-    // long field linear to read: one growth per piece at most, and a field
-    // that spans pieces doubles the buffer.
-    csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), n}));
-    // A short count is the only failure outside strict mode: the parser's
-    // buffer could not grow.
-    if (csv_parse(&parser_, data, n, csvp_cb1, csvp_cb2, &record_) != n) record_.outOfMemory = true;
-    if (record_.outOfMemory) return;
-    if (lineEnd) ++record_.line;
-    data += n;
-    size -= n;
-  }
+  // Two pieces: up to the last line end, and the rest. A record rarely
+  // spans the cut after a line end, so the line of a record still open
+  // when a piece ends is seldom looked for in more than its last line.
+  std::size_t cut = size;
+  while (cut > 0 && data[cut - 1] != '\n' && data[cut - 1] != '\r') --cut;
+  if (cut == 0) cut = size;
+  ParsePiece(data, cut);
+  if (cut < size) ParsePiece(data + cut, size - cut);
+}
+
+void SaveDataReader::ParsePiece(const char* data, std::size_t size) {
+  if (size == 0 || record_.outOfMemory) return;
+  // libcsv grows its field buffer by a fixed block, and every growth may
+  // copy the buffer. A block as large as the buffer and the piece keeps a
+  // long field linear to read: one growth per piece at most, and a field
+  // that spans pieces doubles the buffer.
+  csv_set_blk_size(&parser_, std::max({kMinBlock, csv_get_buffer_size(&parser_), size}));
+  lines_.BeginPiece(parser_, data, size);
+  record_.fieldEnds = 0;
+  // A short count is the only failure outside strict mode: the parser's
+  // buffer could not grow.
+  if (csv_parse(&parser_, data, size, csvp_cb1, csvp_cb2, &record_) != size)
+    record_.outOfMemory = true;
+  // The piece goes; the line of a record it leaves open is found while the
+  // piece is still here.
+  if (record_.fieldCount > 0) RecordLine(record_);
+  lines_.EndPiece();
 }
 
 void SaveDataReader::Feed(const char* data, std::size_t size) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 
 namespace cv::platform {
@@ -23,5 +24,13 @@ bool IdentityOf(const std::filesystem::path& path, FileId& id);
 // one as the file system compares them: without regard to letter case on
 // Windows (CompareStringOrdinal with ignore-case), byte for byte elsewhere.
 bool SameName(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The file at path opened for reading in binary mode; null when it cannot
+// be (the wide file functions on Windows, so any name opens).
+std::FILE* OpenPathForReading(const std::filesystem::path& path);
+
+// Moves the file at from to to, never replacing an existing file; across
+// volumes allowed. False when it failed (MoveFileExW on Windows).
+bool MovePathNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace cv::platform

@@ -137,6 +137,14 @@ bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
   return a.native() == b.native();
 }
 
+std::FILE* OpenPathForReading(const std::filesystem::path& path) {
+  return std::fopen(path.c_str(), "rb");
+}
+
+bool MovePathNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return MoveFileNoReplace(from.native(), to.native());
+}
+
 std::string NativePath(const std::string& path) {
   std::string p = path;
   for (std::size_t i = 0; i < p.size(); i = NextChar(p, i))

@@ -174,6 +174,18 @@ bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
                                 static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
 }
 
+std::FILE* OpenPathForReading(const std::filesystem::path& path) {
+  return ::_wfopen(path.c_str(), L"rb");
+}
+
+bool MovePathNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (Failed("file.rename")) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+}
+
 // The Windows API takes backslash paths as the plug-in builds them.
 std::string NativePath(const std::string& path) { return path; }
 

@@ -78,11 +78,13 @@ if ! in_git_checkout && [ -z "$(find build/_deps -maxdepth 1 -type d -name 'libc
   fi
 fi
 bash scripts/fetch-deps.sh build/_deps
-cmake --preset mingw-i686 >/dev/null
+# CORVANE_HOME_PAGE=URL scripts/dist.sh writes the release's home page into
+# the player's readme and the notices (kept in the build's cache after that).
+cmake --preset mingw-i686 ${CORVANE_HOME_PAGE+"-DCORVANE_HOME_PAGE=$CORVANE_HOME_PAGE"} >/dev/null
 cmake --build --preset mingw-i686 -j2 --target dist
 
 # The mod authors' tools archive (cmake/make_tools_dist.cmake lays it out; the
-# mingw pass's dist.tools tests unzip it and run the quick start with it).
+# mingw pass's dist.tools tests unzip it and follow the Windows tutorial with it).
 tools_archive() {
   cmake --build --preset mingw-i686 -j2 --target dist-tools
 }

@@ -5,7 +5,6 @@
 // "nothing" for anything it cannot prove.
 #include <windows.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
@@ -354,25 +353,6 @@ void Console_Print(const char* fmt, ...) {
       console, nullptr, "%s", reinterpret_cast<va_list>(const_cast<char**>(argument)));
 }
 
-// The text's bytes, copied a page at a time through the read routines up
-// to the NUL; the empty text when any byte before it does not read.
-UInt32 ReadText(const void* text, char* out, UInt32 capacity) {
-  if (out == nullptr || capacity == 0) return 0;
-  out[0] = '\0';
-  const Addr from = AddrOf(text);
-  if (from < kLowestObject) return 0;
-  for (UInt32 n = 0; n < capacity;) {
-    const Addr at = from + n;
-    if (at < from) break;  // wrapped past 4 GiB
-    const Addr chunk = std::min<Addr>(kPageSize - at % kPageSize, capacity - n);
-    if (!SafeCopy(out + n, at, chunk)) break;
-    for (const UInt32 end = n + chunk; n < end; ++n)
-      if (out[n] == '\0') return n;
-  }
-  out[0] = '\0';
-  return 0;
-}
-
 UInt32 GetFormCount() {
   Addr map = 0;
   if (!ReadAt(kFormMapPtr, map) || map == 0 || !Readable(map, kMapSize)) return 0;
@@ -417,7 +397,6 @@ const CVEngineInterface g_table = {
     Console_Print,
     FormHeap_Allocate,
     FormHeap_Free,
-    ReadText,
     GetFormCount,
     GetProcessLevel,
 };

@@ -9,8 +9,8 @@
 
 #include "platform/fault.h"
 #include "platform/program_export.h"
-#include "sim/image/game_image.h"
 #include "sim/host/host.h"
+#include "sim/image/game_image.h"
 
 namespace cv::sim {
 
@@ -230,16 +230,6 @@ void FormHeap_Free(void* block) {
     h->Error("FormHeap_Free of a block not from the game heap");
 }
 
-// The only words that reach this are a condition's, and the simulated game,
-// as the game, never hands a condition text (its parameters are 4-byte
-// words): every word gives the empty text, as a word that is no text does
-// in the game.
-UInt32 ReadText(const void*, char* out, UInt32 capacity) {
-  if (out == nullptr || capacity == 0) return 0;
-  out[0] = '\0';
-  return 0;
-}
-
 UInt32 GetFormCount() {
   World* w = WorldFor("engine.GetFormCount");
   return w != nullptr ? static_cast<UInt32>(w->PresentForms()) : 0;
@@ -272,7 +262,6 @@ const CVEngineInterface g_engine = {
     Console_Print,
     FormHeap_Allocate,
     FormHeap_Free,
-    ReadText,
     GetFormCount,
     GetProcessLevel,
 };

@@ -111,6 +111,12 @@ const std::vector<ClassInfo>& Classes() {
   return classes;
 }
 
+// The actor bases' TESModel part (game-facts §3a: TESActorBase + 0xDC).
+std::vector<std::uint32_t> PartsOf(Class c) {
+  if (c == Class::NPC || c == Class::CreatureBase) return {kBaseModelComponent};
+  return {};
+}
+
 // Type descriptors of classes that only appear as bases.
 const std::vector<std::pair<Addr, const char*>>& AbstractTypes() {
   static const std::vector<std::pair<Addr, const char*>> types = {

@@ -25,6 +25,12 @@ struct ClassInfo {
 
 // Every class with its bases, most derived first, as MSVC lists them.
 const std::vector<ClassInfo>& Classes();
+// Where the class's objects hold a part with a vtable of its own: a base
+// that does not sit at offset 0. Each such part's vtable has a locator of
+// its own, giving the part's offset in the complete object (game-facts
+// §3d), so a pointer to the part carries a vtable of the game's that is
+// not the class's own.
+std::vector<std::uint32_t> PartsOf(Class c);
 // Type descriptors of classes that only appear as bases.
 const std::vector<std::pair<std::uint32_t, const char*>>& AbstractTypes();
 

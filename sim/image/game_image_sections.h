@@ -30,6 +30,12 @@ inline constexpr SectionAddr kExtraEnd = 0x00402000;
 //   text-writable     code flagged (and mapped) writable as well
 //   extra-section     an extra executable, writable section ".bind" before
 //                     the code section, holding the code range's first page
+//   code-in-data      as extra-section, but ".bind" is flagged readable and
+//                     writable data, not code, and it holds the game heap's
+//                     functions and the processes' running-package functions:
+//                     code pointers into a readable section that is not code,
+//                     which the plug-in must never call (its pages stay
+//                     executable, so that a call shows as one, not a crash)
 //   broken-CLASS      as the first, with the type descriptor of CLASS (such
 //                     as BGSListForm) naming another class
 inline constexpr const char* kVariantVariable = "CORVANE_GAME_IMAGE";
@@ -38,6 +44,7 @@ struct Variant {
   bool rdataWritable = false;
   bool textWritable = false;
   bool extraSection = false;
+  bool codeInData = false;  // with extraSection: ".bind" is data, not code
   std::string brokenClass;  // the class name, without decoration
 };
 

@@ -40,8 +40,9 @@ void SetFlags(IMAGE_SECTION_HEADER& s, DWORD flags) {
   s.Characteristics |= flags;
 }
 
-// A header for the extra section, before code: the code range's first page.
-bool InsertExtra(IMAGE_NT_HEADERS32& nt, IMAGE_SECTION_HEADER* code, std::string& why) {
+// A header for the extra section, before code: the code range's first page,
+// flagged code or, for code-in-data, readable and writable data.
+bool InsertExtra(IMAGE_NT_HEADERS32& nt, IMAGE_SECTION_HEADER* code, bool data, std::string& why) {
   IMAGE_SECTION_HEADER* table = IMAGE_FIRST_SECTION(&nt);
   IMAGE_SECTION_HEADER* end = table + nt.FileHeader.NumberOfSections;
   const auto room = reinterpret_cast<std::uintptr_t>(end + 1);
@@ -56,7 +57,7 @@ bool InsertExtra(IMAGE_NT_HEADERS32& nt, IMAGE_SECTION_HEADER* code, std::string
   std::memset(extra.Name, 0, sizeof extra.Name);
   std::memcpy(extra.Name, ".bind", 5);
   extra.Misc.VirtualSize = kExtraEnd - kTextStart;
-  SetFlags(extra, kRead | kWrite | kCode);
+  SetFlags(extra, kRead | kWrite | (data ? IMAGE_SCN_CNT_INITIALIZED_DATA : kCode));
   text.VirtualAddress += kExtraEnd - kTextStart;
   text.Misc.VirtualSize -= kExtraEnd - kTextStart;
   return true;
@@ -80,6 +81,9 @@ bool ChosenVariant(Variant& variant, std::string& why) {
     variant.textWritable = true;
   } else if (v == "extra-section") {
     variant.extraSection = true;
+  } else if (v == "code-in-data") {
+    variant.extraSection = true;
+    variant.codeInData = true;
   } else if (v.rfind("broken-", 0) == 0 && v.size() > 7) {
     variant.brokenClass = v.substr(7);
   } else {
@@ -106,7 +110,7 @@ bool ApplySections(const Variant& variant, std::string& why) {
     SetFlags(*code, kRead | kCode | (variant.textWritable ? kWrite : 0));
     SetFlags(*rdata, kRead | (variant.rdataWritable ? kWrite : 0));
     SetFlags(*data, kRead | kWrite);
-    if (variant.extraSection) ok = InsertExtra(nt, code, why);
+    if (variant.extraSection) ok = InsertExtra(nt, code, variant.codeInData, why);
   }
   DWORD unused = 0;
   ::VirtualProtect(At<void>(kImageBase), kPage, headerProtection, &unused);

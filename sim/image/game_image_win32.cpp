@@ -183,6 +183,21 @@ bool WriteTypes(Addr typeInfoVtable, const std::string& brokenClass) {
   return brokenFound;
 }
 
+// The vtables of each class's parts (PartsOf), by class: offset, vtable.
+std::vector<std::pair<Class, std::vector<std::pair<Addr, Addr>>>> g_partVtables;
+
+// A locator: the class's type and hierarchy, and where in the complete
+// object the vtable that leads to it sits.
+Addr WriteLocator(const ClassInfo& c, Addr hierarchy, Addr offset) {
+  const Addr locator = Take(kLocatorSize);
+  Write<Addr>(locator + kLocatorSignature, 0);
+  Write<Addr>(locator + kLocatorOffset, offset);
+  Write<Addr>(locator + 8, 0);
+  Write(locator + kLocatorType, c.td);
+  Write(locator + kLocatorHierarchy, hierarchy);
+  return locator;
+}
+
 void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
   std::vector<Addr> descriptors;
   for (const Base& b : c.bases) {
@@ -201,16 +216,19 @@ void WriteClass(const ClassInfo& c, Addr trap, Addr runningPackage) {
   Write<Addr>(hierarchy + 4, 0);
   Write(hierarchy + kHierarchyCount, static_cast<Addr>(descriptors.size()));
   Write(hierarchy + kHierarchyBases, array);
-  const Addr locator = Take(kLocatorSize);
-  Write<Addr>(locator + kLocatorSignature, 0);
-  Write<Addr>(locator + kLocatorOffset, 0);
-  Write<Addr>(locator + 8, 0);
-  Write(locator + kLocatorType, c.td);
-  Write(locator + kLocatorHierarchy, hierarchy);
-
-  Write(c.vtable - kVtableLocator, locator);
+  Write(c.vtable - kVtableLocator, WriteLocator(c, hierarchy, 0));
   for (std::uint32_t i = 0; i < kVtableSlots; ++i) Write(c.vtable + i * 4, trap);
   if (runningPackage != 0) Write(c.vtable + kProcessRunningPackageSlot, runningPackage);
+  // A part's vtable: its locator, then a few slots.
+  std::vector<std::pair<Addr, Addr>> parts;
+  for (const std::uint32_t offset : PartsOf(c.c)) {
+    const Addr locator = WriteLocator(c, hierarchy, offset);
+    const Addr vtable = Take(kVtableLocator + 4 * 4) + kVtableLocator;
+    Write(vtable - kVtableLocator, locator);
+    for (std::uint32_t i = 0; i < 4; ++i) Write(vtable + i * 4, trap);
+    parts.emplace_back(offset, vtable);
+  }
+  g_partVtables.emplace_back(c.c, std::move(parts));
 }
 
 // The thread's block in this program's static TLS, and where the console
@@ -259,11 +277,14 @@ bool Build() {
   const std::uint8_t zero[] = {0x31, 0xC0, 0xC3};  // xor eax, eax; ret
   std::memcpy(At<void>(trap), zero, sizeof zero);
   // Low and middle-low processes: the current package's at +0x04. Middle-
-  // high and high: the run-once package at +0xE4 when one runs.
-  const Addr lowRunning = kStubArea + 0x10;
+  // high and high: the run-once package at +0xE4 when one runs. For
+  // code-in-data, beside the heap's functions in the section that is not
+  // code.
+  const Addr running = variant.codeInData ? kTextStart + 0x100 : kStubArea;
+  const Addr lowRunning = running + 0x10;
   const std::uint8_t low[] = {0x8B, 0x41, 0x04, 0xC3};  // mov eax, [ecx+4]; ret
   std::memcpy(At<void>(lowRunning), low, sizeof low);
-  const Addr highRunning = kStubArea + 0x20;
+  const Addr highRunning = running + 0x20;
   const std::uint8_t high[] = {0x8B, 0x81, 0xE4, 0x00, 0x00, 0x00,  // mov eax, [ecx+0xE4]
                                0x85, 0xC0,                          // test eax, eax
                                0x75, 0x03,                          // jnz done
@@ -271,10 +292,10 @@ bool Build() {
                                0xC3};                               // done: ret
   std::memcpy(At<void>(highRunning), high, sizeof high);
   for (const ClassInfo& c : Classes()) {
-    Addr running = 0;
-    if (c.c == Class::LowProcess || c.c == Class::MiddleLowProcess) running = lowRunning;
-    if (c.c == Class::HighProcess || c.c == Class::MiddleHighProcess) running = highRunning;
-    WriteClass(c, trap, running);
+    Addr slot = 0;
+    if (c.c == Class::LowProcess || c.c == Class::MiddleLowProcess) slot = lowRunning;
+    if (c.c == Class::HighProcess || c.c == Class::MiddleHighProcess) slot = highRunning;
+    WriteClass(c, trap, slot);
   }
 
   CdeclStub(kHeapAllocate, reinterpret_cast<const void*>(&AllocateHandler));
@@ -318,6 +339,9 @@ void* New(Class c, std::uint8_t type, std::uint32_t refID) {
   void* object = NewRaw(kObjectSize);
   for (const ClassInfo& info : Classes())
     if (info.c == c) Put(object, 0, info.vtable);
+  for (const auto& [owner, parts] : g_partVtables)
+    if (owner == c)
+      for (const auto& [offset, vtable] : parts) Put(object, offset, vtable);
   const bool form = c < Class::HighProcess;
   if (form) {
     Put(object, kFormTypeID, type);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "platform/dynlib.h"
 #include "platform/platform.h"
@@ -77,22 +78,21 @@ bool MakeFreshCopy(const fs::path& game, const fs::path& exe, const fs::path& pa
   return true;
 }
 
-bool WriteCounts(const std::string& path, const RunCounts& counts) {
-  std::ofstream out(path, std::ios::trunc);
-  out << counts.checks << ' ' << counts.failures << '\n';
+bool WriteReport(const std::string& path, const Report& report) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << report.Serialize();
   return static_cast<bool>(out.flush());
 }
 
-bool ReadCounts(const std::string& path, RunCounts& counts) {
-  std::ifstream in(path);
-  RunCounts c;
-  if (!(in >> c.checks >> c.failures)) return false;
-  counts = c;
-  return true;
+bool ReadReport(const std::string& path, Report& report) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  return in && !in.bad() && report.Load(text.str());
 }
 
-int RunInFreshCopy(const std::string& file, const std::vector<std::string>& passOn,
-                   RunCounts& counts, std::ostream& err) {
+int RunInFreshCopy(const std::string& file, const std::vector<std::string>& passOn, Report& report,
+                   std::ostream& err) {
   const fs::path exe = MainExecutable();
   std::error_code ec;
   const fs::path temp = fs::temp_directory_path(ec);
@@ -103,23 +103,32 @@ int RunInFreshCopy(const std::string& file, const std::vector<std::string>& pass
         << ": no fresh copy of the game folder: " << (error.empty() ? ec.message() : error)
         << std::endl;
     if (!copy.empty()) fs::remove_all(copy, ec);
+    CheckRecord stop;
+    stop.outcome = CheckRecord::Outcome::Stopped;
+    stop.file = file;
+    stop.message = "no fresh copy of the game folder";
+    report.Add(std::move(stop));
     return kUnreadable;
   }
-  const std::string countsFile = (copy / "corvane-sim.counts").string();
-  std::vector<std::string> args{(copy / exe.filename()).string(), kFreshChildOption, countsFile};
+  const std::string reportFile = (copy / "corvane-sim.report").string();
+  std::vector<std::string> args{(copy / exe.filename()).string(), kFreshChildOption, reportFile};
   args.insert(args.end(), passOn.begin(), passOn.end());
   args.push_back(file);
   int rc = platform::testing::RunProgram(args);
-  RunCounts c;
-  if (!ReadCounts(countsFile, c)) {
-    // The run ended before it could count: a crash counts as a failed check.
+  Report run;
+  if (!ReadReport(reportFile, run)) {
+    // The run ended before it could report: a crash counts as a failed check.
     err << "corvane-sim: " << file << ": the run in a fresh game folder ended with " << rc
         << std::endl;
-    c = {1, 1};
+    CheckRecord crash;
+    crash.outcome = CheckRecord::Outcome::Failed;
+    crash.file = file;
+    crash.expected = "the run in a fresh game folder to end with its report";
+    crash.got = "exit status " + std::to_string(rc);
+    run.Add(std::move(crash));
     if (rc != kUnreadable) rc = kCheckFailed;
   }
-  counts.checks += c.checks;
-  counts.failures += c.failures;
+  report.Append(run);
   fs::remove_all(copy, ec);
   return rc;
 }

@@ -9,16 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "sim/scenario/report.h"
+
 namespace cv::sim {
 
 // The option that tells a run it is the one in a fresh copy; its argument is
-// the file it leaves its counts in.
+// the file it leaves its report in.
 inline constexpr const char* kFreshChildOption = "--in-fresh-copy";
-
-struct RunCounts {
-  int checks = 0;
-  int failures = 0;
-};
 
 // Copies the game folder of the executable (game) to a new folder below
 // parent: the executable exe, every .dll beside it, the plug-in files of
@@ -28,12 +25,12 @@ bool MakeFreshCopy(const std::filesystem::path& game, const std::filesystem::pat
                    std::string& error);
 
 // Runs file in a fresh copy (below the system's temporary folder, removed
-// afterwards) with the options passOn; the run's exit status, its counts
-// added to counts. Problems with the copy itself go to err.
-int RunInFreshCopy(const std::string& file, const std::vector<std::string>& passOn,
-                   RunCounts& counts, std::ostream& err);
+// afterwards) with the options passOn; the run's exit status, its report
+// added to report. Problems with the copy itself go to err.
+int RunInFreshCopy(const std::string& file, const std::vector<std::string>& passOn, Report& report,
+                   std::ostream& err);
 
-bool WriteCounts(const std::string& path, const RunCounts& counts);
-bool ReadCounts(const std::string& path, RunCounts& counts);
+bool WriteReport(const std::string& path, const Report& report);
+bool ReadReport(const std::string& path, Report& report);
 
 }  // namespace cv::sim

@@ -3,7 +3,8 @@
 // Plays the host and the game: loads every plug-in in Data/NVSE/Plugins
 // beside this executable, sends the start-up messages, then runs the
 // scenario files in turn (standard input when none) and ends with the line
-// "N checks, M failed". Exit status: 0 when every check held, 1 when one
+// "N checks, M failed" (or, when a statement could not run, "stopped at
+// FILE:LINE: ..."). Exit status: 0 when every check held, 1 when one
 // failed, 2 when a scenario could not be read or a statement could not run.
 #include <algorithm>
 #include <charconv>
@@ -34,7 +35,8 @@ constexpr const char* kUsage = "usage: corvane-sim [OPTION...] [FILE...]\n";
 constexpr const char* kHelp =
     "Runs scenario files (standard input when none, or for -) against the plug-ins\n"
     "in Data/NVSE/Plugins beside this program, as the game and its script extender\n"
-    "would, and ends with the line \"N checks, M failed\".\n"
+    "would, and ends with the line \"N checks, M failed\", or with \"stopped at\n"
+    "FILE:LINE: N checks before it, ...\" when a statement cannot run.\n"
     "\n"
     "  --fresh          run each file in a fresh copy of the game folder, so that\n"
     "                   no save data, log or database of an earlier run leaks in\n"
@@ -45,6 +47,7 @@ constexpr const char* kHelp =
     "  --no-postload    send no start-up messages before the first file\n"
     "  --engine table   serve the simulated engine table even where the world\n"
     "                   can be laid out in a miniature game image (Windows)\n"
+    "  --junit FILE     also write a JUnit XML report of every check to FILE\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -59,8 +62,10 @@ struct Args {
   bool quiet = false;
   bool fresh = false;
   bool engineTable = false;
-  // Set in the run that --fresh starts in a copy: where to leave its counts.
-  std::string countsFile;
+  // Set in the run that --fresh starts in a copy: where to leave its report.
+  std::string reportFile;
+  // --junit: where to write the JUnit XML report.
+  std::string junitFile;
   std::vector<std::string> files;
   // The options a run in a fresh copy gets again.
   std::vector<std::string> passOn;
@@ -106,6 +111,9 @@ int ParseArgs(int argc, char** argv, Args& a, bool& done) {
       a.engineTable = std::string_view(argv[i + 1]) == "table";
       a.passOn.insert(a.passOn.end(), {argv[i], argv[i + 1]});
       ++i;
+    } else if (arg == "--junit") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage("--junit needs a file name");
+      a.junitFile = argv[++i];
     } else if (arg == "--fresh") {
       a.fresh = true;
     } else if (arg == "--runtime") {
@@ -125,7 +133,7 @@ int ParseArgs(int argc, char** argv, Args& a, bool& done) {
       ++i;
     } else if (arg == cv::sim::kFreshChildOption) {
       if (i + 1 >= argc) return Usage(std::string(arg) + " needs a file name");
-      a.countsFile = argv[++i];
+      a.reportFile = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       return Usage("unknown option " + std::string(arg));
     } else {
@@ -203,24 +211,30 @@ int RunStdin(cv::sim::Session& session) {
   return session.RunText(text.str(), "<stdin>");
 }
 
-void Summary(std::ostream& out, int checks, int failures) {
-  out << checks << " checks, " << failures << " failed" << std::endl;
+// The end of a run: the summary line, and the JUnit report when one was
+// asked for (a report that cannot be written makes the run fail with 2).
+int Finish(const Args& a, const cv::sim::Report& report, std::ostream& out, int status) {
+  out << report.SummaryLine() << std::endl;
+  if (a.junitFile.empty()) return status;
+  std::ofstream xml(a.junitFile, std::ios::binary | std::ios::trunc);
+  report.WriteJUnit(xml);
+  if (!xml.flush()) {
+    std::cerr << "corvane-sim: cannot write the JUnit report " << a.junitFile << std::endl;
+    return kUnreadable;
+  }
+  return status;
 }
 
 // Every file in a fresh copy of the game folder, one run of this program each.
 int RunFresh(const Args& a) {
-  cv::sim::RunCounts total;
+  cv::sim::Report report;
   int status = 0;
   for (const std::string& file : a.files) {
-    cv::sim::RunCounts counts;
-    int rc = cv::sim::RunInFreshCopy(file, a.passOn, counts, std::cerr);
-    total.checks += counts.checks;
-    total.failures += counts.failures;
+    int rc = cv::sim::RunInFreshCopy(file, a.passOn, report, std::cerr);
     status = std::max(status, rc);
     if (rc == kUnreadable) break;
   }
-  Summary(std::cout, total.checks, total.failures);
-  return status;
+  return Finish(a, report, std::cout, status);
 }
 
 }  // namespace
@@ -230,17 +244,17 @@ int main(int argc, char** argv) {
   bool done = false;
   if (int rc = ParseArgs(argc, argv, a, done); rc != 0 || done) return rc;
   if (!a.engineTable) cv::sim::StartGameImage();
-  if (a.fresh && a.countsFile.empty()) return RunFresh(a);
+  if (a.fresh && a.reportFile.empty()) return RunFresh(a);
 
   std::string root = cv::sim::ExecutableFolder();
   std::vector<std::string> names = a.files;
-  if (!a.countsFile.empty()) {
+  if (!a.reportFile.empty()) {
     // A run in a fresh copy: files as the caller named them, then the copy
     // is the current folder, where the plug-in writes its log.
     std::error_code ec;
     for (std::string& f : a.files)
       if (f != "-") f = fs::absolute(f, ec).string();
-    a.countsFile = fs::absolute(a.countsFile, ec).string();
+    a.reportFile = fs::absolute(a.reportFile, ec).string();
     fs::current_path(root, ec);
     if (ec) std::cerr << "corvane-sim: cannot change to " << root << ": " << ec.message() << "\n";
   }
@@ -261,19 +275,25 @@ int main(int argc, char** argv) {
     int status = a.files[i] == "-" ? RunStdin(session) : session.RunFile(a.files[i], names[i]);
     if (status == kUnreadable) break;
   }
-  int failures = session.Failures();
+  cv::sim::Report& report = session.GetReport();
   // A failure outside any statement (an entry point or the post-load
   // message let an exception out) counts as a failed check too.
-  int outside =
-      session.Status() != cv::sim::kPassed && failures == 0 && session.Status() != kUnreadable ? 1
-                                                                                               : 0;
-  if (a.countsFile.empty()) {
-    Summary(out, session.Checks() + outside, failures + outside);
-  } else if (!cv::sim::WriteCounts(a.countsFile,
-                                   {session.Checks() + outside, failures + outside})) {
-    std::cerr << "corvane-sim: cannot write " << a.countsFile << "\n";
+  if (session.Status() != cv::sim::kPassed && session.Failures() == 0 &&
+      session.Status() != kUnreadable) {
+    cv::sim::CheckRecord outside;
+    outside.outcome = cv::sim::CheckRecord::Outcome::Failed;
+    outside.file = "corvane-sim";
+    outside.expected = "the plug-ins' entry points and start-up messages to keep their exceptions";
+    outside.got = "an exception in the host";
+    report.Add(std::move(outside));
+  }
+  int status = session.Status();
+  if (a.reportFile.empty()) {
+    status = Finish(a, report, out, status);
+  } else if (!cv::sim::WriteReport(a.reportFile, report)) {
+    std::cerr << "corvane-sim: cannot write " << a.reportFile << "\n";
     return std::max(session.Status(), static_cast<int>(kCheckFailed));
   }
   out.flush();
-  return session.Status();
+  return status;
 }

@@ -14,9 +14,11 @@ Runner::Runner(Host& host, std::ostream& out, std::ostream& err, std::string gam
       gameRoot_(std::move(gameRoot)),
       pluginLog_(std::move(pluginLog)) {}
 
-int Runner::Run(const std::vector<Statement>& statements, const std::string& file) {
+int Runner::Run(const std::vector<Statement>& statements, const std::string& file,
+                std::string_view source) {
   failed_ = false;
   file_ = file;
+  lines_ = SourceLines(source);
   for (const Statement& s : statements) {
     // Once a script failed to load, only the other scripts still load, so
     // that one run lists every script's faults.
@@ -24,13 +26,26 @@ int Runner::Run(const std::vector<Statement>& statements, const std::string& fil
     try {
       Execute(s);
     } catch (const ScenarioError& e) {
+      inCheck_ = false;
       out_.flush();
       err_ << file << ":" << s.line << ": " << e.message << std::endl;
+      CheckRecord stop = Record(s.line, CheckRecord::Outcome::Stopped);
+      stop.message = e.message;
+      report_.Add(std::move(stop));
       return kUnreadable;
     }
   }
   if (scriptsBroken_) return kUnreadable;
   return failed_ ? kCheckFailed : kPassed;
+}
+
+CheckRecord Runner::Record(int line, CheckRecord::Outcome outcome) const {
+  CheckRecord r;
+  r.outcome = outcome;
+  r.file = file_;
+  r.line = line;
+  if (line >= 1 && static_cast<std::size_t>(line) <= lines_.size()) r.statement = lines_[line - 1];
+  return r;
 }
 
 void Runner::Execute(const Statement& s) {
@@ -62,10 +77,11 @@ void Runner::Execute(const Statement& s) {
       ChangeWorld(s);
       return ApplyOptions(s);
   }
-  ++checks_;
+  check_ = Record(s.line, CheckRecord::Outcome::Held);
   inCheck_ = true;
   (this->*check)(s);
   inCheck_ = false;
+  report_.Add(std::move(check_));
 }
 
 Form* Runner::Resolve(const Token& t) const {
@@ -189,8 +205,17 @@ void Runner::Fault(const Statement& s) {
 
 void Runner::Fail(int line, const std::string& expected, const std::string& got) {
   failed_ = true;
-  ++failures_;
-  if (!inCheck_) ++checks_;  // a call or message that broke a rule of the host
+  if (inCheck_ && check_.outcome == CheckRecord::Outcome::Held) {
+    check_.outcome = CheckRecord::Outcome::Failed;
+    check_.expected = expected;
+    check_.got = got;
+  } else {
+    // A call or message that broke a rule of the host: one more check, failed.
+    CheckRecord r = Record(line, CheckRecord::Outcome::Failed);
+    r.expected = expected;
+    r.got = got;
+    report_.Add(std::move(r));
+  }
   out_.flush();
   err_ << file_ << ":" << line << ": FAIL expected " << expected << ", got " << got << std::endl;
 }

@@ -8,11 +8,13 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/host/host.h"
-#include "sim/scenario/scenario.h"
 #include "sim/host/values.h"
+#include "sim/scenario/report.h"
+#include "sim/scenario/scenario.h"
 
 namespace cv::sim::script {
 class Interpreter;
@@ -36,15 +38,20 @@ class Runner {
   // The seed of the scripts' random numbers (--seed).
   void SetSeed(std::uint32_t seed) { seed_ = seed; }
 
-  // Runs the statements of one file. kUnreadable when a statement could not
-  // run (the run stops there, with a message naming file and line);
-  // kCheckFailed when a check failed; else kPassed.
-  int Run(const std::vector<Statement>& statements, const std::string& file);
+  // Runs the statements of one file (source: its text, for the report's
+  // names of checks). kUnreadable when a statement could not run (the run
+  // stops there, with a message naming file and line); kCheckFailed when a
+  // check failed; else kPassed.
+  int Run(const std::vector<Statement>& statements, const std::string& file,
+          std::string_view source = {});
 
   // Over every run so far: the checks made (check statements, and each
   // failure a call or message brought) and how many of them failed.
-  int Checks() const { return checks_; }
-  int Failures() const { return failures_; }
+  int Checks() const { return report_.Checks(); }
+  int Failures() const { return report_.Failures(); }
+  // Each check's outcome, and where a run stopped.
+  Report& GetReport() { return report_; }
+  const Report& GetReport() const { return report_; }
 
  private:
   void Execute(const Statement& s);
@@ -81,6 +88,7 @@ class Runner {
   Form* ResolveOrNone(const Token& t) const;
   std::string FilePath(const std::string& hostPath) const;
   void Fail(int line, const std::string& expected, const std::string& got);
+  CheckRecord Record(int line, CheckRecord::Outcome outcome) const;
   void ReportHostErrors(int line);
 
   Host& host_;
@@ -91,8 +99,9 @@ class Runner {
   std::string file_;       // the file running, for FILE:LINE in failures
   bool failed_ = false;
   bool inCheck_ = false;  // a check statement is running
-  int checks_ = 0;
-  int failures_ = 0;
+  CheckRecord check_;     // the outcome of the check statement running
+  Report report_;
+  std::vector<std::string> lines_;  // the running file's lines, for the report
   // The last call, for the checks.
   std::optional<CallValue> last_;
   std::vector<std::string> lastConsole_;

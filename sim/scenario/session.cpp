@@ -74,15 +74,27 @@ int Session::Finish(int status) {
   return status;
 }
 
+void Session::Stopped(const std::string& file, int line, const std::string& message,
+                      const std::vector<std::string>& lines) {
+  CheckRecord stop;
+  stop.outcome = CheckRecord::Outcome::Stopped;
+  stop.file = file;
+  stop.line = line;
+  if (line >= 1 && static_cast<std::size_t>(line) <= lines.size()) stop.statement = lines[line - 1];
+  stop.message = message;
+  runner_.GetReport().Add(std::move(stop));
+}
+
 int Session::RunText(std::string_view text, const std::string& name) {
   std::vector<Statement> statements;
   ParseError error;
   if (!ParseScenario(text, statements, error)) {
     out_.flush();
     err_ << name << ":" << error.line << ": " << error.message << std::endl;
+    Stopped(name, error.line, error.message, SourceLines(text));
     return Finish(kUnreadable);
   }
-  return Finish(runner_.Run(statements, name));
+  return Finish(runner_.Run(statements, name, text));
 }
 
 int Session::RunFile(const std::string& path, const std::string& name) {
@@ -92,6 +104,7 @@ int Session::RunFile(const std::string& path, const std::string& name) {
   if (in) text << in.rdbuf();
   if (!in || in.bad()) {
     err_ << "corvane-sim: " << shown << ": cannot read the file" << std::endl;
+    Stopped(shown, 0, "cannot read the file", {});
     return Finish(kUnreadable);
   }
   return RunText(text.str(), shown);
@@ -110,6 +123,7 @@ RunResult RunScenarioText(const PluginEntry& plugin, std::string_view text, Opti
     r.status = session.Status();
     r.checks = session.Checks();
     r.failures = session.Failures();
+    r.summary = session.GetReport().SummaryLine();
   }
   r.out = out.str();
   r.err = err.str();

@@ -69,6 +69,9 @@ class Session {
   // Checks made and failed over every run so far.
   int Checks() const { return runner_.Checks(); }
   int Failures() const { return runner_.Failures(); }
+  // Each check's outcome over every run so far, and where a run stopped.
+  Report& GetReport() { return runner_.GetReport(); }
+  const Report& GetReport() const { return runner_.GetReport(); }
 
   Host& host() { return host_; }
   World& world() { return world_; }
@@ -76,6 +79,9 @@ class Session {
 
  private:
   int Finish(int status);
+  // A file that could not be read, or a line that is not a statement.
+  void Stopped(const std::string& file, int line, const std::string& message,
+               const std::vector<std::string>& lines);
 
   std::ostream& out_;
   std::ostream& err_;
@@ -93,6 +99,7 @@ struct RunResult {
   int status = kPassed;
   int checks = 0;
   int failures = 0;
+  std::string summary;  // the summary line the program would print
   std::string out;
   std::string err;
 };

@@ -18,6 +18,7 @@
 #include "game_harness.h"
 #include "log/log.h"
 #include "platform/fault.h"
+#include "short_output.h"
 #include "walk_cases.h"
 
 namespace cv::hardening {
@@ -80,11 +81,13 @@ void ExpectConsistentStore(const WalkCase& c, const Snapshot& before, const Snap
   };
   for (const auto& [key, value] : faulted)
     EXPECT_TRUE(IsZeroValue(value) || same(before, key, value) || same(clean, key, value))
-        << "unexpected entry after the failure: " << Describe({{key, value}});
+        << "unexpected entry after the failure: "
+        << cv::testing::Shortened(Describe({{key, value}}));
   if (c.replacesStore) return;
   for (const auto& [key, value] : before) {
     if (!same(clean, key, value)) continue;
-    EXPECT_TRUE(same(faulted, key, value)) << "lost: " << Describe({{key, value}});
+    EXPECT_TRUE(same(faulted, key, value))
+        << "lost: " << cv::testing::Shortened(Describe({{key, value}}));
   }
 }
 
@@ -111,10 +114,7 @@ void ExpectUsable(Game& g) {
   const Snapshot kept = TakeSnapshot();
   const int saveLoad = g.Run(kSaveAndLoad);
   EXPECT_EQ(saveLoad, sim::kPassed) << g.Errors();
-  EXPECT_EQ(TakeSnapshot(), WithoutZeroValues(kept))
-      << "saved:\n"
-      << Describe(WithoutZeroValues(kept)) << "loaded:\n"
-      << Describe(TakeSnapshot());
+  EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), WithoutZeroValues(kept));
   EXPECT_EQ(FailureLines(), std::vector<std::string>{});
 }
 

@@ -8,9 +8,10 @@
 #include <iterator>
 
 #include "log/log.h"
-#include "platform/platform.h"
 #include "persist/game_root.h"
+#include "platform/platform.h"
 #include "plugin/plugin.h"
+#include "short_output.h"
 
 namespace cv::hardening {
 
@@ -188,6 +189,19 @@ std::string Describe(const Snapshot& s) {
             "' = " + value + "\n";
   }
   return text.empty() ? "(empty)\n" : text;
+}
+
+::testing::AssertionResult SameStore(const char* actualExpr, const char* expectedExpr,
+                                     const Snapshot& actual, const Snapshot& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  ::testing::AssertionResult described =
+      cv::testing::SameText(actualExpr, expectedExpr, Describe(actual), Describe(expected));
+  // Two stores that differ yet are described alike (a key that spells
+  // another row): say so rather than pass.
+  if (described)
+    return ::testing::AssertionFailure()
+           << actualExpr << " and " << expectedExpr << " differ, though described alike";
+  return described;
 }
 
 }  // namespace cv::hardening

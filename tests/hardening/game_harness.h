@@ -3,6 +3,8 @@
 // store's contents, and the save-data files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -79,5 +81,10 @@ Snapshot TakeSnapshot();
 bool IsZeroValue(const std::string& spelt);
 Snapshot WithoutZeroValues(const Snapshot& s);
 std::string Describe(const Snapshot& s);
+// EXPECT_PRED_FORMAT2(SameStore, actual, expected): the two snapshots hold
+// the same; a failure shows their descriptions where they part, shortened
+// (a snapshot may hold keys and texts of megabytes).
+::testing::AssertionResult SameStore(const char* actualExpr, const char* expectedExpr,
+                                     const Snapshot& actual, const Snapshot& expected);
 
 }  // namespace cv::hardening

@@ -12,6 +12,7 @@
 #include "ev/ev_commands.h"
 #include "game_harness.h"
 #include "raw_args.h"
+#include "short_output.h"
 
 namespace cv::hardening {
 namespace {
@@ -40,7 +41,7 @@ class HostileArgs : public ::testing::Test {
  protected:
   void SetUp() override {
     game = std::make_unique<Game>();
-    ASSERT_EQ(game->Run(kWorld), sim::kPassed) << game->Errors();
+    ASSERT_EQ(game->Run(kWorld), sim::kPassed) << cv::testing::Shortened(game->Errors());
   }
   void TearDown() override { game.reset(); }
 
@@ -60,10 +61,8 @@ class HostileArgs : public ::testing::Test {
     RestartLog();
     ASSERT_EQ(Run("message savegame \"" + saveName + "\"\nmessage loadgame \"" + saveName + "\""),
               sim::kPassed)
-        << game->Errors();
-    EXPECT_EQ(TakeSnapshot(), before) << "saved:\n"
-                                      << Describe(before) << "loaded:\n"
-                                      << Describe(TakeSnapshot());
+        << cv::testing::Shortened(game->Errors());
+    EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), before);
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   }
 
@@ -75,12 +74,12 @@ TEST_F(HostileArgs, KeysOfTheLongestLengthAndLonger) {
   ASSERT_EQ(Run("run 14 CV_SetEVFl \"" + key + "\" 4\nrun 14 CV_GetEVFl \"" + Lower(key) +
                 "\"\nexpect 4\n"),
             sim::kPassed)
-      << game->Errors();
+      << cv::testing::Shortened(game->Errors());
   // The host keeps the first 511 bytes of a longer key.
   ASSERT_EQ(Run("run 14 CV_SetEVFl \"" + std::string(700, 'j') + "\" 5\nrun 14 CV_GetEVFl \"" +
                 std::string(511, 'J') + "\"\nexpect 5\n"),
             sim::kPassed)
-      << game->Errors();
+      << cv::testing::Shortened(game->Errors());
   EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 2u);
   ExpectSaveAndLoadKeep("long-keys");
   ASSERT_NE(TheStore().Find<EvKind::Float>(0x14, std::string(511, 'k')), nullptr);
@@ -97,11 +96,13 @@ TEST_F(HostileArgs, TheLongestLiteralAndAMegabyteVariableComeBackWhole) {
   ASSERT_EQ(Run("stringvar 9 \"" + variable + "\"\nrun 14 CV_SetEVSt \"lit\" \"" + literal +
                 "\"\nrun 14 CV_SetEVSt \"var\" $9\n"),
             sim::kPassed)
-      << game->Errors();
+      << cv::testing::Shortened(game->Errors());
   ExpectSaveAndLoadKeep("long-values.fos");
-  ASSERT_EQ(Run("run 14 CV_GetEVSt \"lit\""), sim::kPassed) << game->Errors();
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"lit\""), sim::kPassed)
+      << cv::testing::Shortened(game->Errors());
   EXPECT_EQ(LastStringResult(), literal);
-  ASSERT_EQ(Run("run 14 CV_GetEVSt \"var\""), sim::kPassed) << game->Errors();
+  ASSERT_EQ(Run("run 14 CV_GetEVSt \"var\""), sim::kPassed)
+      << cv::testing::Shortened(game->Errors());
   EXPECT_EQ(LastStringResult(), variable);
 }
 
@@ -109,29 +110,31 @@ TEST_F(HostileArgs, BuffersWithoutTerminatingNulAreReadToTheirEnd) {
   const std::string full(host::kArgBufferSize, 'A');  // fills the buffer, no NUL
   {
     RawArgs raw({Bytes(full), Bytes(std::string(600, 'v'))});
-    ASSERT_EQ(Run("run 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("run 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   const std::string* stored = TheStore().Find<EvKind::String>(0x14, std::string(511, 'a'));
   ASSERT_NE(stored, nullptr);
   EXPECT_EQ(*stored, std::string(600, 'v'));  // a value keeps its whole text
   {
     RawArgs raw({Bytes(full), Number(3)});
-    ASSERT_EQ(Run("run 14 CV_SetEVFl \"k\" 1"), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("run 14 CV_SetEVFl \"k\" 1"), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   {
     RawArgs raw({Bytes(full)});
     ASSERT_EQ(Run("run 14 CV_GetEVSt \"k\"\nrun 14 CV_GetEVFl \"k\"\nexpect 3\n"), sim::kPassed)
-        << game->Errors();
+        << cv::testing::Shortened(game->Errors());
   }
   {
     RawArgs raw({Bytes(full), Integer(1)});
     ASSERT_EQ(Run("run 14 CV_GetEVStAr \"k\" 1\nexpect-array \"" + std::string(511, 'A') + "\" \"" +
                   std::string(600, 'v') + "\"\n"),
               sim::kPassed)
-        << game->Errors();
+        << cv::testing::Shortened(game->Errors());
     ASSERT_EQ(Run("run 14 CV_IsUsingSkeleton \"k\"\nexpect 0\nrun 14 CV_ClrEVSt \"k\" 1"),
               sim::kPassed)
-        << game->Errors();
+        << cv::testing::Shortened(game->Errors());
   }
   EXPECT_EQ(TheStore().Find<EvKind::String>(0x14, std::string(511, 'a')), nullptr);
 
@@ -149,11 +152,13 @@ TEST_F(HostileArgs, EveryByteComesBackUnchanged) {
   const std::string bytes = EveryByte();
   {
     RawArgs raw({Bytes(bytes), Bytes(bytes)});
-    ASSERT_EQ(Run("console 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("console 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   {
     RawArgs raw({Bytes(bytes), Number(-2.5f)});
-    ASSERT_EQ(Run("run 14 CV_SetEVFl \"k\" 1"), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("run 14 CV_SetEVFl \"k\" 1"), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   // Only A to Z are folded.
   const std::string* stored = TheStore().Find<EvKind::String>(0x14, Lower(bytes));
@@ -161,7 +166,8 @@ TEST_F(HostileArgs, EveryByteComesBackUnchanged) {
   EXPECT_EQ(*stored, bytes);
   {
     RawArgs raw({Bytes(bytes)});
-    ASSERT_EQ(Run("console 14 CV_GetEVSt \"k\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("console 14 CV_GetEVSt \"k\""), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
     EXPECT_EQ(LastStringResult(), bytes);
   }
   ExpectSaveAndLoadKeep("every-byte");
@@ -175,11 +181,13 @@ TEST_F(HostileArgs, LineBreaksQuotesAndCommasSurviveASave) {
   const std::string value = "\"x\ny\r\", w,\r\n";
   {
     RawArgs raw({Bytes(key), Bytes(value)});
-    ASSERT_EQ(Run("run 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("run 14 CV_SetEVSt \"k\" \"v\""), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   {
     RawArgs raw({Bytes(" " + key + " "), Number(7)});
-    ASSERT_EQ(Run("run 15 CV_SetEVFl \"k\" 1"), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Run("run 15 CV_SetEVFl \"k\" 1"), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   ExpectSaveAndLoadKeep("quotes");
   const std::string* stored = TheStore().Find<EvKind::String>(0x14, key);
@@ -203,9 +211,10 @@ expect-console "GetSkeletonPath %s%n%x"
 run 14 CV_ClrEVSt "%s" 7
 )"),
             sim::kPassed)
-      << game->Errors();
-  EXPECT_TRUE(LogHas("SIC %s%n%s _male is -58")) << "log:\n"
-                                                 << ::testing::PrintToString(LogLines());
+      << cv::testing::Shortened(game->Errors());
+  EXPECT_TRUE(LogHas("SIC %s%n%s _male is -58"))
+      << "log:\n"
+      << cv::testing::Shortened(::testing::PrintToString(LogLines()));
   EXPECT_TRUE(LogHas("IDX 1 is %s%n%x"));
   EXPECT_TRUE(LogHas("Unknown domatch setting 7"));
   ExpectSaveAndLoadKeep("%s%n%x%p");

@@ -15,6 +15,7 @@
 #include "game_harness.h"
 #include "persist/mod_maps.h"
 #include "platform/fault.h"
+#include "short_output.h"
 #include "tests/ev/flood_keys.h"
 
 namespace cv::hardening {
@@ -39,7 +40,8 @@ class HostileFiles : public ::testing::Test {
   void Load(std::string_view bytes) {
     WriteBytes(SaveFile("hostile"), bytes);
     RestartLog();
-    ASSERT_EQ(game->Run("message loadgame \"hostile\""), sim::kPassed) << game->Errors();
+    ASSERT_EQ(game->Run("message loadgame \"hostile\""), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
     EXPECT_TRUE(LogHas("END: load settings"));
   }
@@ -54,7 +56,7 @@ class HostileFiles : public ::testing::Test {
     const Snapshot read = WithoutZeroValues(TakeSnapshot());
     RestartLog();
     ASSERT_EQ(game->Run("message savegame \"again\"\nmessage loadgame \"again\""), sim::kPassed);
-    EXPECT_EQ(TakeSnapshot(), read) << Describe(read);
+    EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), read);
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   }
 
@@ -63,7 +65,7 @@ class HostileFiles : public ::testing::Test {
 
 TEST_F(HostileFiles, EmptyFile) {
   Load("");
-  EXPECT_EQ(TakeSnapshot(), Snapshot{});
+  EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), Snapshot{});
 }
 
 TEST_F(HostileFiles, BinaryGarbage) {
@@ -131,7 +133,7 @@ TEST_F(HostileFiles, ByteOrderMark) {
 TEST_F(HostileFiles, TruncatedInsideAQuote) {
   Load(std::string(kIx0) + "FL, 20, \"hp\", 5\r\nST, 20, \"cut, off\r\nFL, 20, inside, 1");
   ASSERT_NE(Float(20, "hp"), nullptr);
-  EXPECT_EQ(TakeSnapshot().size(), 1u) << Describe(TakeSnapshot());
+  EXPECT_EQ(TakeSnapshot().size(), 1u) << cv::testing::Shortened(Describe(TakeSnapshot()));
   EXPECT_TRUE(LogHas("The file ends inside a quoted field; its last record is skipped"));
   ExpectSavesAndLoads();
 }
@@ -143,7 +145,7 @@ TEST_F(HostileFiles, ModIndicesOutOfRange) {
        "IX, 1, \"Walk.esp\",\r\nIX, -1, \"Walk.esp\",\r\nIX, 256, \"Walk.esp\",\r\n"
        "IX, 4294967296, \"Walk.esp\",\r\nIX, mod, \"Walk.esp\",\r\nIX, , \"Walk.esp\",\r\n"
        "FL, 20, \"zero\", 1\r\nFL, 16777236, \"one\", 2\r\n");
-  ASSERT_NE(Float(20, "zero"), nullptr) << Describe(TakeSnapshot());
+  ASSERT_NE(Float(20, "zero"), nullptr) << cv::testing::Shortened(Describe(TakeSnapshot()));
   ASSERT_NE(Float(0x01000014, "one"), nullptr);
   EXPECT_TRUE(LogHas("Skipped 5 mod-index rows whose index is not a number from 0 to 255"));
 }

@@ -11,6 +11,7 @@
 #include "game_harness.h"
 #include "persist/save_name.h"
 #include "platform/platform.h"
+#include "short_output.h"
 
 namespace cv::hardening {
 namespace {
@@ -57,10 +58,10 @@ class HostileNames : public ::testing::Test {
   void ExpectSavesAndLoads(const std::string& name) {
     const Snapshot before = TakeSnapshot();
     RestartLog();
-    ASSERT_EQ(Message("savegame", name), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Message("savegame", name), sim::kPassed) << cv::testing::Shortened(game->Errors());
     ASSERT_EQ(game->Run("message newgame"), sim::kPassed);
-    ASSERT_EQ(Message("loadgame", name), sim::kPassed) << game->Errors();
-    EXPECT_EQ(TakeSnapshot(), before) << Describe(TakeSnapshot());
+    ASSERT_EQ(Message("loadgame", name), sim::kPassed) << cv::testing::Shortened(game->Errors());
+    EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), before);
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   }
   // Every message refuses the name with a log line and touches no file.
@@ -68,7 +69,7 @@ class HostileNames : public ::testing::Test {
     SCOPED_TRACE("save name '" + name + "'");
     for (const char* type : {"savegame", "loadgame", "deletegame"}) {
       RestartLog();
-      ASSERT_EQ(Message(type, name), sim::kPassed) << game->Errors();
+      ASSERT_EQ(Message(type, name), sim::kPassed) << cv::testing::Shortened(game->Errors());
       EXPECT_TRUE(LogHas("Refusing save name '" + name + "'")) << type;
       EXPECT_EQ(FailureLines(), std::vector<std::string>{});
     }
@@ -136,14 +137,14 @@ TEST_F(HostileNames, VeryLongNames) {
     SCOPED_TRACE(name.size());
     const Snapshot before = TakeSnapshot();
     RestartLog();
-    ASSERT_EQ(Message("savegame", name), sim::kPassed) << game->Errors();
-    ASSERT_EQ(Message("loadgame", name), sim::kPassed) << game->Errors();
+    ASSERT_EQ(Message("savegame", name), sim::kPassed) << cv::testing::Shortened(game->Errors());
+    ASSERT_EQ(Message("loadgame", name), sim::kPassed) << cv::testing::Shortened(game->Errors());
     const std::string path = HostSaveFolder() + name + ".csv";
     if (LogHas("Failed writing savefile " + path)) {
       EXPECT_TRUE(LogHas("Failed opening savefile " + path));
-      EXPECT_EQ(TakeSnapshot(), Snapshot{});
+      EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), Snapshot{});
     } else {
-      EXPECT_EQ(TakeSnapshot(), before);
+      EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), before);
     }
     EXPECT_EQ(FailureLines(), std::vector<std::string>{});
     ASSERT_EQ(game->Run("run 14 CV_SetEVFl \"hp\" 5\nrun 14 CV_SetEVSt \"name\" \"Sunny\""),

@@ -11,6 +11,7 @@
 #include "game_harness.h"
 #include "platform/platform.h"
 #include "raw_args.h"
+#include "short_output.h"
 
 namespace cv::hardening {
 namespace {
@@ -32,7 +33,7 @@ TEST(Spreadsheet, RoundTripKeepsEveryValue) {
   ASSERT_EQ(game->Run("loadorder \"FalloutNV.esm\" \"Caf\xe9 Mod.esp\"\nnpc 10 \"a\\b.nif\"\n"
                       "actor 14 10\nref 01000060 10\n"),
             sim::kPassed)
-      << game->Errors();
+      << cv::testing::Shortened(game->Errors());
 
   const std::vector<Awkward> values = {
       {"run 14 CV_SetEVSt", "a, b", Bytes("x, y")},
@@ -48,14 +49,16 @@ TEST(Spreadsheet, RoundTripKeepsEveryValue) {
   };
   for (const Awkward& v : values) {
     RawArgs raw({Bytes(v.key), v.value});
-    ASSERT_EQ(game->Run(std::string(v.command) + " \"k\" 0"), sim::kPassed) << game->Errors();
+    ASSERT_EQ(game->Run(std::string(v.command) + " \"k\" 0"), sim::kPassed)
+        << cv::testing::Shortened(game->Errors());
   }
   ASSERT_EQ(game->Run("run 14 CV_SetEVFo \"ally, \"\"best\"\"\" 01000060"), sim::kPassed)
-      << game->Errors();
+      << cv::testing::Shortened(game->Errors());
   const Snapshot saved = TakeSnapshot();
   ASSERT_EQ(saved.size(), values.size() + 1);
 
-  ASSERT_EQ(game->Run("message savegame \"sheet\""), sim::kPassed) << game->Errors();
+  ASSERT_EQ(game->Run("message savegame \"sheet\""), sim::kPassed)
+      << cv::testing::Shortened(game->Errors());
   const fs::path in = SaveFile("sheet");
   const fs::path out = SaveFile("sheet-2");
   fs::remove(out);
@@ -69,10 +72,9 @@ TEST(Spreadsheet, RoundTripKeepsEveryValue) {
   EXPECT_EQ(rewritten.rfind("IX,0,FalloutNV.esm,\r\n", 0), 0u);  // its own dialect
 
   RestartLog();
-  ASSERT_EQ(game->Run("message loadgame \"sheet-2\""), sim::kPassed) << game->Errors();
-  EXPECT_EQ(TakeSnapshot(), saved) << "saved:\n"
-                                   << Describe(saved) << "after the spreadsheet:\n"
-                                   << Describe(TakeSnapshot());
+  ASSERT_EQ(game->Run("message loadgame \"sheet-2\""), sim::kPassed)
+      << cv::testing::Shortened(game->Errors());
+  EXPECT_PRED_FORMAT2(SameStore, TakeSnapshot(), saved);
   EXPECT_EQ(FailureLines(), std::vector<std::string>{});
   game.reset();
 }

@@ -1,4 +1,4 @@
-// The game binding at the game's edges: condition words that are no text,
+// The game binding at the game's edges: condition words, never read,
 // console lines the game holds, classes whose type descriptor is broken, and
 // the executables the image models.
 #include <cstdarg>
@@ -15,6 +15,7 @@
 #include "ev/store.h"
 #include "game_binding_fixture.h"
 #include "host/engine_choice.h"
+#include "host/fnv/memory.h"
 #include "host/game.h"
 #include "host/host.h"
 #include "log/log.h"
@@ -23,10 +24,11 @@
 namespace cv::binding_test {
 namespace {
 
-// A condition's words are never text in the game: the key is read only
-// through the engine, and anything it cannot prove to be text within 512
-// bytes is the empty key, without a fault.
-TEST_F(GameBinding, ConditionWordsThatAreNoTextGiveTheEmptyKey) {
+// A condition's words are never text in the game, and the handler never
+// reads them: whatever the first word points at, text of a stored key,
+// guarded or given-back pages, the image or a form, the key is the empty
+// key, and nothing faults.
+TEST_F(GameBinding, ConditionWordsAreNeverRead) {
   const World& w = W();
   // A fault the handler caught would show in its log.
   const char* logName = cv::LogOpen("condition.log");
@@ -36,62 +38,194 @@ TEST_F(GameBinding, ConditionWordsThatAreNoTextGiveTheEmptyKey) {
   cv::TheStore().ClearAll();
   cv::TheStore().Entry<cv::EvKind::Float>(0x14, "") = 9;
   cv::TheStore().Entry<cv::EvKind::Float>(0x14, "mood") = 2;
-  // A guard page, and text that runs to the end of its page with no NUL.
+  // A page given back, and a guard page, each holding a stored key's text.
   char* pages =
-      static_cast<char*>(::VirtualAlloc(nullptr, 0x2000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+      static_cast<char*>(::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   ASSERT_NE(pages, nullptr);
   std::memcpy(pages, "Mood", 5);
-  DWORD old = 0;
-  ASSERT_TRUE(::VirtualProtect(pages, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
-  std::memset(pages + 0x1000, 'm', 0x1000);
-  ASSERT_TRUE(::VirtualFree(pages, 0x1000, MEM_DECOMMIT));  // the guard page is given back
+  ASSERT_TRUE(::VirtualFree(pages, 0x1000, MEM_DECOMMIT));
   char* guarded =
       static_cast<char*>(::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(guarded, nullptr);
   std::memcpy(guarded, "Mood", 5);
+  DWORD old = 0;
   ASSERT_TRUE(::VirtualProtect(guarded, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
-  char* endOfPage =
-      static_cast<char*>(::VirtualAlloc(nullptr, 0x1000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  std::memset(endOfPage, 'm', 0x1000);  // the next page is not this allocation's
-  char* shortText = endOfPage + 0x1000 - 5;
   char text[] = "Mood";
   struct Case {
     const char* what;
     const void* word;
-    double result;
-    bool readable;  // the engine reads text there (the handler may still refuse it)
   };
   const Case cases[] = {
-      {"a key (as the simulator hands one over)", text, 2, true},
-      {"0", nullptr, 9, false},
-      {"1", reinterpret_cast<void*>(1), 9, false},
-      {"the image base: readable, no text", reinterpret_cast<void*>(kImageBase), 9, true},
-      {"a guard page", guarded, 9, false},
-      {"a page given back", pages, 9, false},
-      {"text to the end of a readable page", pages + 0x1000, 9, false},
-      {"text to the end of the last page", shortText, 9, false},
-      {"a form: its vtable's bytes", w.npc, 9, true},
+      {"a stored key's text", text},
+      {"0", nullptr},
+      {"1", reinterpret_cast<void*>(1)},
+      {"the image base", reinterpret_cast<void*>(kImageBase)},
+      {"a guard page", guarded},
+      {"a page given back", pages},
+      {"a form", w.npc},
   };
   for (const Case& c : cases) {
     double result = -1;
-    EXPECT_TRUE(cv::ev::GetEVFlEval(R(w.player), const_cast<void*>(c.word), nullptr, &result));
-    EXPECT_EQ(result, c.result) << c.what;
-    char out[512];
-    const UInt32 n = E().ReadText(c.word, out, sizeof out);
-    EXPECT_EQ(n != 0, c.readable) << c.what;
-    EXPECT_EQ(std::strlen(out), n) << c.what;
+    EXPECT_TRUE(cv::ev::GetEVFlEval(R(w.player), const_cast<void*>(c.word), text, &result));
+    EXPECT_EQ(result, 9) << c.what;
   }
+  cv::TheStore().ClearAll();
+  cv::game::Bind(nullptr);
+  cv::LogClose();
   // The guard page is still a guard page: nothing touched it.
   MEMORY_BASIC_INFORMATION info;
   ASSERT_EQ(::VirtualQuery(guarded, &info, sizeof info), sizeof info);
   EXPECT_NE(info.Protect & PAGE_GUARD, 0u);
-  cv::TheStore().ClearAll();
-  cv::game::Bind(nullptr);
-  cv::LogClose();
   std::ifstream log(logPath, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "");
   ::VirtualFree(pages, 0, MEM_RELEASE);
   ::VirtualFree(guarded, 0, MEM_RELEASE);
-  ::VirtualFree(endOfPage, 0, MEM_RELEASE);
+}
+
+// Objects whose classes have a base at a non-zero offset (an actor base's
+// TESModel part at +0xDC): the object is not of that base's class, and a
+// pointer to the part, which carries the part's own vtable of the game's,
+// is no object of any class at all.
+TEST_F(GameBinding, APartOrABaseAtAnOffsetIsNotTheClass) {
+  const World& w = W();
+  void* npcPart = static_cast<char*>(w.npc) + kBaseModelComponent;
+  void* creaturePart = static_cast<char*>(w.creature) + kBaseModelComponent;
+  // The image gave each part a vtable whose locator leads to its class.
+  ASSERT_NE(image::Get<Addr>(npcPart, 0), 0u);
+  ASSERT_NE(image::Get<Addr>(creaturePart, 0), 0u);
+  ASSERT_NE(image::Get<Addr>(npcPart, 0), image::Get<Addr>(w.npc, 0));
+  struct Case {
+    const char* what;
+    void* object;
+    Addr td;  // 0: any game class
+    bool is;
+  };
+  const Case cases[] = {
+      {"an NPC as TESNPC", w.npc, kTD_TESNPC, true},
+      {"an NPC as TESActorBase", w.npc, kTD_TESActorBase, true},
+      {"an NPC as any class", w.npc, 0, true},
+      {"an NPC as its TESModel base", w.npc, kTD_TESModel, false},
+      {"a creature as its TESModel base", w.creature, kTD_TESModel, false},
+      {"an NPC's part as TESNPC", npcPart, kTD_TESNPC, false},
+      {"an NPC's part as TESForm", npcPart, kTD_TESForm, false},
+      {"an NPC's part as TESModel", npcPart, kTD_TESModel, false},
+      {"an NPC's part as any class", npcPart, 0, false},
+      {"a creature's part as TESCreature", creaturePart, kTD_TESCreature, false},
+      {"a creature's part as any class", creaturePart, 0, false},
+  };
+  for (const Case& c : cases) {
+    const Addr p = static_cast<Addr>(reinterpret_cast<std::uintptr_t>(c.object));
+    const bool is = c.td != 0 ? cv::fnv::IsA(p, c.td, cv::fnv::kFormSize)
+                              : cv::fnv::IsGameObject(p, cv::fnv::kFormSize);
+    EXPECT_EQ(is, c.is) << c.what;
+  }
+  for (void* part : {npcPart, creaturePart}) {
+    EXPECT_EQ(cv::fnv::HierarchyOf(static_cast<Addr>(reinterpret_cast<std::uintptr_t>(part)), 4),
+              0u);
+    EXPECT_FALSE(E().IsValidObject(part));
+    EXPECT_EQ(E().GetRefID(F(part)), 0u);
+    for (UInt32 kind = kCVKind_Reference; kind <= kCVKind_Conversation; ++kind)
+      EXPECT_EQ(E().DynamicCast(part, kind), nullptr) << "kind " << kind;
+  }
+}
+
+// The game's functions the binding calls: the heap's and the console's at
+// their published addresses, and a process's running package through its
+// vtable. Each is called only when it lies in a section flagged as code:
+// where the executable puts one in a readable section that is not code
+// (the code-in-data image: the heap's functions and the running-package
+// functions), it is never called and the operation gives nothing.
+TEST_F(GameBinding, CodeOutsideACodeSectionIsNeverCalled) {
+  const World& w = W();
+  const char* variable = std::getenv(image::kVariantVariable);
+  const bool codeInData = variable != nullptr && std::string(variable) == "code-in-data";
+  void* process = w.processes[0];
+  void* lowProcess = w.processes[3];
+  struct Case {
+    const char* what;
+    bool inData;  // lies in the section that is not code under code-in-data
+    std::function<bool()> called;
+  };
+  const Case cases[] = {
+      {"the heap's allocate", true,
+       [] {
+         g_allocated.clear();
+         void* block = E().FormHeap_Allocate(24);
+         if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+         return block != nullptr && g_allocated.size() == 1;
+       }},
+      {"the heap's free", true,
+       [] {
+         g_freed.clear();
+         void* block = ::HeapAlloc(::GetProcessHeap(), 0, 24);
+         E().FormHeap_Free(block);
+         const bool freed = g_freed == std::vector<void*>{block};
+         if (!freed) ::HeapFree(::GetProcessHeap(), 0, block);
+         return freed;
+       }},
+      {"a high process's running package", true,
+       [&] {
+         image::Put(process, kProcessRunOncePackage, w.talk);
+         const bool found = E().GetCurrentActivity(process) == w.talk;
+         image::Put<void*>(process, kProcessRunOncePackage, nullptr);
+         return found;
+       }},
+      {"a low process's running package", true,
+       [&] {
+         image::Put(lowProcess, kProcessCurrentPackage, w.talk);
+         const bool found = E().GetCurrentActivity(lowProcess) == w.talk;
+         image::Put<void*>(lowProcess, kProcessCurrentPackage, nullptr);
+         return found;
+       }},
+      {"the console", false,
+       [] {
+         g_printed.clear();
+         E().Console_Print("%s", "line");
+         return g_printed == std::vector<std::string>{"line"};
+       }},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.called(), !(codeInData && c.inData)) << c.what;
+}
+
+// A mod's name is a field of 256 bytes (game-facts §2.2.8): a name whose NUL
+// lies within it is read whole; one with no NUL in it is unreadable, never
+// cut to what fits, whatever follows the field.
+TEST_F(GameBinding, ModNamesAreReadWholeOrNotAtAll) {
+  const std::vector<std::string> mods = {"FalloutNV.esm", "DeadMoney.esm", "Corvane Test.esp"};
+  const std::string full(kModNameMax - 1, 'n');
+  struct Case {
+    const char* what;
+    std::string field;  // the field's bytes from its start
+    std::string after;  // the bytes that follow the field
+    const char* name;   // what the binding gives; null: nothing
+  };
+  const Case cases[] = {
+      {"a name", std::string("Plain.esp\0", 10), "", "Plain.esp"},
+      {"the empty name", std::string(1, '\0'), "", ""},
+      {"255 bytes and a NUL", full + '\0', "", full.c_str()},
+      {"256 bytes, a NUL right after them", full + 'x', std::string(1, '\0'), nullptr},
+      {"256 bytes, more text after them", full + 'x', std::string("tail.esp\0", 9), nullptr},
+  };
+  const Addr handler =
+      image::Get<Addr>(reinterpret_cast<void*>(std::uintptr_t{kDataHandlerPtr}), 0);
+  ASSERT_NE(handler, 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    image::SetMods(mods);
+    auto* info = image::Get<char*>(reinterpret_cast<void*>(std::uintptr_t{handler}), kDataMods + 4);
+    ASSERT_NE(info, nullptr);
+    std::memcpy(info + kModName, c.field.data(), c.field.size());
+    std::memcpy(info + kModName + kModNameMax, c.after.data(), c.after.size());
+    const char* got = E().GetModName(1);
+    if (c.name == nullptr) {
+      EXPECT_EQ(got, nullptr) << got;
+    } else {
+      ASSERT_NE(got, nullptr);
+      EXPECT_EQ(std::string(got), c.name);
+    }
+    EXPECT_STREQ(E().GetModName(2), "Corvane Test.esp");  // the others are unaffected
+  }
+  image::SetMods(mods);
 }
 
 // The host's side of one CV_GetEVSt call: the key extracted, the string
@@ -233,11 +367,13 @@ TEST_F(GameBinding, TheImageIsTheChosenExecutable) {
   const IMAGE_SECTION_HEADER* code = sectionAt(kConsolePrint);
   const IMAGE_SECTION_HEADER* rdata = sectionAt(kVT_TESNPC);
   ASSERT_TRUE(heap != nullptr && code != nullptr && rdata != nullptr);
-  const bool extra = variant == "extra-section";
+  const bool codeInData = variant == "code-in-data";
+  const bool extra = variant == "extra-section" || codeInData;
   EXPECT_EQ(heap != code, extra);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(heap->Name), 5) == ".bind", extra);
-  for (const IMAGE_SECTION_HEADER* s : {heap, code})
-    EXPECT_NE(s->Characteristics & IMAGE_SCN_MEM_EXECUTE, 0u);
+  EXPECT_EQ((heap->Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0, !codeInData);
+  EXPECT_NE(heap->Characteristics & IMAGE_SCN_MEM_READ, 0u);
+  EXPECT_NE(code->Characteristics & IMAGE_SCN_MEM_EXECUTE, 0u);
   const bool textWritable = variant == "text-writable";
   EXPECT_EQ((code->Characteristics & IMAGE_SCN_MEM_WRITE) != 0, textWritable);
   // An image page made writable reads as copy-on-write until written.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -48,13 +50,16 @@ bool Guarded(const char* page) {
 }
 
 // Guard-page violations the program's own code meets, counted by a handler
-// added last: every handler before it must pass them on.
-const char* g_watched = nullptr;
-int g_guardHits = 0;
+// added last: every handler before it must pass them on. A touch of a
+// thread's own stack guard may come as a stack overflow instead.
+std::atomic<const char*> g_watched{nullptr};
+std::atomic<int> g_guardHits{0};
 LONG CALLBACK CountGuardHits(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD* r = info->ExceptionRecord;
-  if (r->ExceptionCode == STATUS_GUARD_PAGE_VIOLATION && r->NumberParameters >= 2 &&
-      r->ExceptionInformation[1] - reinterpret_cast<ULONG_PTR>(g_watched) < kPage) {
+  const bool guard =
+      r->ExceptionCode == STATUS_GUARD_PAGE_VIOLATION || r->ExceptionCode == STATUS_STACK_OVERFLOW;
+  if (guard && r->NumberParameters >= 2 &&
+      r->ExceptionInformation[1] - reinterpret_cast<ULONG_PTR>(g_watched.load()) < kPage) {
     ++g_guardHits;
     return EXCEPTION_CONTINUE_EXECUTION;  // the guard is gone: the access now works
   }
@@ -110,6 +115,46 @@ DWORD WINAPI StackThreadBody(void* arg) {
   ::SetEvent(s->ready);
   ::WaitForSingleObject(s->go, INFINITE);
   s->depth = Deep(85);
+  return 0;
+}
+
+// A thread that runs its stack down to within two pages of its guard page,
+// then reads that page through the binding, with CountGuardHits watching it
+// (any fault the binding passed on would reach it), then touches the page
+// itself, as its next deeper call would.
+struct NearlyFullStack {
+  const CVEngineInterface* engine = nullptr;
+  char* guard = nullptr;       // before the read
+  char* guardAfter = nullptr;  // after it
+  bool reached = false;        // the stack ran down that far
+  bool valid = true;           // what the read gave
+  int passedOn = -1;           // faults that reached CountGuardHits during the read
+  int ownerHits = -1;          // and when the thread touched its guard
+};
+__attribute__((noinline)) void RunDown(NearlyFullStack* s) {
+  volatile char frame[512];
+  frame[0] = 0;
+  if (const_cast<char*>(&frame[0]) - s->guard > static_cast<std::ptrdiff_t>(2 * kPage)) {
+    RunDown(s);
+    frame[1] = frame[0];  // no tail call: every frame stays on the stack
+    return;
+  }
+  s->reached = true;
+  g_guardHits = 0;
+  s->valid = s->engine->IsValidObject(s->guard);
+  s->passedOn = g_guardHits;
+  s->guardAfter = OwnStackGuard();
+  if (s->guardAfter == s->guard) {
+    const char touched = *static_cast<const volatile char*>(s->guard);
+    static_cast<void>(touched);
+    s->ownerHits = g_guardHits;
+  }
+}
+DWORD WINAPI NearlyFullStackBody(void* arg) {
+  auto* s = static_cast<NearlyFullStack*>(arg);
+  s->guard = OwnStackGuard();
+  g_watched = s->guard;
+  if (s->guard != nullptr) RunDown(s);
   return 0;
 }
 
@@ -243,11 +288,54 @@ TEST_F(GameMemory, StackGuardPagesStayWithTheirThreads) {
   ::CloseHandle(s.ready);
   ::CloseHandle(s.go);
 
+  // A fault the binding passed on reaches the watcher, added last.
   char* own = OwnStackGuard();
   ASSERT_NE(own, nullptr);
+  g_watched = own;
+  g_guardHits = 0;
+  PVOID watcher = ::AddVectoredExceptionHandler(0, CountGuardHits);
+  ASSERT_NE(watcher, nullptr);
   EXPECT_FALSE(E().IsValidObject(own));
+  ::RemoveVectoredExceptionHandler(watcher);
+  g_watched = nullptr;
+  EXPECT_EQ(g_guardHits, 0) << "the read's fault reached a later handler";
   EXPECT_NE(OwnStackGuard(), nullptr);
   EXPECT_EQ(Deep(40), 40);
+}
+
+// The reading thread's own stack guard, with its stack nearly used up: the
+// touch is a stack overflow (Wine keeps the guard at the stack's bottom;
+// Windows raises one at the last guard). The read fails, nothing reaches
+// the handlers after the binding's, and the guard stays where it was, so
+// the thread's next touch is its overflow check again. Where the system
+// took the touch as stack growth instead (Windows, above the last guard),
+// the guard moved down and the read may work.
+TEST_F(GameMemory, AReadOfTheThreadsOwnStackGuardFailsCleanly) {
+  NearlyFullStack s;
+  s.engine = &E();
+  PVOID watcher = ::AddVectoredExceptionHandler(0, CountGuardHits);
+  ASSERT_NE(watcher, nullptr);
+  HANDLE thread = ::CreateThread(nullptr, 256 * 1024, NearlyFullStackBody, &s,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  ASSERT_NE(thread, nullptr);
+  const DWORD waited = ::WaitForSingleObject(thread, 10000);
+  ::RemoveVectoredExceptionHandler(watcher);
+  g_watched = nullptr;
+  ASSERT_EQ(waited, WAIT_OBJECT_0);
+  DWORD code = 1;
+  EXPECT_TRUE(::GetExitCodeThread(thread, &code));
+  ::CloseHandle(thread);
+  EXPECT_EQ(code, 0u) << "the thread died";
+  ASSERT_NE(s.guard, nullptr) << "the thread's stack has no guard page";
+  ASSERT_TRUE(s.reached);
+  EXPECT_EQ(s.passedOn, 0) << "the read's fault reached a later handler";
+  ASSERT_NE(s.guardAfter, nullptr) << "the read took the thread's stack guard";
+  if (s.guardAfter == s.guard) {
+    EXPECT_FALSE(s.valid) << "the stack guard read as an object";
+    EXPECT_EQ(s.ownerHits, 1) << "the thread's own touch of its guard was no overflow";
+  } else {
+    EXPECT_LT(s.guardAfter, s.guard) << "the guard moved up the stack";
+  }
 }
 
 // Class answers are remembered per vtable, never per object: an object

@@ -1,6 +1,7 @@
 // deleteSavegame, renameSavegame and the refusal of save names that would
 // leave the save-data folder.
 #include "persist_fixture.h"
+#include "short_output.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -38,7 +39,7 @@ TEST_F(SaveFilesTest, RenameMovesTheFileAndALoadFindsItsValues) {
                             HostSavePath("Sub\\New") + ": ",
                         0),
             0u)
-      << Log();
+      << cv::testing::Shortened(Log());
   EXPECT_TRUE(fs::exists(SaveFile("Old")));
   fs::create_directories(SavesDir() / "Sub");
   renameSavegame("Old", "Sub\\New");
@@ -66,25 +67,25 @@ TEST_F(SaveFilesTest, RenameReplacesOnlyWithAFileToMoveAndAFailedOneIsLogged) {
   renameSavegame("S", "T");
   EXPECT_FALSE(fs::exists(SaveFile("S")));
   EXPECT_EQ(ReadBytes(SaveFile("T")), "source");
-  EXPECT_EQ(Log().find("Failed"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Failed"), std::string::npos) << cv::testing::Shortened(Log());
   Put("T", "target");
   ClearLog();
   renameSavegame("Gone", "T");
   EXPECT_EQ(ReadBytes(SaveFile("T")), "target");
-  EXPECT_TRUE(loggedOnce(failureLine("Gone", "T"))) << Log();
+  EXPECT_TRUE(loggedOnce(failureLine("Gone", "T"))) << cv::testing::Shortened(Log());
   ClearLog();
   renameSavegame("Missing", "U");
   EXPECT_FALSE(fs::exists(SaveFile("U")));
   EXPECT_EQ(LogCount("Renaming '" + HostSavePath("Missing") + "' to '" + HostSavePath("U") + "'"),
             1);
-  EXPECT_TRUE(loggedOnce(failureLine("Missing", "U"))) << Log();
+  EXPECT_TRUE(loggedOnce(failureLine("Missing", "U"))) << cv::testing::Shortened(Log());
   Put("S", "source");
   for (const char* target : {"V", "T"}) {  // a new name, and one that exists
     SCOPED_TRACE(target);
     ClearLog();
     fault::Arm("file.rename", 1, fault::Kind::Return);
     renameSavegame("S", target);
-    EXPECT_TRUE(loggedOnce(failureLine("S", target))) << Log();
+    EXPECT_TRUE(loggedOnce(failureLine("S", target))) << cv::testing::Shortened(Log());
     EXPECT_EQ(ReadBytes(SaveFile("S")), "source");
     fault::DisarmAll();
   }
@@ -92,7 +93,7 @@ TEST_F(SaveFilesTest, RenameReplacesOnlyWithAFileToMoveAndAFailedOneIsLogged) {
   ClearLog();
   renameSavegame("S", "V");
   EXPECT_EQ(ReadBytes(SaveFile("V")), "source");
-  EXPECT_EQ(Log().find("Failed"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Failed"), std::string::npos) << cv::testing::Shortened(Log());
 }
 
 TEST_F(SaveFilesTest, NoRootMeansNoLogAndNoChange) {

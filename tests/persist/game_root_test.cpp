@@ -8,6 +8,7 @@
 
 #include "log/log.h"
 #include "platform/platform.h"
+#include "short_output.h"
 
 namespace {
 
@@ -72,9 +73,10 @@ TEST_F(GameRootTest, PathOf260OrMoreGivesEmptyRootAndIsRetried) {
   cv::platform::testing::OverrideMainExecutablePath("D:\\x\\y.exe");
   EXPECT_EQ(cv::persist::FindGameRoot(), "D:\\x\\");
   std::string log = Log();
-  EXPECT_EQ(log.rfind("couldn't find fallout path (len = 260, err = ", 0), 0u) << log;
+  EXPECT_EQ(log.rfind("couldn't find fallout path (len = 260, err = ", 0), 0u)
+      << cv::testing::Shortened(log);
   std::size_t second = log.find("\r\ncouldn't find fallout path (len = 260, err = ");
-  EXPECT_NE(second, std::string::npos) << log;
+  EXPECT_NE(second, std::string::npos) << cv::testing::Shortened(log);
   EXPECT_NE(log.find("fallout root = D:\\x\\\r\n"), std::string::npos);
 }
 
@@ -88,7 +90,7 @@ TEST_F(GameRootTest, NoSeparatorGivesEmptyRoot) {
       log.rfind(
           "no slash in fallout path? (game.exe)\r\ncouldn't find fallout path (len = 0, err = ", 0),
       0u)
-      << log;
+      << cv::testing::Shortened(log);
 }
 
 TEST_F(GameRootTest, RealExecutablePathEndsInItsFolder) {

@@ -5,6 +5,7 @@
 #include "host/host.h"
 #include "persist_fixture.h"
 #include "platform/platform.h"
+#include "short_output.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -186,10 +187,10 @@ TEST_F(MessagesTest, ANewNamePairsOnlyWithTheRenameJustBeforeIt) {
         EXPECT_FALSE(fs::exists(SaveFile(other))) << other;
       }
     }
-    EXPECT_EQ(LogCount(kIgnored), c.ignored) << Log();
+    EXPECT_EQ(LogCount(kIgnored), c.ignored) << cv::testing::Shortened(Log());
     EXPECT_EQ(LogCount("Renaming '" + HostSavePath("S") + "' to '" + HostSavePath("T") + "'"),
               c.renamedTo != nullptr ? 1 : 0)
-        << Log();
+        << cv::testing::Shortened(Log());
   }
 }
 

@@ -3,8 +3,13 @@
 // moved onto another mod's forms.
 #include "persist/mod_maps.h"
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "persist/savedata.h"
 #include "persist_fixture.h"
+#include "short_output.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -28,9 +33,6 @@ TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
   // An index without an "IX" row is added with an empty name and is missing.
   EXPECT_EQ(maps.Remap(0x05000001u), std::nullopt);
   EXPECT_EQ(maps.savedModNames().at(5), "");
-  // Names compare with their letter case.
-  maps.SetSavedName(6, "mymod.esp");
-  EXPECT_EQ(maps.Remap(0x06000001u), std::nullopt);
 
   // A mod whose name the game could not give, and the name a save writes
   // for it, are never entered as loaded: nothing saved maps to such a mod.
@@ -64,7 +66,173 @@ TEST(ModMapsTest, SeedsDynamicAndRemapsByName) {
   EXPECT_EQ(maps.Remap(0x0100ABCDu), std::nullopt);
 }
 
+// Saved names match loaded ones whatever the letter case of A to Z, as the
+// game and Windows match plug-in file names; a name spelled exactly as saved
+// wins, and nothing matches a name no load may match.
+TEST(ModMapsTest, NamesMatchWithoutRegardToLetterCaseExactFirst) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::uint32_t>> loaded;
+    std::string saved;
+    std::optional<std::uint32_t> now;  // the mod index it maps to
+  };
+  const Case cases[] = {
+      {"another case", {{"MyMod.esp", 2}}, "mymod.esp", 2},
+      {"every letter", {{"MYMOD.ESP", 3}}, "mymod.esp", 3},
+      {"the exact name wins over a lower index",
+       {{"MyMod.esp", 2}, {"mymod.esp", 5}},
+       "mymod.esp",
+       5},
+      {"the exact name wins over a higher index",
+       {{"MyMod.esp", 2}, {"mymod.esp", 5}},
+       "MyMod.esp",
+       2},
+      {"without an exact name, the lowest index",
+       {{"MYMOD.esp", 9}, {"MyMod.ESP", 4}},
+       "mymod.esp",
+       4},
+      {"letters beyond ASCII are not folded",
+       {{"\xC9t\xE9.esp", 4}},
+       "\xE9t\xC9.esp",
+       std::nullopt},
+      {"one letter more", {{"MyMod.esp", 2}}, "MyMod.esp2", std::nullopt},
+      {"no mod-index row", {{"MyMod.esp", 2}}, "", std::nullopt},
+      {"a stand-in for an unreadable name", {{"Plain.esp", 2}}, "<UNREADABLE MOD 2>", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ModMaps maps;
+    for (const auto& [name, index] : c.loaded) maps.SetLoaded(name, index);
+    maps.SetSavedName(1, c.saved);
+    const auto mapped = maps.Remap(0x0100ABCDu);
+    const std::optional<std::uint32_t> want =
+        c.now ? std::optional<std::uint32_t>((*c.now << 24) | 0xABCDu) : std::nullopt;
+    EXPECT_EQ(mapped, want);
+  }
+}
+
 class LoadOrderTest : public PersistTest {};
+
+// A mod author renamed mymod.esp to MyMod.esp: every value and form of the
+// mod follows it, and the load says so once. A load order that holds both
+// spellings (never so on Windows) takes the exact one.
+TEST_F(LoadOrderTest, AModRenamedInLetterCaseKeepsItsValues) {
+  Mods() = {"FalloutNV.esm", "mymod.esp"};
+  EvStore& s = TheStore();
+  s.Entry<EvKind::Float>(0x01000001, "hp") = 5.0f;
+  s.Entry<EvKind::String>(0x01000001, "name") = "Sunny";
+  s.Entry<EvKind::Form>(0x01000001, "target") = 0x00000007;
+  s.Entry<EvKind::Form>(0x00000014, "ally") = 0x01000005;
+  s.Entry<EvKind::Form>(0xFF000801, "made") = 0x01000006;
+  save("renamed");
+  const std::string line =
+      "Mod mymod.esp of the save matched the loaded MyMod.esp: their names differ in letter case "
+      "only";
+  // Each load logs the match once, however many rows use it.
+  for (int load = 0; load < 2; ++load) {
+    SCOPED_TRACE(load);
+    Mods() = {"FalloutNV.esm", "Other.esp", "MyMod.esp"};
+    ClearLog();
+    loadsettings("renamed");
+    EXPECT_EQ(Found(s.Find<EvKind::Float>(0x02000001, "hp")), 5.0f);
+    EXPECT_EQ(Found(s.Find<EvKind::String>(0x02000001, "name")), "Sunny");
+    EXPECT_EQ(Found(s.Find<EvKind::Form>(0x02000001, "target")), 0x00000007u);
+    EXPECT_EQ(Found(s.Find<EvKind::Form>(0x00000014, "ally")), 0x02000005u);
+    EXPECT_EQ(Found(s.Find<EvKind::Form>(0xFF000801, "made")), 0x02000006u);
+    EXPECT_EQ(s.EntryCount(EvKind::Form), 3u);
+    EXPECT_EQ(LogCount(line), 1) << Log();
+    EXPECT_EQ(Log().find("Lost"), std::string::npos) << Log();
+  }
+  // Mod-index rows between the values make the maps work the match out
+  // again: still one line.
+  WriteBytes(SaveFile("hand"),
+             "IX, 1, \"mymod.esp\",\r\nFL, 16777217, \"a\", 1\r\n"
+             "IX, 0, \"FalloutNV.esm\",\r\nFL, 16777218, \"b\", 2\r\n");
+  ClearLog();
+  loadsettings("hand");
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 2u) << Log();
+  EXPECT_EQ(LogCount(line), 1) << Log();
+
+  Mods() = {"FalloutNV.esm", "MyMod.esp", "mymod.esp"};
+  ClearLog();
+  loadsettings("renamed");
+  EXPECT_EQ(Found(s.Find<EvKind::Float>(0x02000001, "hp")), 5.0f);
+  EXPECT_EQ(Found(s.Find<EvKind::Form>(0x00000014, "ally")), 0x02000005u);
+  EXPECT_EQ(s.EntryCount(EvKind::Float), 1u);
+  EXPECT_EQ(Log().find("letter case"), std::string::npos) << Log();
+}
+
+// Which row's value a load keeps, and under which mod name. Each file is
+// loaded under FalloutNV.esm, MyMod.esp, Other.esp, A.esp.
+TEST_F(LoadOrderTest, TheLaterRowWinsWhereverItsModIndexRowStands) {
+  const std::string ix = "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n";
+  struct Want {
+    EvOwnerId owner;
+    const char* key;
+    bool form;
+    double value;
+  };
+  struct Case {
+    const char* what;
+    std::string file;
+    std::vector<Want> entries;  // every entry the store holds after the load
+  };
+  const Case cases[] = {
+      {"a row before the mod-index rows gives way to a later one",
+       "FL, 16777217, \"hp\", 1\r\n" + ix + "FL, 16777217, \"hp\", 2\r\n",
+       {{0x01000001, "hp", false, 2}}},
+      {"of two rows before them, the later wins",
+       "FL, 16777217, \"hp\", 1\r\nFL, 16777217, \"hp\", 2\r\n" + ix,
+       {{0x01000001, "hp", false, 2}}},
+      {"a row before them still wins over an earlier one",
+       "FL, 1, \"hp\", 1\r\nFL, 16777217, \"hp\", 3\r\n" + ix + "FL, 1, \"hp\", 2\r\n",
+       {{0x01000001, "hp", false, 3}, {0x00000001, "hp", false, 2}}},
+      {"a form row waiting for its value's mod wins over an earlier row",
+       ix + "FO, 16777217, \"t\", 5\r\nFO, 16777217, \"t\", 33554437\r\n"
+            "IX, 2, \"Other.esp\",\r\n",
+       {{0x01000001, "t", true, 0x02000005}}},
+      {"a form row waiting for its value's mod gives way to a later row",
+       ix + "FO, 16777217, \"t\", 33554437\r\nFO, 16777217, \"t\", 5\r\n"
+            "IX, 2, \"Other.esp\",\r\n",
+       {{0x01000001, "t", true, 5}}},
+      {"rows sorted by their first column: a form value's mod named later",
+       "FL, 16777217, \"hp\", 1\r\nFO, 4278192129, \"ally\", 16777221\r\n" + ix +
+           "ST, 16777217, \"name\", \"x\"\r\n",
+       {{0x01000001, "hp", false, 1}, {0xFF000801, "ally", true, 0x01000005}}},
+      {"a mod index named twice: the rows after the second name take it",
+       ix + "IX, 2, \"A.esp\",\r\nFL, 33554433, \"a\", 1\r\nFO, 1, \"f\", 33554434\r\n"
+            "IX, 2, \"Other.esp\",\r\nFL, 33554433, \"b\", 2\r\nFO, 1, \"g\", 33554435\r\n",
+       {{0x03000001, "a", false, 1},
+        {0x00000001, "f", true, 0x03000002},
+        {0x02000001, "b", false, 2},
+        {0x00000001, "g", true, 0x02000003}}},
+      {"a mod index named twice: the later name for a mod gone",
+       ix + "IX, 2, \"A.esp\",\r\nFL, 33554433, \"a\", 1\r\n"
+            "IX, 2, \"Gone.esp\",\r\nFL, 33554433, \"b\", 2\r\n",
+       {{0x03000001, "a", false, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Mods() = {"FalloutNV.esm", "MyMod.esp", "Other.esp", "A.esp"};
+    WriteBytes(SaveFile("rows"), c.file);
+    ClearLog();
+    loadsettings("rows");
+    std::size_t forms = 0;
+    for (const Want& w : c.entries) {
+      SCOPED_TRACE(w.key);
+      if (w.form) {
+        ++forms;
+        EXPECT_EQ(Found(TheStore().Find<EvKind::Form>(w.owner, w.key)),
+                  static_cast<std::uint32_t>(w.value));
+      } else {
+        EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(w.owner, w.key)),
+                  static_cast<float>(w.value));
+      }
+    }
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), forms) << Log();
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), c.entries.size() - forms) << Log();
+  }
+}
 
 TEST_F(LoadOrderTest, FormRowsNeedBothModsAndNameEachMissingOne) {
   Mods() = {"FalloutNV.esm", "MyMod.esp"};
@@ -121,7 +289,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
                        "IX, 2, \"MyMod.esp\",\r\nIX, 3, \"<unreadable mod 3>\",\r\n",
                        0),
             0u)
-      << file;
+      << cv::testing::Shortened(file);
   for (int index : {1, 3}) {
     const std::string i = std::to_string(index);
     EXPECT_EQ(LogCount("Cannot read the name of mod " + i +
@@ -129,7 +297,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
                        "<unreadable mod " +
                        i + ">, which no load matches"),
               1)
-        << Log();
+        << cv::testing::Shortened(Log());
   }
 
   // Loaded under the same load order, and under one where the unreadable
@@ -145,10 +313,10 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
     loadsettings("unreadable");
     const EvOwnerId mine = order[1] == "MyMod.esp" ? 0x01000001 : 0x02000001;
     EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(mine, "mine")), 2.0f);
-    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u) << Log();
-    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 0u) << Log();
-    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 1>"), 1) << Log();
-    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 3>"), 2) << Log();
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u) << cv::testing::Shortened(Log());
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Form), 0u) << cv::testing::Shortened(Log());
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 1>"), 1) << cv::testing::Shortened(Log());
+    EXPECT_EQ(LogCount("Cannot map mod <unreadable mod 3>"), 2) << cv::testing::Shortened(Log());
   }
 
   // Files that wrote such a mod as "" (or gave its index no "IX" row) do
@@ -158,7 +326,7 @@ TEST_F(LoadOrderTest, ModsWhoseNameCannotBeReadAreNeverMatched) {
              "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"\",\r\n"
              "FL, 16777217, \"blank\", 1\r\nFL, 33554433, \"noix\", 2\r\n");
   loadsettings("old");
-  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << Log();
+  EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 0u) << cv::testing::Shortened(Log());
   EXPECT_EQ(TheModMaps().loadedModIndices().count(""), 0u);
 }
 

@@ -9,6 +9,7 @@
 
 #include "persist/savedata.h"
 #include "persist_fixture.h"
+#include "short_output.h"
 
 // The largest block asked for while g_measuring is set: this program's
 // allocator counts.
@@ -65,7 +66,8 @@ TEST_F(SaveLoadTest, WorkedExampleByteForByteAndItsLog) {
   const std::string count = "FL, 74565, \"count\", 3\r\n";
   // Rows of one kind follow the store's own order.
   const std::string file = ReadBytes(SaveFile("Save 12"));
-  EXPECT_TRUE(file == head + hp + count || file == head + count + hp) << file;
+  EXPECT_TRUE(file == head + hp + count || file == head + count + hp)
+      << cv::testing::Shortened(file);
   EXPECT_EQ(Log(), "START: save settings\r\n\tSaving to: '" + HostSavePath("Save 12") +
                        "'\r\n\tEVST\r\n\tEVFO\r\n\tEVFL\r\nEND: save settings\r\n");
   EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("Save 12").string())));
@@ -216,15 +218,31 @@ TEST_F(SaveLoadTest, LoadingAgainRestoresTheSavedValue) {
   EXPECT_EQ(TheStore().Find<EvKind::Float>(kSunny, "new"), nullptr);
 }
 
+// Each save writes its file from scratch, whatever lay there before: the
+// previous file, or the temporary file of a save cut off by a crash (it
+// holds a value deleted since, and is longer than the new file).
 TEST_F(SaveLoadTest, SavingTwiceKeepsOnlyTheSecond) {
-  FillWorkedExample();
-  save("S");
-  TheStore().ClearAll();
-  TheStore().Entry<EvKind::String>(kBase, "only") = "this";
-  save("S");
-  EXPECT_EQ(ReadBytes(SaveFile("S")),
-            "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n"
-            "ST, 74565, \"only\", \"this\"\r\n");
+  const std::string second =
+      "IX, 0, \"FalloutNV.esm\",\r\nIX, 1, \"MyMod.esp\",\r\n"
+      "ST, 74565, \"only\", \"this\"\r\n";
+  std::string crashed;
+  while (crashed.size() <= second.size()) crashed += "FL, 74565, \"deleted\", 9\r\n";
+  const fs::path temporary = platform::TemporaryPathFor(SaveFile("S").string());
+  for (const bool crash : {false, true}) {
+    SCOPED_TRACE(crash ? "after a crash" : "after a save");
+    fs::remove_all(SavesDir());
+    FillWorkedExample();
+    save("S");
+    if (crash) WriteBytes(temporary, crashed);
+    TheStore().ClearAll();
+    TheStore().Entry<EvKind::String>(kBase, "only") = "this";
+    save("S");
+    EXPECT_EQ(ReadBytes(SaveFile("S")), second);
+    EXPECT_FALSE(fs::exists(temporary));
+    loadsettings("S");
+    EXPECT_EQ(TheStore().Find<EvKind::Float>(kBase, "deleted"), nullptr);
+    EXPECT_EQ(TheStore().EntryCount(EvKind::String), 1u);
+  }
 }
 
 TEST_F(SaveLoadTest, SubFoldersOfTheSaveNameAreCreated) {
@@ -247,7 +265,7 @@ TEST_F(SaveLoadTest, DoubleByteLettersMakeNoFolders) {
   save("\x95\x5C..");
   loadsettings("\x95\x5C..");
   platform::testing::OverrideCodePage(0);
-  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Refusing"), std::string::npos) << cv::testing::Shortened(Log());
   for (const auto& e : fs::directory_iterator(SavesDir()))
     EXPECT_FALSE(e.is_directory()) << "stray folder " << e.path();
 }
@@ -305,7 +323,8 @@ TEST_F(SaveLoadTest, AFailedWriteKeepsThePreviousFile) {
     EXPECT_EQ(ReadBytes(SaveFile("S")), before);
     EXPECT_FALSE(fs::exists(platform::TemporaryPathFor(SaveFile("S").string())));
     const std::string line = c.logged;
-    EXPECT_TRUE(LogHas("\t" + (line.back() == ' ' ? line + HostSavePath("S") : line))) << Log();
+    EXPECT_TRUE(LogHas("\t" + (line.back() == ' ' ? line + HostSavePath("S") : line)))
+        << cv::testing::Shortened(Log());
     EXPECT_TRUE(LogHas("END: save settings"));
     EXPECT_EQ(LogIndentLevel(), 0);
   }

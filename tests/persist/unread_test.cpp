@@ -7,6 +7,7 @@
 #include "persist/savedata.h"
 #include "persist_fixture.h"
 #include "plugin/messages.h"
+#include "short_output.h"
 
 namespace cv::persist::testing {
 namespace {
@@ -21,7 +22,7 @@ class UnreadTest : public PersistTest {
     loadsettings(saveName);
     fault::DisarmAll();
     ASSERT_NE(Log().find("Failed reading savefile " + HostSavePath(saveName)), std::string::npos)
-        << Log();
+        << cv::testing::Shortened(Log());
   }
   // Whether the file system takes name and other for one file.
   bool FoldsCase(const std::string& name, const std::string& other) {
@@ -72,25 +73,26 @@ TEST_F(UnreadTest, AFileThatCouldNotBeReadIsMovedAsideByTheNextSave) {
     const std::string path = HostSavePath("Hero");
     const std::string log = Log();
     const std::size_t at = log.find(std::string(c.logged) + path);
-    ASSERT_NE(at, std::string::npos) << log;
+    ASSERT_NE(at, std::string::npos) << cv::testing::Shortened(log);
     EXPECT_GT(log.find("\r\n", at), at + std::strlen(c.logged) + path.size() + 2)
         << "the line gives a reason";
-    EXPECT_EQ(log.find("Exception"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Failed opening"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Exception"), std::string::npos) << cv::testing::Shortened(log);
+    EXPECT_EQ(log.find("Failed opening"), std::string::npos) << cv::testing::Shortened(log);
     EXPECT_TRUE(LogHas("END: load settings"));
     EXPECT_GE(TheStore().EntryCount(EvKind::Float), c.keptFrom);
     EXPECT_LE(TheStore().EntryCount(EvKind::Float), c.keptTo);
     if (std::string_view(c.fault) == "store.alloc") {
       EXPECT_TRUE(LogHas("\tOut of memory reading savefile " + path + ": stopped after " +
                          std::to_string(c.keptTo + 1) + " records"))
-          << log;  // the mod-index row and the values before the failure
+          << cv::testing::Shortened(log);  // the mod-index row and the values before the failure
     }
 
     TheStore().Entry<EvKind::Float>(kBase, "new") = 2.0f;
     ClearLog();
     save("Hero");
     EXPECT_EQ(ReadBytes(SaveFile("Hero").string() + ".unread"), rows);
-    EXPECT_TRUE(LogHas("\tMoved the unread savefile " + path + " to " + path + ".unread")) << Log();
+    EXPECT_TRUE(LogHas("\tMoved the unread savefile " + path + " to " + path + ".unread"))
+        << cv::testing::Shortened(Log());
     EXPECT_NE(ReadBytes(SaveFile("Hero")).find("\"new\", 2"), std::string::npos);
     // Moved once: the next save writes over its own file.
     ClearLog();
@@ -119,7 +121,7 @@ TEST_F(UnreadTest, WhatWasNotReadIsKeptUntilItCanBeMoved) {
   const std::string path = HostSavePath("Hero");
   EXPECT_NE(Log().find("\tFailed renaming savefile " + path + " to " + path + ".unread2: "),
             std::string::npos)
-      << Log();
+      << cv::testing::Shortened(Log());
   EXPECT_TRUE(LogHas("\tFailed writing savefile " + path));
   // The next save moves it beside the name already taken.
   save("Hero");
@@ -159,7 +161,7 @@ TEST_F(UnreadTest, TheQuickSaveRotationAfterAFailedReadLosesNoSave) {
   fault::DisarmAll();
   ASSERT_TRUE(LogHas("\tFailed reading savefile " + HostSavePath("quicksave.fos") + ": " +
                      platform::LastErrorText()))
-      << Log();
+      << cv::testing::Shortened(Log());
   const std::string saves = "C:\\Users\\P\\Documents\\My Games\\FalloutNV\\Saves\\";
   for (int mood = 1; mood <= 2; ++mood) {
     TheStore().Entry<EvKind::Float>(kBase, "mood") = static_cast<float>(mood);
@@ -168,7 +170,7 @@ TEST_F(UnreadTest, TheQuickSaveRotationAfterAFailedReadLosesNoSave) {
     Send(Msg::kMessage_RenameNewGameName, saves + "quicksave.nvse.bak");
     Send(Msg::kMessage_SaveGame, "quicksave.fos");
   }
-  EXPECT_EQ(Log().find("Failed renaming"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Failed renaming"), std::string::npos) << cv::testing::Shortened(Log());
   // The unread file is kept, once, beside the backup it would have been.
   EXPECT_EQ(ReadBytes(SaveFile("quicksave.fos.bak").string() + ".unread"), unread);
   EXPECT_FALSE(fs::exists(SaveFile("quicksave.fos.bak").string() + ".unread2"));
@@ -186,8 +188,9 @@ TEST_F(UnreadTest, TheQuickSaveRotationAfterAFailedReadLosesNoSave) {
 
 // Each case plays load, save, rename and delete steps and then finds each
 // file as it should be. "held S" is a load of S whose file another program
-// holds, "put S text" writes S's file as another program would, "save S
-// text" saves a store that holds text.
+// holds, "put S text" writes S's file as another program would, "gone S"
+// deletes it as another program would, "save S text" saves a store that
+// holds text.
 TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
   struct Step {
     const char* op;
@@ -229,6 +232,21 @@ TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
         {"put", "R", "from R"},
         {"rename", "R", "S"}},
        {{"S.csv", "from R", "from R"}, {"S.csv.unread", nullptr, nullptr}}},
+      {"the unread mark goes with the unread file",
+       {{"put", "S", "unread S"},
+        {"held", "S"},
+        {"gone", "S"},  // deleted by another program
+        {"save", "S", "first"},
+        {"save", "S", "second"}},
+       {{"S.csv", "second", "second"}, {"S.csv.unread", nullptr, nullptr}}},
+      {"a rename whose source has no file leaves an unread target where it is",
+       {{"put", "T", "unread T"}, {"held", "T"}, {"rename", "S", "T"}},
+       {{"S.csv", nullptr, nullptr},
+        {"T.csv", "unread T", "unread T"},
+        {"T.csv.unread", nullptr, nullptr}}},
+      {"and its mark stays for the next save",
+       {{"put", "T", "unread T"}, {"held", "T"}, {"rename", "S", "T"}, {"save", "T", "saved T"}},
+       {{"T.csv", "saved T", "saved T"}, {"T.csv.unread", "unread T", "unread T"}}},
       {"names that differ in ASCII case",
        {{"put", "Quicksave.fos", "unread Q"},
         {"held", "Quicksave.fos"},
@@ -263,6 +281,8 @@ TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
       } else if (op == "save") {
         TheStore().Entry<EvKind::String>(kBase, "v") = s.arg;
         save(s.name);
+      } else if (op == "gone") {
+        fs::remove(SaveFile(s.name));
       } else if (op == "rename") {
         renameSavegame(s.name, s.arg);
       } else {
@@ -278,7 +298,7 @@ TEST_F(UnreadTest, TheUnreadMarkFollowsTheFileItWasFor) {
         EXPECT_FALSE(fs::exists(file));
         continue;
       }
-      ASSERT_TRUE(fs::exists(file)) << Log();
+      ASSERT_TRUE(fs::exists(file)) << cv::testing::Shortened(Log());
       const std::string bytes = ReadBytes(file);
       EXPECT_TRUE(bytes == text || bytes.find(std::string("\"") + text + "\"") != std::string::npos)
           << bytes;

@@ -169,7 +169,6 @@ const CVEngineInterface kEngine{CVEngineInterface::kVersion,
                                 FakeEngine::Allocate,
                                 FakeEngine::Free,
                                 nullptr,
-                                nullptr,
                                 nullptr};
 NVSEScriptInterface g_script{nullptr, nullptr, FakeEngine::ExtractArgsEx, nullptr, nullptr, nullptr,
                              nullptr, nullptr};

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/platform.h"
+#include "short_output.h"
 #include "tools/savedata/output.h"
 #include "tools/savedata/savedata_file.h"
 #include "tools/savedata/sweep.h"
@@ -51,11 +53,30 @@ TEST(Check, EveryLoggedLineWithTheLineItsRecordStarts) {
        "f:2: Lost EVFO 'ally': its mod is missing\nf:2:   Cannot map mod \n"
        "f:2:   Cannot map mod \n"},
       {"a value before its mod's row is kept, as in the game",
-       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"hp\", 1\n", ""},
+       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"mp\", 1\n", ""},
       {"a value waiting for a mod row that never comes is lost on its own line",
        "FL, 33554437, \"gone\", 1\nIX, 1, \"B.esp\",\nxx\n",
-       "f:3: Unknown record type 'xx'\nf:1: Lost EVFL 'gone': its mod is missing\n"
-       "f:1:   Cannot map mod \n"},
+       "f:1: Lost EVFL 'gone': its mod is missing\nf:1:   Cannot map mod \n"
+       "f:3: Unknown record type 'xx'\n"},
+      // The rows of the load's own cases (LoadOrderTest): the row named as
+      // replaced is the one whose value the load does not keep.
+      {"a row before its mod's row gives way to a later one",
+       "FL, 16777221, \"hp\", 1\nIX, 1, \"B.esp\",\nFL, 16777221, \"hp\", 2\n",
+       "f:1: Replaced by the later FL row for 'hp' at line 3\n"},
+      {"of three rows the last wins",
+       "ST, 5, \"s\", a\nST, 5, \"s\", b\nIX, 0, \"A.esm\",\nST, 5, \"s\", c\n",
+       "f:1: Replaced by the later ST row for 's' at line 2\n"
+       "f:2: Replaced by the later ST row for 's' at line 4\n"},
+      {"a form row waiting for its value's mod wins over an earlier row",
+       ix + "IX, 1, \"B.esp\",\nFO, 16777221, \"t\", 5\nFO, 16777221, \"t\", 33554437\n"
+            "IX, 2, \"C.esp\",\n",
+       "f:3: Replaced by the later FO row for 't' at line 4\n"},
+      {"kinds and owners apart, and lost rows replace nothing",
+       ix + "FL, 5, \"k\", 1\nFO, 5, \"k\", 1\nFL, 6, \"k\", 1\nFL, 5, \"k\", 1\n"
+            "FL, 33554437, \"k\", 1\nFL, 33554437, \"k\", 2\n",
+       "f:2: Replaced by the later FL row for 'k' at line 5\n"
+       "f:6: Lost EVFL 'k': its mod is missing\nf:6:   Cannot map mod \n"
+       "f:7: Lost EVFL 'k': its mod is missing\nf:7:   Cannot map mod \n"},
       {"a key holding a line break counts both lines", ix + "ST, 5, \"two\r\nlines\", x\r\nyy\n",
        "f:4: Unknown record type 'yy'\n"},
       {"a record that starts on one line and ends on the next", ix + "zz, 5, \"two\nlines\", x\n",
@@ -148,15 +169,21 @@ TEST(Show, OddValuesAndTexts) {
   EXPECT_EQ(FormatId(r, 0x03000001), "(no mod 03):000001");
   std::ostringstream table;
   PrintTable(table, r);
-  EXPECT_NE(table.str().find("  none\n"), std::string::npos) << table.str();
-  EXPECT_NE(table.str().find("inf\n"), std::string::npos) << table.str();
-  EXPECT_NE(table.str().find("\"a\\\"b\"  \"x\\ty\xE9\""), std::string::npos) << table.str();
+  EXPECT_NE(table.str().find("  none\n"), std::string::npos) << cv::testing::Shortened(table.str());
+  EXPECT_NE(table.str().find("inf\n"), std::string::npos) << cv::testing::Shortened(table.str());
+  // The game's single-byte text comes out in UTF-8 where the system's texts
+  // are in a code page (Windows), as it is elsewhere.
+  EXPECT_NE(table.str().find("\"a\\\"b\"  \"x\\ty" + platform::Utf8Path("\xE9") + "\""),
+            std::string::npos)
+      << cv::testing::Shortened(table.str());
   std::ostringstream json;
   PrintJson(json, r);
   EXPECT_NE(json.str().find("\"owner\": {\"mod\": null, \"id\": \"000001\""), std::string::npos);
   EXPECT_NE(json.str().find("\"value\": null}"), std::string::npos);
-  EXPECT_NE(json.str().find("\"value\": \"inf\"}"), std::string::npos) << json.str();
-  EXPECT_NE(json.str().find("\"value\": \"x\\ty\\u00E9\"}"), std::string::npos) << json.str();
+  EXPECT_NE(json.str().find("\"value\": \"inf\"}"), std::string::npos)
+      << cv::testing::Shortened(json.str());
+  EXPECT_NE(json.str().find("\"value\": \"x\\ty\\u00E9\"}"), std::string::npos)
+      << cv::testing::Shortened(json.str());
   EXPECT_EQ(QuoteText(std::string("\x01\r\n\\", 4)), "\"\\x01\\r\\n\\\\\"");
   EXPECT_EQ(JsonString(std::string("\x01\x7F", 2)), "\"\\u0001\\u007F\"");
   EXPECT_EQ(QuoteText("caf\xE9\x7F"), "\"caf\xE9\\x7F\"");  // high bytes as they are
@@ -274,6 +301,33 @@ TEST_F(Sweep, SeveralSaveFoldersLinksAndRefusals) {
   fs::current_path(was);
   // Windows lets only some users make links (and Wine none): there the walk
   // through links is left to the Linux build, where the cases above took it.
+}
+
+// A save folder that keeps each character's saves in a folder of its own
+// (the game's SLocalSavePath, MO2's profiles): every folder is walked, far
+// more of them than folders can nest, and a save there keeps the data file
+// of its own name, as the game names it, and of its path.
+TEST_F(Sweep, EveryCharacterFolderIsWalked) {
+  constexpr int kCharacters = 150;
+  for (int i = 0; i < kCharacters; ++i) {
+    const std::string who = "Character " + std::to_string(i);
+    Make("chars/" + who + "/" + who + " Save.fos");
+    Make("data/" + who + " Save.fos.csv");
+  }
+  Make("chars/Character 7/Sub/deep.fos");
+  Make("data/Character 7/Sub/deep.fos.csv");
+  Make("data/Character 7/Sub/gone.fos.csv");
+  Make("data/Nobody Save.fos.csv");
+  std::vector<fs::path> found;
+  std::string error;
+  ASSERT_TRUE(FindOrphans({root / "chars"}, root / "data", {}, found, error)) << error;
+  std::vector<std::string> names;
+  for (const fs::path& p : found) names.push_back(p.generic_string());
+  // The files the fixture makes that no character's save keeps, and ours.
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       ".csv", "Character 7/Sub/gone.fos.csv", "Nobody Save.fos.csv",
+                       "Save 3.fos.bak.csv", "Save 3.fos.csv", "Sub/x.fos.csv", "Sub/y.fos.csv",
+                       "old.fos.csv", "quicksave.fos.csv", "quicksave2.fos.CSV"}));
 }
 
 // Run again with the same target, the files the first run moved stay where

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/console.h"
 #include "tools/savedata/output.h"
 #include "tools/savedata/savedata_file.h"
 #include "tools/savedata/sweep.h"
@@ -42,7 +43,8 @@ constexpr const char* kHelp =
     "                --json gives the same as JSON\n"
     "  check FILE    every line the plug-in would log while loading the file, each\n"
     "                with its line number (every mod the file names counts as\n"
-    "                loaded); exit status 0 only for a clean file\n"
+    "                loaded), and every value row that a later row for the same\n"
+    "                owner and key replaces; exit status 0 only for a clean file\n"
     "  sweep SAVES_DIR... DATA_DIR\n"
     "                lists the save-data files in DATA_DIR that no save file in\n"
     "                any SAVES_DIR matches any more (\"X.fos\" keeps \"X.fos.csv\");\n"
@@ -85,8 +87,8 @@ int Show(const std::vector<std::string>& args) {
   else
     sd::PrintTable(std::cout, report);
   if (!report.notes.empty())
-    std::cerr << "corvane-savedata: the plug-in would log " << report.notes.size()
-              << " lines loading this file; see: corvane-savedata check " << files[0] << "\n";
+    std::cerr << "corvane-savedata: check finds " << report.notes.size()
+              << " lines to look at in this file; see: corvane-savedata check " << files[0] << "\n";
   return kDone;
 }
 
@@ -118,7 +120,7 @@ int Check(const std::vector<std::string>& args) {
 
 int Sweep(const std::vector<std::string>& args) {
   std::vector<std::string> dirs;
-  std::string moveTo;
+  std::string moveTo;  // UTF-8, as every argument
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--move-to") {
       if (i + 1 >= args.size()) return Usage("--move-to needs a folder");
@@ -130,29 +132,32 @@ int Sweep(const std::vector<std::string>& args) {
     }
   }
   if (dirs.size() < 2) return Usage("sweep needs SAVES_DIR and DATA_DIR");
-  const fs::path data = dirs.back();
-  const std::vector<fs::path> saves(dirs.begin(), dirs.end() - 1);
+  const fs::path data = cv::platform::PathFromUtf8(dirs.back());
+  std::vector<fs::path> saves;
+  for (auto d = dirs.begin(); d + 1 != dirs.end(); ++d)
+    saves.push_back(cv::platform::PathFromUtf8(*d));
+  const fs::path target = moveTo.empty() ? fs::path() : cv::platform::PathFromUtf8(moveTo);
   std::vector<fs::path> orphans;
   std::string error;
-  if (!sd::FindOrphans(saves, data, moveTo, orphans, error)) {
+  if (!sd::FindOrphans(saves, data, target, orphans, error)) {
     std::cerr << "corvane-savedata: " << error << "\n";
     return kTrouble;
   }
   if (moveTo.empty()) {
-    for (const fs::path& rel : orphans) std::cout << (data / rel).string() << "\n";
+    for (const fs::path& rel : orphans) std::cout << cv::platform::Utf8FromPath(data / rel) << "\n";
     std::cerr << orphans.size() << " save-data files without a save\n";
     return kDone;
   }
-  int failed = sd::MoveOrphans(data, orphans, moveTo, std::cout, std::cerr);
+  int failed = sd::MoveOrphans(data, orphans, target, std::cout, std::cerr);
   std::cerr << orphans.size() - static_cast<std::size_t>(failed) << " save-data files moved to "
             << moveTo << "\n";
   return failed == 0 ? kDone : kFound;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+// Every argument and every line printed is UTF-8 (see platform/console.h):
+// on Windows the arguments come from the UTF-16 command line, the files are
+// reached through the wide file functions, and a console is written UTF-16.
+int Run(std::vector<std::string> args) {
   if (args.empty()) return Usage("no command");
   const std::string verb = args[0];
   args.erase(args.begin());
@@ -173,4 +178,11 @@ int main(int argc, char** argv) {
     return kTrouble;
   }
   return Usage("unknown command " + verb);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const cv::platform::Utf8Console console;
+  return Run(cv::platform::Utf8Arguments(argc, argv));
 }

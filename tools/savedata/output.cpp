@@ -6,9 +6,24 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace cv::savedata {
 
 namespace {
+
+// Text from the file (keys, strings, mod names, the loader's lines that
+// quote them: the game's single-byte texts, in the system's code page) in
+// UTF-8, as every other line the tool prints; unchanged where the system's
+// texts are bytes already.
+std::string Printed(const std::string& text) { return platform::Utf8Path(text); }
+
+// How many characters UTF-8 text shows, for lining up columns.
+std::size_t Shown(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
 
 const char* KindName(Kind k) {
   switch (k) {
@@ -98,21 +113,21 @@ void PrintTable(std::ostream& out, const FileReport& report) {
   out << "mods when saved:";
   if (report.mods.empty()) out << " none";
   out << "\n";
-  for (const ModRow& m : report.mods) out << "  " << m.index << "  " << m.name << "\n";
+  for (const ModRow& m : report.mods) out << "  " << m.index << "  " << Printed(m.name) << "\n";
 
   std::vector<std::vector<std::string>> rows{{"line", "kind", "owner", "key", "value"}};
   for (const ValueRow& v : report.values)
-    rows.push_back({std::to_string(v.line), KindName(v.kind), FormatId(report, v.owner),
-                    QuoteText(v.key), ValueText(report, v)});
+    rows.push_back({std::to_string(v.line), KindName(v.kind), Printed(FormatId(report, v.owner)),
+                    Printed(QuoteText(v.key)), Printed(ValueText(report, v))});
   std::vector<std::size_t> width(rows[0].size(), 0);
   for (const auto& r : rows)
-    for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], r[i].size());
+    for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], Shown(r[i]));
   out << "\n";
   for (const auto& r : rows) {
     std::string line;
     for (std::size_t i = 0; i < r.size(); ++i) {
       line += r[i];
-      if (i + 1 < r.size()) line += std::string(width[i] - r[i].size() + 2, ' ');
+      if (i + 1 < r.size()) line += std::string(width[i] - Shown(r[i]) + 2, ' ');
     }
     out << line << "\n";
   }
@@ -139,7 +154,7 @@ void PrintJson(std::ostream& out, const FileReport& report) {
 void PrintNotes(std::ostream& out, std::string_view name, const FileReport& report) {
   for (const Note& n : report.notes)
     out << name << ":" << n.line << ": " << std::string(2 * static_cast<std::size_t>(n.indent), ' ')
-        << n.text << "\n";
+        << Printed(n.text) << "\n";
 }
 
 }  // namespace cv::savedata

@@ -11,6 +11,8 @@ namespace cv::savedata {
 
 // The mods the file was saved with, then one row per value: line, kind,
 // owner (mod name and local id), key and value. Keys and strings are quoted.
+// The table and the notes give the file's texts in UTF-8: on Windows read
+// in the system's code page (the game's), elsewhere as they are.
 void PrintTable(std::ostream& out, const FileReport& report);
 // The same as one JSON object.
 void PrintJson(std::ostream& out, const FileReport& report);

@@ -2,13 +2,20 @@
 // that every record and every log line gets the line where its record starts.
 #include "tools/savedata/savedata_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ev/store.h"
 #include "persist/mod_maps.h"
 #include "persist/savedata.h"
+#include "platform/console.h"
+#include "platform/folders.h"
 #include "tools/savedata/tool_log.h"
 
 namespace cv::savedata {
@@ -78,6 +85,38 @@ bool IsBlankLine(std::string_view line) {
   return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+const char* KindTag(Kind kind) {
+  switch (kind) {
+    case Kind::String: return "ST";
+    case Kind::Form: return "FO";
+    case Kind::Float: return "FL";
+  }
+  return "";
+}
+
+// Notes every value row whose entry a later row stores again: the load
+// keeps the later row's value, wherever the rows' mod-index rows stand.
+// Rows the load loses (their mod is missing) store nothing and replace
+// nothing. Owners are compared as the load stores them, remapped.
+void NoteReplacedRows(FileReport& report) {
+  persist::ModMaps& maps = persist::TheModMaps();
+  std::map<std::tuple<Kind, std::uint32_t, std::string>, const ValueRow*> last;
+  std::vector<std::pair<const ValueRow*, const ValueRow*>> replaced;
+  for (const ValueRow& v : report.values) {
+    const auto owner = maps.Remap(v.owner);
+    if (!owner || (v.kind == Kind::Form && !maps.Remap(v.form))) continue;
+    auto [it, added] = last.try_emplace({v.kind, *owner, v.key}, &v);
+    if (!added) replaced.emplace_back(std::exchange(it->second, &v), &v);
+  }
+  for (const auto& [earlier, later] : replaced)
+    report.notes.push_back({earlier->line, 0,
+                            std::string("Replaced by the later ") + KindTag(later->kind) +
+                                " row for '" + later->key + "' at line " +
+                                std::to_string(later->line)});
+  std::stable_sort(report.notes.begin(), report.notes.end(),
+                   [](const Note& a, const Note& b) { return a.line < b.line; });
+}
+
 }  // namespace
 
 void ReadSaveData(std::string_view bytes, FileReport& report) {
@@ -109,6 +148,7 @@ void ReadSaveData(std::string_view bytes, FileReport& report) {
     // else to the last line.
     st.sink.line = st.recordStart != 0 ? st.recordStart : st.line;
     reader.Finish();
+    NoteReplacedRows(report);
   } catch (const std::exception& e) {
     report.notes.push_back(
         {st.sink.line, 0, std::string("Exception in loadsettings: ") + e.what()});
@@ -119,7 +159,8 @@ void ReadSaveData(std::string_view bytes, FileReport& report) {
 }
 
 bool ReadSaveDataFile(const std::string& path, FileReport& report, std::string& error) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+      platform::OpenPathForReading(platform::PathFromUtf8(path)), std::fclose);
   if (!f) {
     error = "cannot open " + path;
     return false;

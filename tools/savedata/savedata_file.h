@@ -42,7 +42,7 @@ struct FileReport {
   int lines = 0;  // lines in the file
 };
 
-// Reads the file at path as the plug-in loads a save (under a load order in
+// Reads the file at path (UTF-8) as the plug-in loads a save (under a load order in
 // which every mod the file names is loaded at its saved index). False with a
 // message when the file cannot be read.
 bool ReadSaveDataFile(const std::string& path, FileReport& report, std::string& error);

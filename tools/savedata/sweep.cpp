@@ -4,8 +4,8 @@
 #include <optional>
 #include <set>
 
+#include "platform/console.h"
 #include "platform/folders.h"
-#include "platform/platform.h"
 
 namespace cv::savedata {
 
@@ -59,21 +59,28 @@ bool WalkSaves(const fs::path& root, const fs::path& dir, std::vector<platform::
     std::error_code kindError;
     if (it->is_directory(kindError)) {  // links and junctions followed
       if (chain.size() >= kMostDepth) {
-        error = "cannot read " + it->path().string() + ": folders nested too deep";
+        error = "cannot read " + platform::Utf8FromPath(it->path()) + ": folders nested too deep";
         return false;
       }
       if (!WalkSaves(root, it->path(), chain, files, error)) return false;
     } else if (it->is_regular_file(kindError)) {
       const fs::path rel = it->path().lexically_relative(root);
-      std::string folded = Folded(rel.generic_string());
+      std::string folded = Folded(platform::Utf8FromPath(rel, true));
       files.saves += IsSave(folded) ? 1 : 0;
       files.folded.insert(std::move(folded));
       files.paths.push_back(rel);
+      // A save in a character's or a profile's own folder: the game names
+      // it to the plug-in by its file name alone, so its data lies under
+      // that name too.
+      if (rel.has_parent_path()) {
+        files.folded.insert(Folded(rel.filename().generic_string()));
+        files.paths.push_back(rel.filename());
+      }
     }
   }
   chain.pop_back();
   if (ec) {
-    error = "cannot read " + dir.string() + ": " + ec.message();
+    error = "cannot read " + platform::Utf8FromPath(dir) + ": " + ec.message();
     return false;
   }
   return true;
@@ -120,7 +127,7 @@ bool FindOrphans(const std::vector<fs::path>& saves, const fs::path& data, const
   folders.push_back(data);
   for (const fs::path& dir : folders) {
     if (!fs::is_directory(dir, ec)) {
-      error = dir.string() + " is not a folder";
+      error = platform::Utf8FromPath(dir) + " is not a folder";
       return false;
     }
   }
@@ -129,8 +136,8 @@ bool FindOrphans(const std::vector<fs::path>& saves, const fs::path& data, const
   // moved there and stays.
   const std::optional<platform::FileId> skipped = skip.empty() ? std::nullopt : Identity(skip);
   if (skipped && HoldsData(*skipped, data)) {
-    error = "refusing to move files to " + skip.string() + ": it holds the data folder " +
-            data.string();
+    error = "refusing to move files to " + platform::Utf8FromPath(skip) +
+            ": it holds the data folder " + platform::Utf8FromPath(data);
     return false;
   }
   SaveFiles files;
@@ -153,13 +160,13 @@ bool FindOrphans(const std::vector<fs::path>& saves, const fs::path& data, const
     }
     if (!it->is_regular_file(kindError)) continue;
     fs::path rel = it->path().lexically_relative(data);
-    std::string name = Folded(rel.generic_string());
+    std::string name = Folded(platform::Utf8FromPath(rel, true));
     if (!EndsWith(name, ".csv")) continue;
     if (!HasSave(files, rel, name)) orphans.push_back(rel);
   }
   if (ec) {
     orphans.clear();
-    error = "cannot read " + data.string() + ": " + ec.message();
+    error = "cannot read " + platform::Utf8FromPath(data) + ": " + ec.message();
     return false;
   }
   std::sort(orphans.begin(), orphans.end());
@@ -175,13 +182,16 @@ int MoveOrphans(const fs::path& data, const std::vector<fs::path>& orphans, cons
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     if (fs::exists(target, ec)) {
-      err << "corvane-savedata: not moved, " << target.string() << " exists already\n";
+      err << "corvane-savedata: not moved, " << platform::Utf8FromPath(target)
+          << " exists already\n";
       ++failed;
-    } else if (ec || !platform::MoveFileNoReplace(from.string(), target.string())) {
-      err << "corvane-savedata: cannot move " << from.string() << " to " << target.string() << "\n";
+    } else if (ec || !platform::MovePathNoReplace(from, target)) {
+      err << "corvane-savedata: cannot move " << platform::Utf8FromPath(from) << " to "
+          << platform::Utf8FromPath(target) << "\n";
       ++failed;
     } else {
-      out << "moved " << from.string() << " -> " << target.string() << "\n";
+      out << "moved " << platform::Utf8FromPath(from) << " -> " << platform::Utf8FromPath(target)
+          << "\n";
     }
   }
   return failed;

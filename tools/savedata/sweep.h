@@ -28,8 +28,9 @@ bool FindOrphans(const std::vector<std::filesystem::path>& saves, const std::fil
 
 // Moves each orphan from data to the same relative path below to, making
 // folders as needed; an existing file is never replaced and nothing is ever
-// deleted. Reports each move on out and each failure on err; the number of
-// files that could not be moved.
+// deleted. Reports each move on out and each failure on err, paths in UTF-8
+// (as the messages of FindOrphans); the number of files that could not be
+// moved.
 int MoveOrphans(const std::filesystem::path& data,
                 const std::vector<std::filesystem::path>& orphans, const std::filesystem::path& to,
                 std::ostream& out, std::ostream& err);

@@ -1,0 +1,125 @@
+// The owner map against std::map under a run of random inserts, look-ups and
+// erasures, with hashes weak enough that probe runs form, wrap around the end
+// of the block and are cut by erasures.
+#include "ev/owner_map.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace cv::detail {
+namespace {
+
+// The hash of a key: its first byte, scaled to one of a few home slots, and
+// that byte again in the top bits, so that control bytes differ too.
+struct FewHomes {
+  std::size_t operator()(std::string_view key) const noexcept {
+    const std::size_t b = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+    return (b % 5) * 3 | (b << (8 * sizeof(std::size_t) - 8));
+  }
+};
+struct OneHome {
+  std::size_t operator()(std::string_view) const noexcept { return 7; }
+};
+
+template <class Map>
+void CheckSame(const Map& map, const std::map<std::string, std::string>& want) {
+  ASSERT_EQ(map.size(), want.size());
+  std::map<std::string, std::string> seen;
+  for (const auto& [key, value] : map) seen.emplace(std::string(key.view()), value);
+  ASSERT_EQ(seen, want);
+  for (const auto& [key, value] : want) {
+    auto it = map.find(key);
+    ASSERT_NE(it, map.end()) << key;
+    EXPECT_EQ(it->second, value);
+  }
+}
+
+template <class Hash>
+void RandomRun(unsigned seed) {
+  std::mt19937 rng(seed);
+  OwnerMap<std::string, Hash> map;
+  std::map<std::string, std::string> want;
+  std::size_t peak = 0;  // the most entries the map held
+  auto key = [&] {
+    // Short keys inline, and now and then one on the heap.
+    std::string k(1 + rng() % 3, static_cast<char>('a' + rng() % 20));
+    if (rng() % 10 == 0) k += std::string(40, 'z');
+    return k;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    const std::string k = key();
+    switch (rng() % 4) {
+      case 0:
+      case 1: {  // insert or overwrite
+        const std::string v = std::to_string(step);
+        map.try_emplace(StoredKey(k)).first.value() = v;
+        want[k] = v;
+        peak = std::max(peak, map.size());
+        break;
+      }
+      case 2: {  // erase one
+        auto it = map.find(k);
+        ASSERT_EQ(it != map.end(), want.count(k) == 1) << k;
+        if (it != map.end()) map.erase(it);
+        want.erase(k);
+        break;
+      }
+      default: {  // erase every key of one letter while walking the map
+        const char c = k[0];
+        for (auto it = map.begin(); it != map.end();)
+          it = it->first.view()[0] == c ? map.erase(it) : std::next(it);
+        std::erase_if(want, [&](const auto& e) { return e.first[0] == c; });
+        break;
+      }
+    }
+    if (step % 50 == 0) {
+      CheckSame(map, want);
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+    EXPECT_EQ(map.find(k + "?"), map.end());
+  }
+  CheckSame(map, want);
+  // Growth is for the entries alone: a block of a power of two slots, filled
+  // to three in four before it doubles.
+  EXPECT_LE(map.bucket_count(), 3 * peak + 4);
+  // Copies hold the same, and a moved-from map is empty.
+  OwnerMap<std::string, Hash> copy(map);
+  CheckSame(copy, want);
+  OwnerMap<std::string, Hash> moved(std::move(copy));
+  CheckSame(moved, want);
+  EXPECT_EQ(copy.size(), 0u);  // NOLINT: moved from
+  EXPECT_EQ(copy.find("a"), copy.end());
+}
+
+TEST(OwnerMap, AgreesWithAnOrderedMap) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    RandomRun<FewHomes>(seed);
+    RandomRun<OneHome>(seed);
+    RandomRun<KeyHash>(seed);
+  }
+}
+
+// The first entry takes a block of one slot, the second one of four, and an
+// empty map none.
+TEST(OwnerMap, OneEntryTakesOneSlot) {
+  OwnerMap<float> map;
+  EXPECT_EQ(map.bucket_count(), 0u);
+  EXPECT_EQ(map.find("k"), map.end());
+  map.try_emplace(StoredKey("k")).first.value() = 2.0f;
+  EXPECT_EQ(map.bucket_count(), 1u);
+  EXPECT_EQ(map.find("k")->second, 2.0f);
+  EXPECT_EQ(map.find("j"), map.end());
+  map.try_emplace(StoredKey("j"));
+  EXPECT_EQ(map.bucket_count(), 4u);
+  map.clear();
+  EXPECT_EQ(map.bucket_count(), 0u);
+}
+
+}  // namespace
+}  // namespace cv::detail
