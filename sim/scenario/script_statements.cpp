@@ -18,21 +18,35 @@ class Runner::ScriptSink : public script::ScriptEvents {
   explicit ScriptSink(Runner& r) : r_(r) {}
   void Error(const std::string& file, int line, const std::string& message) override {
     std::string first = message.substr(0, message.find('\n'));
-    Failure(file + ":" + std::to_string(line) + ": error: " + first);
+    Failure(file, line, "no script error", first, file + ":" + std::to_string(line) + ": error: " + first);
   }
   void Assertion(const std::string& file, int line, bool passed, const std::string& text) override {
     if (passed) {
-      ++r_.checks_;
+      r_.report_.Add(Record(file, line, CheckRecord::Outcome::Held, text));
       return;
     }
-    Failure(file + ":" + std::to_string(line) + ": FAIL Assertion failed: " + text);
+    Failure(file, line, "the assertion to hold", "false",
+            file + ":" + std::to_string(line) + ": FAIL Assertion failed: " + text);
   }
 
  private:
-  void Failure(const std::string& text) {
+  // A script's check names the script's own file and line.
+  static CheckRecord Record(const std::string& file, int line, CheckRecord::Outcome outcome,
+                            const std::string& statement) {
+    CheckRecord c;
+    c.outcome = outcome;
+    c.file = file;
+    c.line = line;
+    c.statement = statement;
+    return c;
+  }
+  void Failure(const std::string& file, int line, const std::string& expected, const std::string& got,
+               const std::string& text) {
     r_.failed_ = true;
-    ++r_.failures_;
-    ++r_.checks_;
+    CheckRecord c = Record(file, line, CheckRecord::Outcome::Failed, text);
+    c.expected = expected;
+    c.got = got;
+    r_.report_.Add(std::move(c));
     r_.out_.flush();
     r_.err_ << text << std::endl;
   }
