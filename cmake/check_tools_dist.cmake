@@ -29,7 +29,8 @@ set(top ${modding}/Corvane-${VERSION}-tools)
 set(problems "")
 foreach(entry
     corvane-sim/corvane-sim.exe corvane-sim/Data/NVSE/Plugins/corvane.dll corvane-savedata.exe
-    examples/quickstart.scn examples/mood.scn docs/commands.md docs/commands.json
+    examples/quickstart.scn examples/mood.scn examples/companion_mood.scn
+    examples/scripts/CompanionMood.gek docs/corvane-sim-scripts.md docs/commands.md docs/commands.json
     docs/concepts.md docs/geck.md docs/save-data.md docs/corvane-sim.md docs/corvane-savedata.md
     Corvane-readme.txt CHANGELOG.md README.txt LICENSE.txt LGPL-2.1.txt THIRD-PARTY-NOTICES.md)
   if(NOT EXISTS ${top}/${entry})

@@ -43,7 +43,8 @@ copy_crlf(${SOURCE_DIR}/packaging/Corvane-data-folder.txt
   ${root}/corvane-sim/Data/NVSE/Plugins/Corvane/Corvane-data-folder.txt)
 # The pages a mod author reads; docs/corvane-sim-development.md is the
 # project's own and stays out.
-foreach(doc commands.md commands.json concepts.md geck.md save-data.md corvane-sim.md corvane-savedata.md)
+foreach(doc commands.md commands.json concepts.md geck.md save-data.md corvane-sim.md
+            corvane-sim-scripts.md corvane-savedata.md)
   copy_crlf(${SOURCE_DIR}/docs/${doc} ${root}/docs/${doc})
 endforeach()
 # The player's readme, made as the release archive makes it.
@@ -56,6 +57,12 @@ file(GLOB examples ${SOURCE_DIR}/examples/*.scn)
 foreach(example IN LISTS examples)
   get_filename_component(name ${example} NAME)
   copy_crlf(${example} ${root}/examples/${name})
+endforeach()
+# The mod scripts the example scenarios load.
+file(GLOB example_scripts ${SOURCE_DIR}/examples/scripts/*.gek)
+foreach(script IN LISTS example_scripts)
+  get_filename_component(name ${script} NAME)
+  copy_crlf(${script} ${root}/examples/scripts/${name})
 endforeach()
 copy_crlf(${SOURCE_DIR}/LICENSE ${root}/LICENSE.txt)
 copy_crlf_home_page(${SOURCE_DIR}/THIRD-PARTY-NOTICES.md ${root}/THIRD-PARTY-NOTICES.md "${HOME_PAGE}")
