@@ -17,7 +17,7 @@ struct Loop {
 
 class Emitter {
  public:
-  Emitter(const ScriptTree& tree, Chunk& c) : tree_(tree), c_(c) {}
+  explicit Emitter(Chunk& c) : c_(c) {}
 
   void Statements(const std::vector<Stmt>& body) {
     for (const Stmt& s : body) Statement(s);
@@ -336,7 +336,6 @@ class Emitter {
     Emit(Op::Call, static_cast<int>(c_.calls.size()) - 1, n, 1 - n);
   }
 
-  const ScriptTree& tree_;
   Chunk& c_;
   int line_ = 0;
   int depth_ = 0;
@@ -346,11 +345,11 @@ class Emitter {
 
 }  // namespace
 
-Chunk CompileBody(const ScriptTree& tree, const std::vector<Stmt>& body,
+Chunk CompileBody(const ScriptTree& /*tree*/, const std::vector<Stmt>& body,
                   const std::vector<int>& params) {
   Chunk c;
   c.params = params;
-  Emitter e(tree, c);
+  Emitter e(c);
   e.Statements(body);
   e.Finish();
   return c;
