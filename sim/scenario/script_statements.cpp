@@ -18,7 +18,8 @@ class Runner::ScriptSink : public script::ScriptEvents {
   explicit ScriptSink(Runner& r) : r_(r) {}
   void Error(const std::string& file, int line, const std::string& message) override {
     std::string first = message.substr(0, message.find('\n'));
-    Failure(file, line, "no script error", first, file + ":" + std::to_string(line) + ": error: " + first);
+    Failure(file, line, "no script error", first,
+            file + ":" + std::to_string(line) + ": error: " + first);
   }
   void Assertion(const std::string& file, int line, bool passed, const std::string& text) override {
     if (passed) {
@@ -40,8 +41,8 @@ class Runner::ScriptSink : public script::ScriptEvents {
     c.statement = statement;
     return c;
   }
-  void Failure(const std::string& file, int line, const std::string& expected, const std::string& got,
-               const std::string& text) {
+  void Failure(const std::string& file, int line, const std::string& expected,
+               const std::string& got, const std::string& text) {
     r_.failed_ = true;
     CheckRecord c = Record(file, line, CheckRecord::Outcome::Failed, text);
     c.expected = expected;
@@ -230,21 +231,21 @@ void Runner::ScriptMessage(const Statement& s) {
 }
 
 void Runner::ExpectVar(const Statement& s) {
-  const std::string& spec = s.args[0].text;
-  std::size_t dot = spec.find('.');
+  const std::string& target = s.args[0].text;
+  std::size_t dot = target.find('.');
   std::optional<UInt32> owner = dot == std::string::npos
                                     ? std::nullopt
-                                    : ParseFormId(Token{TokenKind::Word, spec.substr(0, dot)});
-  if (!owner) throw ScenarioError{"expected OWNER.VAR, not " + spec};
+                                    : ParseFormId(Token{TokenKind::Word, target.substr(0, dot)});
+  if (!owner) throw ScenarioError{"expected OWNER.VAR, not " + target};
   script::Instance* inst = Scripts().InstanceOf(*owner);
   if (inst == nullptr) throw ScenarioError{FormatForm(*owner) + " runs no script"};
-  std::string var = spec.substr(dot + 1);
+  std::string var = target.substr(dot + 1);
   for (std::size_t i = 0; i < inst->script->vars.size(); ++i) {
     if (!script::EqualsNoCase(inst->script->vars[i].name, var)) continue;
     CallValue v = ToCallValue(Scripts(), inst->vars[i]);
     const Token& want = s.args[1];
     if (s.verb == Verb::ExpectVar ? !Matches(v, want) : !MatchesFloat(v, want))
-      Fail(s.line, spec + " = " + Spell(want), FormatValue(v));
+      Fail(s.line, target + " = " + Spell(want), FormatValue(v));
     return;
   }
   throw ScenarioError{inst->script->name + " has no variable " + var};

@@ -49,17 +49,17 @@ std::string StringArg(const Value& v, Services& s) {
 // There is no integer specifier in the host: %d and its kin would read the
 // double as an integer, and %s as a pointer. Here the integer ones print
 // the integer part and %s the number as %g.
-std::string PrintfNumber(std::string spec, double n) {
+std::string PrintfNumber(std::string conversion, double n) {
   char buf[512];
-  const char conv = spec.back();
+  const char conv = conversion.back();
   if (conv == 's') return FormatG(n);
   if (conv == 'c') {
-    std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(n));
+    std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<int>(n));
   } else if (conv == 'd' || conv == 'u' || conv == 'o' || conv == 'x' || conv == 'X') {
-    spec.insert(spec.size() - 1, "ll");
-    std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(n));
+    conversion.insert(conversion.size() - 1, "ll");
+    std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<long long>(n));
   } else {
-    std::snprintf(buf, sizeof buf, spec.c_str(), n);
+    std::snprintf(buf, sizeof buf, conversion.c_str(), n);
   }
   return buf;
 }
@@ -87,14 +87,15 @@ bool ExpandFormat(CallContext& c, std::size_t first, std::string& out, std::size
       continue;
     }
     if (++i >= fmt.size()) break;  // a lone % at the end prints nothing
-    char spec = fmt[i];
+    char code = fmt[i];
     if (skipping) {
       // The omitted text is passed over as text: its specifiers take no
-      // values (the facts are silent; the skip jumps to the closing %}).
-      if (spec == '}') skipping = false;
+      // values (how the host skips it is not known; the skip jumps to the
+      // closing %}).
+      if (code == '}') skipping = false;
       continue;
     }
-    switch (spec) {
+    switch (code) {
       case '%': out += '%'; break;
       case 'q':
       case 'Q': out += '"'; break;  // a double quote
@@ -168,7 +169,7 @@ bool ExpandFormat(CallContext& c, std::size_t first, std::string& out, std::size
           ++j;
         if (j >= fmt.size() || !IsConversion(fmt[j])) {
           out += '%';  // not a specifier: kept as written
-          out += spec;
+          out += code;
           break;
         }
         if (!args.Take(v)) return false;

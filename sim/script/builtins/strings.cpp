@@ -156,16 +156,16 @@ bool SvCount(CallContext& c) {
 // (§13): the first | splits the two; returns how many were replaced; -1
 // without a | or a string; 0 when start is past the end.
 bool SvReplace(CallContext& c) {
-  std::string spec;
+  std::string pattern;
   std::size_t i = 0;
-  if (!Format(c, spec, i)) return false;
+  if (!Format(c, pattern, i)) return false;
   std::string* s = StringArg(c, i);
-  std::size_t bar = spec.find('|');
+  std::size_t bar = pattern.find('|');
   if (s == nullptr || bar == std::string::npos) {
     c.result = Value::Number(-1);
     return true;
   }
-  const std::string find = spec.substr(0, bar), with = spec.substr(bar + 1);
+  const std::string find = pattern.substr(0, bar), with = pattern.substr(bar + 1);
   Range r;
   double n = 0;
   if (!find.empty() && RangeOf(c, i + 1, s->size(), r)) {

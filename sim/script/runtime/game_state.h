@@ -18,7 +18,7 @@
 
 namespace cv::sim::script {
 
-// The quest timer (pinned, as the facts leave it open, §2.3): starting sets
+// The quest timer (its exact ticking is not known, so it is pinned, §2.3): starting sets
 // the counter to the delay and runs nothing; each frame subtracts its
 // seconds; on the frame the counter reaches 0 or below the script runs and
 // the counter is set back to the delay.
