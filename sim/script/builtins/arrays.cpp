@@ -152,7 +152,11 @@ bool ArInit(CallContext& c) {
 // only inside an xNVSE expression.
 bool ArConstruct(CallContext& c) {
   if (!c.services.InExpression()) {
-    c.services.Console("Error in script 00000000: ar_Construct called outside of a valid context.");
+    char line[96];
+    std::snprintf(line, sizeof line,
+                  "Error in script %08X: ar_Construct called outside of a valid context.",
+                  static_cast<unsigned>(c.services.ScriptFormId()));
+    c.services.Console(line);
     c.result = Value::Array(0);
     return true;
   }

@@ -118,6 +118,9 @@ class Services {
   // Whether the running expression is an xNVSE one (ar_Construct and
   // ar_Keys need one, §12.1, §12.3).
   virtual bool InExpression() = 0;
+  // The running script's form id (the host's error lines name it, §8);
+  // 0 when none runs.
+  virtual FormId ScriptFormId() = 0;
 };
 
 class Registry {

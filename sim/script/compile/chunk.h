@@ -75,6 +75,7 @@ enum class BinOp : std::uint8_t {
   And,
   Or,
   Pair,
+  Range,  // lo:hi as a command's argument: a StringMap {"lo": lo, "hi": hi}
 };
 enum class UnOp : std::uint8_t { Neg, Not, BitNot, ToString, ToNumber, Box, Unbox };
 
@@ -93,6 +94,7 @@ struct CallSite {
   bool hasRef = false;
   int argc = 0;
   std::string name;
+  bool inExpression = true;  // false: a game expression or command line runs it (§12.1)
 };
 
 // A statement's span of code: an error inside an xNVSE statement resumes at

@@ -180,6 +180,7 @@ class Emitter {
     if (op == ">=") return BinOp::Ge;
     if (op == "&&") return BinOp::And;
     if (op == "||") return BinOp::Or;
+    if (op == ":") return BinOp::Range;
     return BinOp::Pair;  // ::
   }
 
@@ -331,6 +332,7 @@ class Emitter {
     site.hasRef = e.hasRef;
     site.argc = static_cast<int>(e.kids.size()) - (e.hasRef ? 1 : 0);
     site.name = e.text;
+    site.inExpression = e.inExpression;
     c_.calls.push_back(std::move(site));
     int n = static_cast<int>(e.kids.size());
     Emit(Op::Call, static_cast<int>(c_.calls.size()) - 1, n, 1 - n);

@@ -59,6 +59,9 @@ struct Expr {
   const CommandInfo* plugin = nullptr;
   int pluginIndex = -1;
   bool hasRef = false;  // ref.Command: the reference is kids[0], arguments after it
+  // Call: false when a game expression or a command line of its own runs it,
+  // outside any script extender expression (ar_Construct needs one, §12.1).
+  bool inExpression = true;
   std::vector<std::unique_ptr<Expr>> kids;
 };
 using ExprPtr = std::unique_ptr<Expr>;

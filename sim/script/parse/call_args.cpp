@@ -90,6 +90,13 @@ void Parser::CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool single
         pair->kids.push_back(std::move(arg));
         pair->kids.push_back(ParseExpr(Mode::Xnvse, kArgBp));
         arg = std::move(pair);
+      } else if (IsOp(":")) {  // a range lo:hi (§12.3 ar_Find, §12.4 ar_Erase)
+        Token op = Next();
+        ExprPtr range = Node(ExprKind::Binary, op.line);
+        range->op = ":";
+        range->kids.push_back(std::move(arg));
+        range->kids.push_back(ParseExpr(Mode::Xnvse, kArgBp));
+        arg = std::move(range);
       }
     }
     call.kids.push_back(std::move(arg));
@@ -99,6 +106,7 @@ void Parser::CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool single
 ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   ExprPtr call = Node(ExprKind::Call, name.line);
   call->text = name.text;
+  call->inExpression = mode == Mode::Xnvse;
   if (ref) {
     call->hasRef = true;
     call->kids.push_back(std::move(ref));

@@ -26,8 +26,8 @@ constexpr std::array<OpRow, 27> kXnvseOps = {{
     {"|", 16, false},  {"&", 17, false}, {"<<", 18, false}, {">>", 18, false}, {"+", 19, false},
     {"-", 19, false},  {"*", 21, false},
 }};
-constexpr std::array<OpRow, 3> kXnvseOpsMore = {
-    {{"/", 21, false}, {"%", 21, false}, {"^", 23, false}}};
+constexpr std::array<OpRow, 4> kXnvseOpsMore = {
+    {{"/", 21, false}, {"%", 21, false}, {"^", 23, false}, {":", 9, false}}};
 constexpr int kXnvseUnaryBp = 25;  // unary - $ # * & (§4.2)
 constexpr int kXnvseNotBp = 27;    // ! ~ (§4.2)
 // The slice operator inside [ ] (§4.2 prec 9).

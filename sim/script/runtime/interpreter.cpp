@@ -221,6 +221,8 @@ std::string_view Interpreter::ScriptName() {
 
 int Interpreter::ModIndex() { return frames_.empty() ? 0 : frames_.back().script->modIndex; }
 
+FormId Interpreter::ScriptFormId() { return frames_.empty() ? 0 : frames_.back().script->formId; }
+
 void Interpreter::ReportError(const CompiledScript& s, int line, const std::string& message) {
   if (suppress_ > 0) return;  // TestExpr keeps errors quiet (§10.2)
   // The host's report (§8): "Error in script <id> (<name>) in mod <mod>",

@@ -107,7 +107,8 @@ class Interpreter : public Services, public Names {
   std::string FullName(FormId id) override;
   std::string_view ScriptName() override;
   int ModIndex() override;
-  bool InExpression() override { return true; }
+  bool InExpression() override { return inExpression_; }
+  FormId ScriptFormId() override;
 
   // Names
   std::optional<FormId> Form(std::string_view name) override;
@@ -137,6 +138,7 @@ class Interpreter : public Services, public Names {
   bool IndexOf(const Value& c, const Value& key, bool stringVar, Value& out);
   bool SliceOf(const Value& c, const Value& lo, const Value& hi, bool stringVar, Value& out);
   bool StoreIndex(const Value& c, const Value& key, const Value& v);
+  bool StoreSlice(std::string& text, const ArrayData& range, std::string_view part);
   bool StoreVar(Value& slot, VarType type, const Value& v, Value& stored);
   void ResetVars(const CompiledScript& s, std::vector<Value>& vars);
   // vm/calls.cpp
@@ -169,7 +171,8 @@ class Interpreter : public Services, public Names {
   std::map<FormId, std::unique_ptr<Instance>> instances_;
   std::vector<Frame> frames_;  // the scripts running, innermost last
   int callDepth_ = 0;
-  int suppress_ = 0;  // TestExpr depth (§10.2)
+  int suppress_ = 0;          // TestExpr depth (§10.2)
+  bool inExpression_ = true;  // the built-in running was called from an xNVSE expression
   long long errorCount_ = 0;
   std::string error_;  // the message of the operation that failed
   // What a save holds.

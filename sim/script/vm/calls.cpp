@@ -51,7 +51,10 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
                   *site.builtin,
                   Value(),
                   {}};
-  if (!site.builtin->fn(ctx)) {
+  inExpression_ = site.inExpression;
+  const bool ran = site.builtin->fn(ctx);
+  inExpression_ = true;
+  if (!ran) {
     error_ = ctx.error.empty() ? "Command " + site.name + " failed to execute" : ctx.error;
     return false;
   }

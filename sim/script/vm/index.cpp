@@ -114,6 +114,28 @@ bool Interpreter::SliceOf(const Value& c, const Value& lo, const Value& hi, bool
   return true;
 }
 
+bool Interpreter::StoreSlice(std::string& text, const ArrayData& range, std::string_view part) {
+  // s[lo:hi] := "..." replaces that part of the string_var (§13,
+  // AssignableSubstringToken): both ends included, negative bounds count
+  // from the end, a reversed range starts at 0, hi past the end is clamped.
+  const Element* l = range.Find(Key::Str("lo"));
+  const Element* h = range.Find(Key::Str("hi"));
+  if (range.kind != ArrayKind::StringMap || l == nullptr || h == nullptr ||
+      l->type != Type::Number || h->type != Type::Number) {
+    error_ = "Invalid array access - expected numeric index, received string";
+    return false;
+  }
+  const auto n = static_cast<long long>(text.size());
+  auto a = static_cast<long long>(l->number), b = static_cast<long long>(h->number);
+  if (a < 0) a += n;
+  if (b < 0) b += n;
+  if (a > b) a = 0;
+  b = std::min(b, n - 1);
+  if (a >= 0 && a <= b)
+    text.replace(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a + 1), part);
+  return true;
+}
+
 bool Interpreter::StoreIndex(const Value& c, const Value& keyValue, const Value& v) {
   if (c.IsString()) {
     // s[i] := "xy" replaces that character of the string_var (§13); a
@@ -122,6 +144,10 @@ bool Interpreter::StoreIndex(const Value& c, const Value& keyValue, const Value&
     if (own == nullptr) {
       error_ = "String var is uninitialized";
       return false;
+    }
+    if (const ArrayData* r = keyValue.IsArray() ? arrays_.Get(keyValue.array()) : nullptr;
+        r != nullptr && v.IsString()) {
+      return StoreSlice(*own, *r, strings_.Text(v.string()));
     }
     if (!keyValue.IsNumber() || !v.IsString()) {
       error_ = "Invalid array access - expected numeric index, received string";

@@ -15,7 +15,7 @@ namespace {
 
 const char* OpText(BinOp op) {
   static const char* const kText[] = {"+",  "-",  "*", "/", "%",  "^",  "|",  "&",  "<<", ">>",
-                                      "==", "!=", "<", ">", "<=", ">=", "&&", "||", "::"};
+                                      "==", "!=", "<", ">", "<=", ">=", "&&", "||", "::", ":"};
   const auto i = static_cast<std::size_t>(op);
   return i < sizeof kText / sizeof kText[0] ? kText[i] : "?";
 }
@@ -24,6 +24,26 @@ const char* OpText(BinOp op) {
 // equal within 0.0001 (§4.2, FloatEqual).
 bool FloatEqual(double a, double b) {
   return std::fabs(static_cast<float>(a) - static_cast<float>(b)) < 0.0001f;
+}
+
+// Array == array (§12.6, ArrayVar::Equals): both invalid, or the same size,
+// the same keys in the same order and equal elements of the same types
+// (numbers exact, strings ignoring case, forms and inner arrays by id).
+bool ArraysEqual(const ArrayData* x, const ArrayData* y) {
+  if (x == nullptr || y == nullptr) return x == y;
+  if (x->kind != y->kind || x->Size() != y->Size()) return false;
+  const std::vector<Key> kx = x->Keys(), ky = y->Keys();
+  for (std::size_t i = 0; i < kx.size(); ++i) {
+    if (kx[i].isString ? !EqualsNoCase(kx[i].text, ky[i].text) : kx[i].number != ky[i].number)
+      return false;
+    const Element &a = *x->Find(kx[i]), &b = *y->Find(ky[i]);
+    if (a.type != b.type) return false;
+    if (a.type == Type::Number   ? a.number != b.number
+        : a.type == Type::String ? !EqualsNoCase(a.text, b.text)
+                                 : a.id != b.id)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -46,6 +66,14 @@ bool Interpreter::Binary(BinOp op, const Value& l, const Value& r, Value& out) {
       out = Value::Array(id);
       return true;
     }
+    case BinOp::Range: {
+      // lo:hi outside [ ]: the range the ar_ commands read (§12.3, §12.4).
+      ArrayId id = arrays_.Create(ArrayKind::StringMap);
+      arrays_.Set(id, Key::Str("lo"), l);
+      arrays_.Set(id, Key::Str("hi"), r);
+      out = Value::Array(id);
+      return true;
+    }
     case BinOp::Eq:
     case BinOp::Ne: {
       bool eq = false;
@@ -59,7 +87,7 @@ bool Interpreter::Binary(BinOp op, const Value& l, const Value& r, Value& out) {
         // A form equals a number only when both are 0 (§4.2 Eval_Eq_Form_Number).
         eq = (l.IsForm() ? l.form() : r.form()) == 0 && (l.IsNumber() ? a : b) == 0;
       } else if (l.IsArray() && r.IsArray()) {
-        eq = l.array() == r.array();
+        eq = l.array() == r.array() || ArraysEqual(arrays_.Get(l.array()), arrays_.Get(r.array()));
       } else {
         error_ = std::string("Cannot evaluate ") + TypeName(l.type()) + " " + OpText(op) + " " +
                  TypeName(r.type());

@@ -33,6 +33,7 @@ class FakeServices : public Services {
   std::string_view ScriptName() override { return scriptName; }
   int ModIndex() override { return modIndex; }
   bool InExpression() override { return inExpression; }
+  FormId ScriptFormId() override { return scriptFormId; }
 
   // Runs the built-in by name (or alias) with these arguments.
   bool Call(std::string_view name, std::vector<Value> args, Value& result, FormId ref = 0) {
@@ -67,6 +68,7 @@ class FakeServices : public Services {
   std::string scriptName = "TestScript";
   int modIndex = 1;
   bool inExpression = true;
+  FormId scriptFormId = 0;
   std::string lastError;
 
  private:
