@@ -32,5 +32,6 @@ bool CallWithIterator(CallContext& c, const Value& udf, const Key& key, const El
                       Value& result);
 
 void RegisterArrayEdits(Registry& r);  // builtins/array_edit.cpp
+void RegisterArrayWalks(Registry& r);  // builtins/array_walk.cpp
 
 }  // namespace cv::sim::script

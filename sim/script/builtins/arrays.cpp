@@ -309,6 +309,7 @@ void RegisterArrays(Registry& r) {
   r.Add({"ar_GetNth", "", {arr, num}, false, Returns::Any, ArGetNth});
   r.Add({"ar_Count", "", {arr, any}, false, Returns::Number, ArCount});
   RegisterArrayEdits(r);
+  RegisterArrayWalks(r);
 }
 
 }  // namespace cv::sim::script

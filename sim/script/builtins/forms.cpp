@@ -1,6 +1,7 @@
 // Forms and references: GetSelf, GetIsID, GetIsReference, GetBaseObject,
 // IsFormValid, IsReference, TypeOf (script-language.md §5, §7).
 #include "sim/script/builtins/registry.h"
+#include "sim/script/value/represent.h"
 #include "sim/world/world.h"
 
 namespace cv::sim::script {
@@ -27,6 +28,18 @@ bool GetSelf(CallContext& c) {
   c.result = Value::Form(c.callingRef);
   return true;
 }
+
+// GetSelfAlt (§5.3): the calling reference, whatever it is.
+bool GetSelfAlt(CallContext& c) {
+  c.result = Value::Form(c.callingRef);
+  return true;
+}
+
+// ref.GetAV ActorValue (§7): the simulated world keeps no actor values, so
+// a call that reaches a reference fails, naming what is missing; the
+// calling-reference checks before it (a NULL reference, a base form) are
+// the host's own (§5.2).
+bool GetAV(CallContext& c) { return c.Fail("GetAV: actor values are not modelled by corvane-sim"); }
 
 // ref.GetIsID ObjectID (§7): 1 when the calling reference's base form is it.
 bool GetIsID(CallContext& c) {
@@ -89,6 +102,15 @@ bool TypeOf(CallContext& c) {
   return true;
 }
 
+// ToString expr (§10.4, Cmd_ToString_Execute): a string as it is, a number
+// with %g, a form's display name; "NULL" for anything else.
+bool ToStringCmd(CallContext& c) {
+  const bool text = c.Has(0) && (c.args[0].IsString() || c.args[0].IsNumber() ||
+                                 (c.args[0].IsForm() && c.args[0].form() != 0));
+  c.result = Value::String(c.services.strings().New(text ? ToText(c.args[0], c.services) : "NULL"));
+  return true;
+}
+
 }  // namespace
 
 void RegisterForms(Registry& r) {
@@ -100,6 +122,9 @@ void RegisterForms(Registry& r) {
   r.Add({"IsFormValid", "", {{Param::Form, true}}, false, Returns::Number, IsFormValid});  // §7
   r.Add({"IsReference", "", {form}, false, Returns::Number, IsReference});                 // §7
   r.Add({"TypeOf", "", {{Param::Any}}, false, Returns::String, TypeOf});                   // §7
+  r.Add({"GetSelfAlt", "", {}, false, Returns::Form, GetSelfAlt});                         // §5.3
+  r.Add({"ToString", "", {{Param::Any}}, false, Returns::String, ToStringCmd});            // §10.4
+  r.Add({"GetActorValue", "GetAV", {{Param::Name}}, true, Returns::Number, GetAV});        // §7
 }
 
 }  // namespace cv::sim::script

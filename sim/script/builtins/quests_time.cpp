@@ -109,6 +109,15 @@ bool GetModLocalData(CallContext& c) {
   return true;
 }
 
+// GetAllModLocalData (§14.2): a StringMap of the mod's every entry.
+bool GetAllModLocalData(CallContext& c) {
+  ArrayStore& store = c.services.arrays();
+  const ArrayId all = store.Create(ArrayKind::StringMap);
+  for (const auto& [key, e] : ModData(c)) store.Set(all, Key::Str(key), store.ToValue(e));
+  c.result = Value::Array(all);
+  return true;
+}
+
 bool ModLocalDataExists(CallContext& c) {
   c.result = Value::Bool(ModData(c).count(KeyArg(c)) != 0);
   return true;
@@ -160,6 +169,7 @@ void RegisterQuestsTime(Registry& r) {
   r.Add({"GetModLocalData", "", {key}, false, Returns::Any, GetModLocalData});  // §14.2
   r.Add({"ModLocalDataExists", "", {key}, false, Returns::Number, ModLocalDataExists});
   r.Add({"RemoveModLocalData", "", {key}, false, Returns::Number, RemoveModLocalData});
+  r.Add({"GetAllModLocalData", "", {}, false, Returns::Array, GetAllModLocalData});
   // §11.4: a delay, the function, the mode, then up to 15 arguments.
   const std::vector<ParamSpec> delayed{
       {Param::Number}, {Param::Function}, {Param::Integer, true}, {Param::Any, true}};

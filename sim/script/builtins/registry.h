@@ -42,6 +42,7 @@ enum class Param : std::uint8_t {
   Function,  // a UDF or lambda
   Pair,      // key::value (ar_Map)
   Any,       // any value
+  Name,      // a bare word read as its text (an actor value's name: GetAV Health)
 };
 
 struct ParamSpec {

@@ -236,7 +236,9 @@ class Emitter {
     Emit(Op::Binary, static_cast<int>(op), 0, -1);
   }
 
-  void IndexExpr(const struct Expr& e) {
+  // missingIsEmpty: Print shows a missing element as an empty line, with no
+  // error (§10.3).
+  void IndexExpr(const struct Expr& e, bool missingIsEmpty = false) {
     const struct Expr& key = *e.kids[1];
     Gen(*e.kids[0]);
     const bool stringVar =
@@ -248,7 +250,7 @@ class Emitter {
       return;
     }
     Gen(key);
-    Emit(Op::Index, 0, stringVar ? 1 : 0, -1);
+    Emit(Op::Index, 0, stringVar ? 1 : 0, -1, 0, missingIsEmpty ? 1 : 0);
   }
 
   void Assign(const struct Expr& e) {
@@ -287,7 +289,11 @@ class Emitter {
     switch (e.special) {
       case Special::Print:
       case Special::SetFunctionValue:
-        Gen(*e.kids[e.hasRef ? 1 : 0]);
+        if (const struct Expr& v = *e.kids[e.hasRef ? 1 : 0];
+            e.special == Special::Print && v.kind == ExprKind::Index)
+          IndexExpr(v, true);
+        else
+          Gen(v);
         Emit(e.special == Special::Print ? Op::Print : Op::SetResult, 0, 0, 0);
         return;
       case Special::Assert: {

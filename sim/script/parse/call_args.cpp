@@ -3,6 +3,8 @@
 // than one parameter, a top-level comparison or logic operator ends its
 // arguments, so `ar_Find 2 arr != x` compares the call's result. The
 // compiler's checks on plug-in commands' arguments are here too.
+#include <algorithm>
+
 #include "host/nvse_records.h"
 #include "sim/script/parse/parser.h"
 #include "sim/script/value/text.h"
@@ -77,7 +79,12 @@ void Parser::CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool single
     if (i > 0 && IsOp(",")) Next();
     if (singleWhole ? !ExpressionStarts() : (!ArgumentStarts(mode) || IsOp(","))) break;
     ExprPtr arg;
-    if (singleWhole)
+    const std::size_t pi = std::min(i, call.builtin != nullptr ? call.builtin->params.size() : 0);
+    if (call.builtin != nullptr && pi < call.builtin->params.size() &&
+        call.builtin->params[pi].type == Param::Name && Peek().kind == Tok::Word) {
+      arg = Node(ExprKind::String, Peek().line);
+      arg->text = Next().text;
+    } else if (singleWhole)
       arg = ParseExpr(Mode::Xnvse);
     else if (mode == Mode::Vanilla)
       arg = ParseExpr(Mode::Vanilla, kVanillaArgBp);

@@ -87,6 +87,8 @@ class Parser {
   std::vector<Stmt> Body(std::vector<std::string_view> ends);
   void Statement(std::vector<Stmt>& into);
   void Declaration(VarType type, std::vector<Stmt>* into, bool inLet);
+  void ForEachAlt(Stmt& s);
+  ExprPtr VarNode(int slot, int line);
   std::vector<int> ParamList();
   int Declare(const std::string& name, VarType type, int line);
   int FindVar(std::string_view name) const;

@@ -288,6 +288,8 @@ void Parser::Statement(std::vector<Stmt>& into) {
     s.body = Body({"loop"});
     --loopDepth_;
     Next();
+  } else if (w == "foreachalt") {
+    ForEachAlt(s);
   } else if (w == "break" || w == "continue") {
     if (loopDepth_ == 0)
       Fail(std::string(w == "break" ? "Break" : "Continue") +
@@ -313,6 +315,65 @@ void Parser::Statement(std::vector<Stmt>& into) {
   if (s.kind != StmtKind::If && s.kind != StmtKind::While && s.kind != StmtKind::ForEach)
     ExpectLineEnd();
   into.push_back(std::move(s));
+}
+
+ExprPtr Parser::VarNode(int slot, int line) {
+  ExprPtr e = Node(ExprKind::Var, line);
+  e->slot = slot;
+  e->varType = out_.tree.vars[static_cast<std::size_t>(slot)].type;
+  e->text = out_.tree.vars[static_cast<std::size_t>(slot)].name;
+  return e;
+}
+
+void Parser::ForEachAlt(Stmt& s) {
+  // ForEachAlt (value, key) <- array (§3.4): each pass the element's value
+  // goes to the first variable and its key to the second (which may be left
+  // out). Run as a foreach over a hidden iterator whose body begins by
+  // copying the two out of it.
+  Next();
+  const bool paren = IsOp("(");
+  if (paren) Next();
+  std::vector<int> slots;
+  for (;;) {
+    if (Peek().kind != Tok::Word) Fail("ForEachAlt needs a variable for the value");
+    Token v = Next();
+    const int slot = FindVar(v.text);
+    if (slot < 0) Fail("unknown variable " + v.text);
+    slots.push_back(slot);
+    if (!IsOp(",") || slots.size() == 2) break;
+    Next();
+  }
+  if (paren) ExpectOp(")");
+  ExpectOp("<-");
+  const int iter = Declare(" foreachalt " + std::to_string(s.line), VarType::Array, s.line);
+  s.kind = StmtKind::ForEach;
+  ExprPtr source = ParseExpr(Mode::Xnvse);
+  s.expr = Node(ExprKind::Binary, s.line);
+  s.expr->op = "<-";
+  s.expr->kids.push_back(VarNode(iter, s.line));
+  s.expr->kids.push_back(std::move(source));
+  ExpectLineEnd();
+  constexpr std::array<const char*, 2> kParts = {"value", "key"};
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    ExprPtr part = Node(ExprKind::String, s.line);
+    part->text = kParts[i];
+    ExprPtr index = Node(ExprKind::Index, s.line);
+    index->kids.push_back(VarNode(iter, s.line));
+    index->kids.push_back(std::move(part));
+    ExprPtr assign = Node(ExprKind::Assign, s.line);
+    assign->op = ":=";
+    assign->kids.push_back(VarNode(slots[i], s.line));
+    assign->kids.push_back(std::move(index));
+    Stmt copy;
+    copy.line = s.line;
+    copy.expr = std::move(assign);
+    s.body.push_back(std::move(copy));
+  }
+  ++loopDepth_;
+  std::vector<Stmt> rest = Body({"loop"});
+  --loopDepth_;
+  Next();
+  for (Stmt& r : rest) s.body.push_back(std::move(r));
 }
 
 void Parser::Run(const std::string& defaultName) {

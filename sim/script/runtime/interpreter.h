@@ -135,7 +135,9 @@ class Interpreter : public Services, public Names {
   // vm/ops.cpp
   bool Binary(BinOp op, const Value& l, const Value& r, Value& out);
   bool Unary(UnOp op, const Value& v, Value& out);
-  bool IndexOf(const Value& c, const Value& key, bool stringVar, Value& out);
+  // missingIsEmpty: a key the array lacks reads as an empty string (Print, §10.3).
+  bool IndexOf(const Value& c, const Value& key, bool stringVar, Value& out,
+               bool missingIsEmpty = false);
   bool SliceOf(const Value& c, const Value& lo, const Value& hi, bool stringVar, Value& out);
   bool StoreIndex(const Value& c, const Value& key, const Value& v);
   bool StoreSlice(std::string& text, const ArrayData& range, std::string_view part);

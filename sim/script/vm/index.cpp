@@ -22,7 +22,8 @@ bool KeyOf(const Value& v, const StringStore& strings, Key& out) {
 
 }  // namespace
 
-bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar, Value& out) {
+bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar, Value& out,
+                          bool missingIsEmpty) {
   if (c.IsString()) {
     if (!strings_.Exists(c.string())) {
       error_ = "String var is uninitialized";
@@ -57,6 +58,10 @@ bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar,
     return false;
   }
   const Element* e = a->Find(key);
+  if (e == nullptr && missingIsEmpty) {
+    out = Value::String(strings_.New(""));
+    return true;
+  }
   if (e == nullptr) {
     error_ = "Array does not contain key";  // §12.6
     return false;
