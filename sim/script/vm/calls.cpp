@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "sim/script/runtime/interpreter.h"
 
@@ -167,12 +168,14 @@ FunctionId Interpreter::LambdaFunction(const CompiledScript& s, int lambda, Valu
 bool Interpreter::CallFunction(const Value& fn, std::span<const Value> args, FormId callingRef,
                                Value& result) {
   result = Value::Number(0);  // no value set, or a failed call: 0 (§11.2)
-  const Function* f = fn.IsFunction() && fn.function() >= 1 && fn.function() <= functions_.size()
-                          ? &functions_[fn.function() - 1]
-                          : nullptr;
+  // A copy: the call may make lambdas, which grows functions_ and moves it.
+  const std::optional<Function> f =
+      fn.IsFunction() && fn.function() >= 1 && fn.function() <= functions_.size()
+          ? std::optional<Function>(functions_[fn.function() - 1])
+          : std::nullopt;
   const CompiledScript* caller = frames_.empty() ? nullptr : frames_.back().script;
   const int line = frames_.empty() ? 0 : frames_.back().line;
-  if (f == nullptr || f->script == nullptr || (f->lambda < 0 && f->script->functionBlock < 0)) {
+  if (!f || f->script == nullptr || (f->lambda < 0 && f->script->functionBlock < 0)) {
     if (caller != nullptr) ReportError(*caller, line, "Could not extract function script.");
     return false;
   }
