@@ -45,7 +45,7 @@ enum class Op : std::uint8_t {
   TryEnd,           // TestExpr: the value is good: top := 1
   IterInit,         // pop the source; start a foreach over it into variable b
   IterNext,         // next element into variable b, or end the foreach and jump to a
-  IterEnd,          // drop the innermost foreach (break)
+  IterEnd,          // drop the innermost foreach (break) and release its variable b
   Return,           // end this run of the script, or this function
   // Fused forms of the commonest loop code (the same semantics, one
   // dispatch instead of four or five):

@@ -13,6 +13,7 @@ struct Loop {
   std::vector<int> continues;
   bool foreach = false;
   std::vector<int> breaks;
+  int iterSlot = -1;  // foreach: the iterator variable
 };
 
 class Emitter {
@@ -132,7 +133,7 @@ class Emitter {
         Emit(Op::IterInit, 0, iter.slot, -1);
         std::size_t span = Span(begin, false, s.line);
         int top = Emit(Op::IterNext, 0, iter.slot, 0);
-        loops_.push_back(Loop{{}, true, {}});
+        loops_.push_back(Loop{{}, true, {}, iter.slot});
         Statements(s.body);
         line_ = s.line;
         for (int cont : loops_.back().continues) Patch(cont, top);
@@ -144,7 +145,7 @@ class Emitter {
         break;
       }
       case StmtKind::Break:
-        if (loops_.back().foreach) Emit(Op::IterEnd, 0, 0, 0);
+        if (loops_.back().foreach) Emit(Op::IterEnd, 0, loops_.back().iterSlot, 0);
         loops_.back().breaks.push_back(Emit(Op::Jump, 0, 0, 0));
         break;
       case StmtKind::Continue: loops_.back().continues.push_back(Emit(Op::Jump, 0, 0, 0)); break;

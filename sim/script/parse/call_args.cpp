@@ -126,6 +126,8 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
       // Call's function: a name, variable, element, result or lambda.
       if (!ArgumentStarts(Mode::Xnvse)) Fail("Call needs a function");
       call->kids.push_back(ParseExpr(Mode::Xnvse, kVanillaArgBp));
+      // Commas may separate the arguments, the function's too (§4.3).
+      if (IsOp(",") && (Peek(1).kind != Tok::Newline && Peek(1).kind != Tok::End)) Next();
       CommandArgs(*call, Mode::Xnvse, kMaxUdfArgs, false);
     } else {
       CommandArgs(*call, Mode::Xnvse, 1, true);

@@ -321,7 +321,18 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         }
         break;
       }
-      case Op::IterEnd: iters.pop_back(); break;
+      case Op::IterEnd: {
+        // A loop left by break releases its iterator too (§12.7).
+        iters.pop_back();
+        const auto type = static_cast<VarType>(script.vars[in.b].type);
+        Value stored;
+        StoreVar(vars[in.b], type,
+                 type == VarType::Array ? Value::Array(0)
+                 : type == VarType::Ref ? Value::Form(0)
+                                        : Value::Number(0),
+                 stored);
+        break;
+      }
       case Op::Return:
         status = in.a == 0 && pc == static_cast<int>(c.code.size()) ? RunStatus::Done
                                                                     : RunStatus::Returned;
