@@ -114,8 +114,9 @@ struct Chunk {
   std::vector<Value> constants;
   std::vector<std::string> texts;
   std::vector<CallSite> calls;
-  std::vector<StmtSpan> stmts;  // innermost last for the same pc
-  std::vector<int> params;      // a function's parameter slots
+  std::vector<StmtSpan> stmts;               // innermost last for the same pc
+  std::vector<int> params;                   // a function's parameter slots
+  std::vector<std::vector<int>> assertVars;  // per Assert (its c): the variables it names
   int maxStack = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "sim/script/compile/emit.h"
 
+#include <algorithm>
 #include <string>
 
 namespace cv::sim::script {
@@ -286,6 +287,14 @@ class Emitter {
     }
   }
 
+  // The script's variables an expression names, each once, in order (a
+  // lambda's body is its own).
+  static void NamedVars(const struct Expr& e, std::vector<int>& out) {
+    if (e.kind == ExprKind::Var && std::find(out.begin(), out.end(), e.slot) == out.end())
+      out.push_back(e.slot);
+    for (const auto& k : e.kids) NamedVars(*k, out);
+  }
+
   void CallExpr(const struct Expr& e) {
     switch (e.special) {
       case Special::Print:
@@ -304,7 +313,10 @@ class Emitter {
         Gen(*e.kids[e.hasRef ? 1 : 0]);
         Emit(Op::TryEnd, 0, 1, 0);
         Patch(begin, Here());
-        Emit(Op::Assert, e.line, 0, 0);
+        std::vector<int> named;
+        NamedVars(*e.kids[e.hasRef ? 1 : 0], named);
+        c_.assertVars.push_back(std::move(named));
+        Emit(Op::Assert, e.line, 0, 0, static_cast<int>(c_.assertVars.size()) - 1);
         return;
       }
       case Special::Eval:

@@ -143,6 +143,10 @@ class Interpreter : public Services, public Names {
   bool StoreSlice(std::string& text, const ArrayData& range, std::string_view part);
   bool StoreVar(Value& slot, VarType type, const Value& v, Value& stored);
   void ResetVars(const CompiledScript& s, std::vector<Value>& vars);
+  // vm/assert_text.cpp: a failed Assert's lines (§10.1)
+  std::string AssertLineText(const CompiledScript& script, int line) const;
+  std::string WhereText(const CompiledScript& script, const std::vector<int>& slots,
+                        const Value* vars);
   // vm/calls.cpp
   bool CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef, Value& out,
                    bool& stop);

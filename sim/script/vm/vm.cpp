@@ -228,14 +228,13 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::Assert: {
         // Assert tests GetNumber, not GetBool (§10.1).
         const bool passed = NumberOf(stack[sp - 1]) != 0;
-        const std::size_t line = static_cast<std::size_t>(in.a);
-        std::string text = line >= 1 && line <= script.lines.size() ? script.lines[line - 1] : "";
-        std::size_t b = text.find_first_not_of(" \t");
-        text = b == std::string::npos ? "" : text.substr(b);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+        const std::string text = AssertLineText(script, in.a);
         if (!passed) {
           Console("Assertion failed!");
           if (!text.empty()) Console("\t" + text);
+          const std::string where =
+              WhereText(script, c.assertVars[static_cast<std::size_t>(in.c)], vars);
+          if (!where.empty()) Console("\t" + where);
         }
         events_.Assertion(script.file, in.a, passed, text);
         stack[sp - 1] = Value::Number(1);
