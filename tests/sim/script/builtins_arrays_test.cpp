@@ -78,6 +78,30 @@ const Case kArrayCases[] = {
     {"12.5 ar_Sort first type", "ar_Sort", {"[\"b\", 1, \"A\"]"}, "[\"A\", \"b\"]"},
     {"12.5 ar_Sort forms", "ar_Sort", {"[#20, #14]"}, "[form 14, form 20]"},
     {"12.5 ar_Sort arrays", "ar_Sort", {"[[1], [2]]"}, "[]"},
+    // Stepping, membership, joining (§12.3, §12.4).
+    {"12.3 ar_Packed", "ar_Packed", {"[1]"}, "1"},
+    {"12.3 ar_Packed map", "ar_Packed", {"{1 2}"}, "0"},
+    {"12.3 ar_Packed invalid", "ar_Packed", {"0"}, "0"},
+    {"12.3 ar_Next", "ar_Next", {"[5, 6, 7]", "0"}, "1"},
+    {"12.3 ar_Next last", "ar_Next", {"[5, 6]", "1"}, "-99999"},
+    {"12.3 ar_Next absent", "ar_Next", {"[5]", "3"}, "-99999"},
+    {"12.3 ar_Next string keys", "ar_Next", {"{1 2}", "\"KEY\""}, "\"value\""},
+    {"12.3 ar_Prev", "ar_Prev", {"[5, 6]", "1"}, "0"},
+    {"12.3 ar_Prev first", "ar_Prev", {"{1 2}", "\"key\""}, "\"\""},
+    {"12.3 ar_Exists value", "ar_Exists", {"[1, \"a\"]", "\"A\""}, "1"},
+    {"12.3 ar_Exists missing", "ar_Exists", {"[1, 2]", "3"}, "0"},
+    {"12.3 ar_Exists outside range", "ar_Exists", {"[1, 2, 3]", "1", "<1 2>"}, "0"},
+    {"12.3 ar_Exists inside range", "ar_Exists", {"[1, 2, 3]", "3", "<1 2>"}, "1"},
+    {"12.3 ar_Exists map key", "ar_Exists", {"{5 6}", "\"Value\""}, "1"},
+    {"12.3 ar_Exists map value is no key", "ar_Exists", {"{5 6}", "6"}, "0"},
+    {"12.3 ar_Exists pair", "ar_Exists", {"{5 6}", "{\"value\" 6}"}, "1"},
+    {"12.3 ar_Exists pair other value", "ar_Exists", {"{5 6}", "{\"value\" 7}"}, "0"},
+    {"12.4 ar_Cat", "ar_Cat", {"[1]", "[2, 3]"}, "0", 0, "[1, 2, 3]"},
+    {"12.4 ar_Cat kinds differ", "ar_Cat", {"[1]", "{2 3}"}, "0", 0, "[1]"},
+    {"12.4 ar_Cat keeps keys", "ar_Cat", {"{1 2}", "{3 4}"}, "0", 0, "smap[key: 1, value: 2]"},
+    {"12.4 ar_Cat overwrite", "ar_Cat", {"{1 2}", "{3 4}", "1"}, "0", 0, "smap[key: 3, value: 4]"},
+    {"12.4 ar_DeepCopy", "ar_DeepCopy", {"[[1, [2]], \"a\"]"}, "[[1, [2]], \"a\"]"},
+    {"12.4 ar_DeepCopy invalid", "ar_DeepCopy", {"0"}, "no array"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Facts, ArrayBuiltins, ::testing::ValuesIn(kArrayCases));
@@ -140,6 +164,63 @@ TEST(ArrayBuiltinsOnce, FilterAndCountWherePassIterators) {
   EXPECT_EQ(s.Show(result), "map[20: 9]");
 }
 
+// ar_DeepCopy copies inner arrays too, where ar_Copy shares them (§12.4).
+TEST(ArrayBuiltinsOnce, DeepCopyCopiesInnerArrays) {
+  FakeServices s;
+  std::string_view t = "[[1]]";
+  Value outer = ParseArg(s, t), copy;
+  ASSERT_TRUE(s.Call("ar_DeepCopy", {outer}, copy));
+  const ArrayId inner = s.arrays().Get(outer.array())->list.at(0).id;
+  const ArrayId copied = s.arrays().Get(copy.array())->list.at(0).id;
+  EXPECT_NE(copied, inner);
+  s.arrays().Set(inner, Key::Num(0), Value::Number(9));
+  EXPECT_EQ(s.Show(copy), "[[1]]");
+}
+
+// The helpers that call a function with each element's iterator (§12.5):
+// the function here doubles the value, and fails on 3.
+struct WalkCase {
+  const char* fn;
+  const char* array;
+  const char* result;
+  std::size_t calls;  // how many times the function ran
+};
+
+class ArrayWalks : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(ArrayWalks, CallTheFunctionPerElement) {
+  const WalkCase& c = GetParam();
+  FakeServices s;
+  s.function = [&](const std::vector<Value>& args, Value& result) {
+    const ArrayData* it = s.arrays().Get(args.at(0).array());
+    const Element* v = it != nullptr ? it->Find(Key::Str("value")) : nullptr;
+    if (v == nullptr || v->number == 3) return false;
+    result = Value::Number(v->number * 2);
+    return true;
+  };
+  std::string_view t = c.array;
+  Value array = ParseArg(s, t), result;
+  ASSERT_TRUE(s.Call(c.fn, {array, Value::Function(2)}, result)) << s.lastError;
+  EXPECT_EQ(s.Show(result), c.result);
+  EXPECT_EQ(s.calls.size(), c.calls);
+}
+
+const WalkCase kWalks[] = {
+    {"ar_MapTo", "[1, 2]", "[2, 4]", 2},
+    {"ar_MapTo", "[1, 3, 2]", "[2, 4]", 3},  // a failed call is left out
+    {"ar_Any", "[0, 0, 5, 6]", "1", 3},      // stops at the first true
+    {"ar_Any", "[0, 3]", "0", 2},
+    {"ar_All", "[1, 2]", "1", 2},
+    {"ar_All", "[1, 0, 2]", "0", 2},  // stops at the first false
+    {"ar_All", "[3, 1]", "0", 1},     // a failed call is false
+    {"ar_All", "[]", "1", 0},
+    {"ar_FindWhere", "[0, 7, 8]", "7", 2},  // the element, not its key
+    {"ar_FindWhere", "[0]", "0", 1},
+    {"ar_ForEach", "[1, 3, 2]", "1", 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Facts, ArrayWalks, ::testing::ValuesIn(kWalks));
+
 // ar_Copy is shallow: an inner array is the same array, by id (§12.4).
 TEST(ArrayBuiltinsOnce, CopySharesInnerArrays) {
   FakeServices s;
@@ -160,6 +241,12 @@ TEST(ArrayBuiltinsOnce, ConstructOutsideAnExpressionIsRefused) {
   EXPECT_EQ(result.array(), 0u);
   EXPECT_EQ(s.console,
             std::vector<std::string>{"ar_Keys must be called within an NVSE expression."});
+  s.console.clear();
+  s.scriptFormId = 0x01FFF002;  // the running script's id (§8)
+  ASSERT_TRUE(s.Call("ar_Construct", {s.Str("map")}, result));
+  EXPECT_EQ(result.array(), 0u);
+  EXPECT_EQ(s.console, std::vector<std::string>{"Error in script 01FFF002: ar_Construct called "
+                                                "outside of a valid context."});
 }
 
 }  // namespace

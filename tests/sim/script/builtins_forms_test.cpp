@@ -62,6 +62,13 @@ const FormCase kFormCases[] = {
     {"7 TypeOf form", "TypeOf", 0, {"#30"}, "\"Form\""},
     {"7 TypeOf array", "TypeOf", 0, {"[1]"}, "\"Array\""},
     {"7 TypeOf map", "TypeOf", 0, {"{1 2}"}, "\"StringMap\""},
+    {"5.3 GetSelfAlt", "GetSelfAlt", 0x62, {}, "form 62"},
+    {"5.3 GetSelfAlt none", "GetSelfAlt", 0, {}, "form 0"},
+    {"10.4 ToString number", "ToString", 0, {"2.5"}, "\"2.5\""},
+    {"10.4 ToString string", "ToString", 0, {"\"x\""}, "\"x\""},
+    {"10.4 ToString array", "ToString", 0, {"[1]"}, "\"NULL\""},
+    {"10.4 ToString null form", "ToString", 0, {"#0"}, "\"NULL\""},
+    {"10.4 ToString unnamed form", "ToString", 0, {"#30"}, "\"<no name>\""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Facts, FormBuiltins, ::testing::ValuesIn(kFormCases));
@@ -85,6 +92,8 @@ TEST(FormBuiltinsOnce, ReferenceFunctionsNeedAReference) {
     EXPECT_TRUE(b->needsRef) << name;
   }
   EXPECT_FALSE(Builtins().Find("GetSelf")->needsRef);
+  EXPECT_TRUE(Builtins().Find("GetAV")->needsRef);
+  EXPECT_EQ(Builtins().Find("GetAV"), Builtins().Find("GetActorValue"));
   EXPECT_FALSE(Builtins().Find("IsReference")->needsRef);
 }
 

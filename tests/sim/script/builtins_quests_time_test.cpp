@@ -82,8 +82,12 @@ TEST_F(QuestTimeBuiltins, ModLocalData) {
   EXPECT_EQ(Num("SetModLocalData", {s.Str(""), Value::Number(1)}), 0);
   EXPECT_EQ(Num("GetModLocalData", {s.Str("list")}), 0);
   EXPECT_EQ(Num("ModLocalDataExists", {s.Str("mood")}), 1);
-  s.modIndex = 2;  // another mod sees none of it
+  ASSERT_TRUE(s.Call("GetAllModLocalData", {}, result));  // §14.2: every entry of the mod
+  EXPECT_EQ(s.Show(result), "smap[Mood: \"calm\"]");      // the first spelling kept
+  s.modIndex = 2;                                         // another mod sees none of it
   EXPECT_EQ(Num("ModLocalDataExists", {s.Str("mood")}), 0);
+  ASSERT_TRUE(s.Call("GetAllModLocalData", {}, result));
+  EXPECT_EQ(s.Show(result), "smap[]");
   s.modIndex = 1;
   EXPECT_EQ(Num("RemoveModLocalData", {s.Str("MOOD")}), 1);
   EXPECT_EQ(Num("ModLocalDataExists", {s.Str("mood")}), 0);

@@ -25,6 +25,10 @@ const ErrorCase kErrors[] = {
     {"int i", "let i := *(&\"x\")", "Cannot assign a String to this variable"},
     {"ref r\nint i", "let i := r.GetSelf", "Attempting to call a function on a NULL reference"},
     {"ref r", "call r", "Could not extract function script."},
+    {"ref r\nint i", "let i := r.GetAV Health",
+     "Attempting to call a function on a NULL reference"},
+    {"string_var s", "let s := \"ab\"\nlet s[\"a\":\"b\"] := \"x\"",
+     "Invalid array access - expected numeric index, received string"},
 };
 
 TEST_F(ScriptTest, RunTimeErrors) {
