@@ -186,6 +186,8 @@ struct WalkCase {
   std::size_t calls;  // how many times the function ran
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.fn << " " << c.array; }
+
 class ArrayWalks : public ::testing::TestWithParam<WalkCase> {};
 
 TEST_P(ArrayWalks, CallTheFunctionPerElement) {
