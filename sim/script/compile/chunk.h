@@ -39,8 +39,9 @@ enum class Op : std::uint8_t {
   Lambda,           // push the function of lambda a over this frame's variables
   SetResult,        // pop; the function's value := it
   Print,            // pop; a console line of its representation
-  Eval,             // top := GetBool(top) as 1/0
-  Assert,           // pop; a check: fails when not a number other than 0; a = the statement
+  Eval,             // top := GetBool(top) as 1/0; b=1: top is an array element
+  Assert,           // pop; a check: fails when not a number other than 0 (b=1: a string_var
+                    // holding no string); a = the statement
   TryBegin,         // TestExpr: errors until TryEnd push 0 and resume at a
   TryEnd,           // TestExpr: the value is good: top := 1
   IterInit,         // pop the source; start a foreach over it into variable b

@@ -316,7 +316,10 @@ class Emitter {
         std::vector<int> named;
         NamedVars(*e.kids[e.hasRef ? 1 : 0], named);
         c_.assertVars.push_back(std::move(named));
-        Emit(Op::Assert, e.line, 0, 0, static_cast<int>(c_.assertVars.size()) - 1);
+        // A string_var's GetNumber is its string's id: true when it holds one.
+        const struct Expr& tested = *e.kids[e.hasRef ? 1 : 0];
+        const bool stringVar = tested.kind == ExprKind::Var && tested.varType == VarType::String;
+        Emit(Op::Assert, e.line, stringVar ? 1 : 0, 0, static_cast<int>(c_.assertVars.size()) - 1);
         return;
       }
       case Special::Eval:
@@ -326,7 +329,12 @@ class Emitter {
         const int report = e.special == Special::Eval ? 1 : 0;
         int begin = Emit(Op::TryBegin, 0, report, 0);
         Gen(*e.kids[e.hasRef ? 1 : 0]);
-        if (report != 0) Emit(Op::Eval, 0, 0, 0);
+        // An array element is true only as a number or form other than 0
+        // (§10.2, ArrayElementToken::GetBool).
+        const struct Expr& v = *e.kids[e.hasRef ? 1 : 0];
+        const bool element = v.kind == ExprKind::Index &&
+                             !(v.kids[1]->kind == ExprKind::Binary && v.kids[1]->op == ":");
+        if (report != 0) Emit(Op::Eval, 0, element ? 1 : 0, 0);
         Emit(Op::TryEnd, 0, report, 0);
         Patch(begin, Here());
         return;

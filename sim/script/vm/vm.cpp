@@ -224,10 +224,18 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         if (result != nullptr) *result = stack[sp - 1];
         break;
       case Op::Print: Console(Represent(stack[sp - 1], *this)); break;
-      case Op::Eval: stack[sp - 1] = Value::Bool(Truthy(stack[sp - 1], strings_)); break;
+      case Op::Eval: {
+        const Value& v = stack[sp - 1];
+        stack[sp - 1] = Value::Bool(in.b == 0 ? Truthy(v, strings_)
+                                              : (v.IsNumber() && v.number() != 0) ||
+                                                    (v.IsForm() && v.form() != 0));
+        break;
+      }
       case Op::Assert: {
         // Assert tests GetNumber, not GetBool (§10.1).
-        const bool passed = NumberOf(stack[sp - 1]) != 0;
+        const Value& tested = stack[sp - 1];
+        const bool passed =
+            in.b == 1 ? tested.IsString() && tested.string() != 0 : NumberOf(tested) != 0;
         const std::string text = AssertLineText(script, in.a);
         if (!passed) {
           Console("Assertion failed!");

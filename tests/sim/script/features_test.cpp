@@ -92,6 +92,11 @@ const FeatureCase kFeatures[] = {
      "let r := ({int p, int q} => p - q)\nPrint (call r, 9, 2)",
      {"7"}},
     {"10.4 ToString", "", "Print ToString 2.5\nPrint ToString \"s\"", {"2.5", "s"}},
+    {"10.2 eval of an array element: a number or form other than 0",
+     "array_var a",
+     "let a := ar_List \"x\" 0 5 (ar_List 1)\nPrint eval a[0]\nPrint eval a[1]\nPrint eval "
+     "a[2]\nPrint eval a[3]\nPrint eval \"\"\nPrint eval a",
+     {"0", "0", "1", "0", "1", "1"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Facts, Features, ::testing::ValuesIn(kFeatures));
@@ -110,6 +115,15 @@ TEST_F(ScriptTest, ArConstructOutsideAnExpressionNamesTheScript) {
                 static_cast<unsigned>(s->formId));
   EXPECT_NE(s->formId, 0U);
   EXPECT_EQ(lines, (std::vector<std::string>{expected, expected, "Map"}));
+}
+
+// Assert tests GetNumber: a string_var's is its string's id, so one that
+// holds any string passes; an element's is its number (§10.1).
+TEST_F(ScriptTest, AssertOfAStringVariableTestsItHoldsOne) {
+  Run("Assert s\nlet s := \"\"\nAssert s\nlet a := ar_List \"x\" 2\nAssert a[0]\nAssert a[1]",
+      "string_var s\narray_var a");
+  EXPECT_EQ(events.passed, 2);
+  EXPECT_EQ(events.failed, (std::vector<std::string>{"Assert s", "Assert a[0]"}));
 }
 
 // A failed Assert: its line under the long name without the comment, and
