@@ -297,8 +297,24 @@ class Emitter {
 
   void CallExpr(const struct Expr& e) {
     switch (e.special) {
+      case Special::SetFunctionValue: {
+        // A value that fails to evaluate is reported, leaves the function
+        // no value, and says so (§11.2).
+        const int begin = Emit(Op::TryBegin, 0, 1, 0);
+        Gen(*e.kids[e.hasRef ? 1 : 0]);
+        Emit(Op::TryEnd, 0, 1, 0);
+        Emit(Op::SetResult, 0, 0, 0);
+        const int done = Emit(Op::Jump, 0, 0, 0);
+        Patch(begin, Here());
+        Emit(Op::SetResult, 0, 0, 0);  // the failure's 0: no value
+        c_.texts.emplace_back("SetFunctionValue statement failed.");
+        Emit(Op::Str, static_cast<int>(c_.texts.size()) - 1, 0, 1);
+        Emit(Op::Print, 0, 0, 0);
+        Emit(Op::Pop, 0, 0, -1);
+        Patch(done, Here());
+        return;
+      }
       case Special::Print:
-      case Special::SetFunctionValue:
         if (const struct Expr& v = *e.kids[e.hasRef ? 1 : 0];
             e.special == Special::Print && v.kind == ExprKind::Index)
           IndexExpr(v, true);

@@ -126,6 +126,19 @@ TEST_F(ScriptTest, AssertOfAStringVariableTestsItHoldsOne) {
   EXPECT_EQ(events.failed, (std::vector<std::string>{"Assert s", "Assert a[0]"}));
 }
 
+// A SetFunctionValue whose value fails: the error, then the host's line,
+// and the function gives no value (§11.2).
+TEST_F(ScriptTest, FailedSetFunctionValueSaysSo) {
+  std::vector<std::string> lines =
+      Run("let r := ({} => 1 / 0)\nPrint call r\nlet r := ({} => 4)\nPrint call r", "ref r");
+  ASSERT_EQ(lines.size(), 5U);
+  EXPECT_EQ(lines[1], "Division by zero");
+  EXPECT_EQ(lines[2], "SetFunctionValue statement failed.");
+  EXPECT_EQ(lines[3], "0");
+  EXPECT_EQ(lines[4], "4");
+  EXPECT_EQ(events.errors.size(), 1U);
+}
+
 // A failed Assert: its line under the long name without the comment, and
 // the variables it names (§10.1).
 TEST_F(ScriptTest, FailedAssertNamesItsVariables) {
