@@ -64,6 +64,17 @@ std::optional<VarType> TypeKeyword(std::string_view word) {
   return std::nullopt;
 }
 
+// The keyword a type is declared with (short and long are int).
+const char* TypeName(VarType t) {
+  switch (t) {
+    case VarType::Int: return "int";
+    case VarType::Float: return "float";
+    case VarType::Ref: return "ref";
+    case VarType::String: return "string_var";
+    default: return "array_var";
+  }
+}
+
 }  // namespace
 
 const Token& Parser::Peek(std::size_t k) const {
@@ -99,8 +110,9 @@ int Parser::FindVar(std::string_view name) const {
 int Parser::Declare(const std::string& name, VarType type, int line) {
   if (int slot = FindVar(name); slot >= 0) {
     // xNVSE refuses a redeclaration with another type (§1.3, ValidateVariable).
-    if (out_.tree.vars[static_cast<std::size_t>(slot)].type != type)
-      Fail("Variable redefinition with a different type (" + name + ")");
+    if (const VarType first = out_.tree.vars[static_cast<std::size_t>(slot)].type; first != type)
+      Fail(std::string("Variable redefinition with a different type (saw first '") +
+           TypeName(first) + "', then '" + TypeName(type) + "')");
     return slot;
   }
   int slot = static_cast<int>(out_.tree.vars.size());

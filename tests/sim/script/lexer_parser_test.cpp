@@ -120,7 +120,8 @@ const RefusedCase kRefused[] = {
     {"Begin Function { nope }\nEnd\n", "Could not parse user function parameter list", 1},
     {"set x to 1\n", "every command must be inside a Begin ... End block", 1},
     {"int x = 1\n", "an initialiser must be inside a Begin ... End block", 1},
-    {"int x\nfloat x\n", "Variable redefinition with a different type", 2},
+    {"int x\nfloat x\n",
+     "Variable redefinition with a different type (saw first 'int', then 'float')", 2},
     {"Begin GameMode\nbreak\nEnd\n", "Break called outside of a valid loop context.", 2},
     {"Begin GameMode\nPrint ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
      "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
