@@ -38,7 +38,8 @@ enum class Op : std::uint8_t {
   CallFunction,     // pop b arguments and a function; push its result
   Lambda,           // push the function of lambda a over this frame's variables
   SetResult,        // pop; the function's value := it
-  Print,            // pop; a console line of its representation
+  Print,            // pop; a console line of its representation (pad=1: PrintVar's line
+                    // for variable c)
   Eval,             // top := GetBool(top) as 1/0; b=1: top is an array element
   Assert,           // pop; a check: fails when not a number other than 0 (b=1: a string_var
                     // holding no string); a = the statement

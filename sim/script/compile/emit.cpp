@@ -314,6 +314,15 @@ class Emitter {
         Patch(done, Here());
         return;
       }
+      case Special::PrintVar:
+        // One line per variable, NAME: VALUE (§10.3).
+        for (std::size_t i = e.hasRef ? 1 : 0; i < e.kids.size(); ++i) {
+          Gen(*e.kids[i]);
+          Emit(Op::Print, 0, 0, 0, e.kids[i]->slot, 1);
+          Emit(Op::Pop, 0, 0, -1);
+        }
+        Emit(Op::Const, Constant(Value::Number(1)), 0, 1);
+        return;
       case Special::Print:
         if (const struct Expr& v = *e.kids[e.hasRef ? 1 : 0];
             e.special == Special::Print && v.kind == ExprKind::Index)

@@ -24,7 +24,16 @@ struct VarDecl {
 
 // The commands the language itself runs (§10, §11.2): not in the built-in
 // table, compiled to their own instructions.
-enum class Special : std::uint8_t { None, Print, Eval, TestExpr, Assert, Call, SetFunctionValue };
+enum class Special : std::uint8_t {
+  None,
+  Print,
+  Eval,
+  TestExpr,
+  Assert,
+  Call,
+  SetFunctionValue,
+  PrintVar,  // its arguments are variables, printed with their names
+};
 
 enum class ExprKind : std::uint8_t {
   Number,    // number

@@ -34,6 +34,8 @@ constexpr SpecialName kSpecials[] = {
     {"asserttrue", Special::Assert},
     {"call", Special::Call},
     {"setfunctionvalue", Special::SetFunctionValue},
+    {"printvar", Special::PrintVar},
+    {"printv", Special::PrintVar},
 };
 
 const char* ParamTypeName(UInt32 type) {
@@ -122,7 +124,22 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   for (const SpecialName& s : kSpecials) {
     if (folded != s.name) continue;
     call->special = s.special;
-    if (s.special == Special::Call) {
+    if (s.special == Special::PrintVar) {
+      // PrintVar var1 [var2 ... up to 15] (§10.3): variables of this script.
+      for (std::size_t i = 0; i < kMaxUdfArgs; ++i) {
+        if (i > 0 && IsOp(",")) Next();
+        if (Peek().kind != Tok::Word) break;
+        const int slot = FindVar(Peek().text);
+        if (slot < 0) Fail("PrintVar takes variables: " + Peek().text + " is none");
+        Token v = Next();
+        ExprPtr var = Node(ExprKind::Var, v.line);
+        var->slot = slot;
+        var->varType = out_.tree.vars[static_cast<std::size_t>(slot)].type;
+        var->text = v.text;
+        call->kids.push_back(std::move(var));
+      }
+      if (call->kids.size() == (call->hasRef ? 1U : 0U)) Fail(name.text + " needs a variable");
+    } else if (s.special == Special::Call) {
       // Call's function: a name, variable, element, result or lambda.
       if (!ArgumentStarts(Mode::Xnvse)) Fail("Call needs a function");
       call->kids.push_back(ParseExpr(Mode::Xnvse, kVanillaArgBp));

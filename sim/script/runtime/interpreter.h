@@ -147,6 +147,8 @@ class Interpreter : public Services, public Names {
   std::string AssertLineText(const CompiledScript& script, int line) const;
   std::string WhereText(const CompiledScript& script, const std::vector<int>& slots,
                         const Value* vars);
+  // PrintVar's line for one variable (§10.3).
+  std::string PrintVarText(const CompiledScript& script, int slot, const Value& v);
   // vm/calls.cpp
   bool CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef, Value& out,
                    bool& stop);

@@ -80,4 +80,29 @@ std::string Interpreter::WhereText(const CompiledScript& script, const std::vect
   return out;
 }
 
+std::string Interpreter::PrintVarText(const CompiledScript& script, int slot, const Value& v) {
+  // "NAME: VALUE": numbers with %g, strings quoted, arrays and forms as
+  // Print shows them, or the host's words for none (Cmd_PrintVar_Execute).
+  const VarDecl& decl = script.vars[static_cast<std::size_t>(slot)];
+  std::string value;
+  switch (decl.type) {
+    case VarType::Int:
+    case VarType::Float: value = FormatG(v.number()); break;
+    case VarType::String:
+      value = "\"" + std::string(v.IsString() ? strings_.Text(v.string()) : "") + "\"";
+      break;
+    case VarType::Array:
+      value = v.IsArray() && arrays_.Get(v.array()) != nullptr ? Represent(v, *this)
+                                                               : "uninitialized or invalid array";
+      break;
+    case VarType::Ref: {
+      const FormId id = v.IsForm() || v.IsFunction() ? v.id() : 0;
+      value = id != 0 && host_.world.Lookup(id) != nullptr ? Represent(Value::Form(id), *this)
+                                                           : "invalid form";
+      break;
+    }
+  }
+  return decl.name + ": " + value;
+}
+
 }  // namespace cv::sim::script

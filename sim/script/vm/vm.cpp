@@ -223,7 +223,10 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::SetResult:
         if (result != nullptr) *result = stack[sp - 1];
         break;
-      case Op::Print: Console(Represent(stack[sp - 1], *this)); break;
+      case Op::Print:
+        Console(in.pad == 1 ? PrintVarText(script, in.c, stack[sp - 1])
+                            : Represent(stack[sp - 1], *this));
+        break;
       case Op::Eval: {
         const Value& v = stack[sp - 1];
         stack[sp - 1] = Value::Bool(in.b == 0 ? Truthy(v, strings_)
