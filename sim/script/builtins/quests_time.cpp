@@ -152,6 +152,43 @@ bool Register(CallContext& c, bool byFrames) {
   return true;
 }
 
+// CallForSeconds secs udf [mode] [args...] (§11.4): calls udf every pass
+// until secs have passed.
+bool CallForSeconds(CallContext& c) {
+  if (!Register(c, false)) return false;
+  if (c.result.number() == 1) c.services.game().delayed.back().repeat = Repeat::For;
+  return true;
+}
+
+// CallWhile / CallWhen udf condUdf [flags] [args...], CallWhilePerSeconds
+// secs udf condUdf [flags] [args...] (§11.4): 1 when registered, 0 when
+// either is no function.
+bool RegisterConditional(CallContext& c, Repeat repeat) {
+  const std::size_t first = repeat == Repeat::WhilePerSeconds ? 1 : 0;
+  auto isFunction = [&](std::size_t i) {
+    return c.Has(i) && c.args[i].IsFunction() && c.args[i].function() != 0;
+  };
+  c.result = Value::Number(0);
+  if (!isFunction(first) || !isFunction(first + 1)) return true;
+  GameState& g = c.services.game();
+  DelayedCall call;
+  call.repeat = repeat;
+  call.function = c.args[first];
+  call.condition = c.args[first + 1];
+  call.flags = static_cast<int>(c.Number(first + 2, 0));
+  call.interval = first == 1 ? c.Number(0) : 0;
+  call.due = g.gameSeconds + call.interval;
+  call.callingRef = c.callingRef;
+  for (std::size_t i = first + 3; i < c.args.size(); ++i)
+    call.args.push_back(c.services.arrays().ToElement(c.args[i]));
+  g.delayed.push_back(std::move(call));
+  c.result = Value::Number(1);
+  return true;
+}
+bool CallWhile(CallContext& c) { return RegisterConditional(c, Repeat::While); }
+bool CallWhen(CallContext& c) { return RegisterConditional(c, Repeat::When); }
+bool CallWhilePerSeconds(CallContext& c) { return RegisterConditional(c, Repeat::WhilePerSeconds); }
+
 bool CallAfterSeconds(CallContext& c) { return Register(c, false); }
 bool CallAfterFrames(CallContext& c) { return Register(c, true); }
 
@@ -175,6 +212,17 @@ void RegisterQuestsTime(Registry& r) {
       {Param::Number}, {Param::Function}, {Param::Integer, true}, {Param::Any, true}};
   r.Add({"CallAfterSeconds", "CallAfter", delayed, false, Returns::Number, CallAfterSeconds, 14});
   r.Add({"CallAfterFrames", "", delayed, false, Returns::Number, CallAfterFrames, 14});
+  r.Add({"CallForSeconds", "CallFor", delayed, false, Returns::Number, CallForSeconds, 14});
+  const ParamSpec fn{Param::Function}, flags{Param::Integer, true}, arg{Param::Any, true};
+  r.Add({"CallWhile", "", {fn, fn, flags, arg}, false, Returns::Number, CallWhile, 14});
+  r.Add({"CallWhen", "", {fn, fn, flags, arg}, false, Returns::Number, CallWhen, 14});
+  r.Add({"CallWhilePerSeconds",
+         "",
+         {{Param::Number}, fn, fn, flags, arg},
+         false,
+         Returns::Number,
+         CallWhilePerSeconds,
+         14});
 }
 
 }  // namespace cv::sim::script

@@ -1,6 +1,7 @@
 // Frames, quests' timers, delayed calls and the save game (script-language.md
 // §2.3, §11.4, §14).
 #include "sim/script/runtime/interpreter.h"
+#include "sim/script/value/convert.h"
 
 namespace cv::sim::script {
 
@@ -26,12 +27,27 @@ void Interpreter::RunFrame(double seconds, bool menu) {
   pending.swap(game_.delayed);
   std::vector<DelayedCall> keep;
   for (DelayedCall& d : pending) {
+    if (d.repeat != Repeat::Once && d.repeat != Repeat::For) {
+      if (RunConditional(d, menu)) keep.push_back(std::move(d));
+      continue;
+    }
     // Mode 0 runs in game mode only; 1 and 2 in menu mode too (§11.4).
     const bool allowed = !menu || d.mode != 0;
     bool fire = false;
     if (d.byFrames) {
       if (allowed) d.due -= 1;
       fire = allowed && d.due <= 0;
+    } else if (d.repeat == Repeat::For) {
+      // Every pass until its time is up; a pass its mode forbids pushes the
+      // end back, yet still calls (the host's fall-through, §11.4).
+      if (!allowed) d.due += seconds;
+      if (game_.gameSeconds >= d.due) continue;
+      std::vector<Value> args;
+      for (const Element& e : d.args) args.push_back(arrays_.ToValue(e));
+      Value result;
+      CallFunction(d.function, args, d.callingRef, result);
+      keep.push_back(std::move(d));
+      continue;
     } else {
       if (!allowed) d.due += seconds;
       fire = allowed && game_.gameSeconds >= d.due;
@@ -47,6 +63,27 @@ void Interpreter::RunFrame(double seconds, bool menu) {
   }
   for (DelayedCall& d : game_.delayed) keep.push_back(std::move(d));
   game_.delayed = std::move(keep);
+}
+
+bool Interpreter::RunConditional(DelayedCall& d, bool menu) {
+  // CallWhile, CallWhen, CallWhilePerSeconds (§11.4): each pass its flags
+  // allow, the condition decides. CallWhile and CallWhilePerSeconds call
+  // while it holds and end when it does not; CallWhen waits for it to hold,
+  // calls once and ends. False: the call is over.
+  if ((menu && (d.flags & 4) != 0) || (!menu && (d.flags & 8) != 0)) return true;
+  if (d.repeat == Repeat::WhilePerSeconds && game_.gameSeconds < d.due) return true;
+  std::vector<Value> args;
+  for (const Element& e : d.args) args.push_back(arrays_.ToValue(e));
+  const std::span<const Value> none;
+  Value holds;
+  const bool ok = CallFunction(
+      d.condition, (d.flags & 2) != 0 ? std::span<const Value>(args) : none, d.callingRef, holds);
+  if (!ok || !Truthy(holds, strings_)) return d.repeat == Repeat::When && ok;
+  Value result;
+  CallFunction(d.function, (d.flags & 1) != 0 ? std::span<const Value>(args) : none, d.callingRef,
+               result);
+  if (d.repeat == Repeat::WhilePerSeconds) d.due = game_.gameSeconds + d.interval;
+  return d.repeat != Repeat::When;
 }
 
 void Interpreter::SaveGame() {

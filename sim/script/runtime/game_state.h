@@ -28,14 +28,25 @@ struct QuestInfo {
   double counter = 0;
 };
 
-// A CallAfterSeconds / CallAfterFrames registration (§11.4).
+// The repeated calls (§11.4): CallForSeconds, CallWhile, CallWhen,
+// CallWhilePerSeconds. Once: CallAfterSeconds and CallAfterFrames.
+enum class Repeat : std::uint8_t { Once, For, While, When, WhilePerSeconds };
+
+// A delayed or repeated call's registration (§11.4).
 struct DelayedCall {
+  Repeat repeat = Repeat::Once;
   bool byFrames = false;
   double due = 0;             // seconds: the game time it fires at; frames: frames left
   int mode = 0;               // 0 game mode only, 1 also menu mode, 2 also menu mode but not paused
   Value function;             // the UDF or lambda
   std::vector<Element> args;  // stored by value (§11.4)
   FormId callingRef = 0;
+  // CallWhile, CallWhen, CallWhilePerSeconds: the condition function, the
+  // flags (1 args to the function, 2 args to the condition, 4 not in menu
+  // mode, 8 not in game mode) and the seconds between checks.
+  Value condition;
+  int flags = 0;
+  double interval = 0;
 };
 
 class GameState {

@@ -156,6 +156,9 @@ class Interpreter : public Services, public Names {
   FunctionId LambdaFunction(const CompiledScript& s, int lambda, Value* vars);
   bool ArgsToParams(const CompiledScript& s, const Chunk& c, Value* vars,
                     std::span<const Value> args);
+  // runtime/frames.cpp: one pass of a conditional repeated call; false when
+  // it is over.
+  bool RunConditional(DelayedCall& d, bool menu);
   // errors
   void ReportError(const CompiledScript& s, int line, const std::string& message);
   void SyncQuestToWorld(Instance& inst);
