@@ -132,7 +132,10 @@ class Emitter {
         int begin = Here();
         Gen(*s.expr->kids[1]);
         Emit(Op::IterInit, 0, iter.slot, -1);
-        std::size_t span = Span(begin, false, s.line);
+        // A source that fails or is no array, string or form list makes the
+        // ForEach command return false, which stops the script for this run
+        // (§8.3, §5.2).
+        std::size_t span = Span(begin, true, s.line);
         int top = Emit(Op::IterNext, 0, iter.slot, 0);
         loops_.push_back(Loop{{}, true, {}, iter.slot});
         Statements(s.body);

@@ -198,7 +198,8 @@ bool Interpreter::Unary(UnOp op, const Value& in, Value& out) {
         return false;
       }
       const Element* e = nullptr;
-      if (a->kind == ArrayKind::StringMap && a->Size() == 2) e = a->Find(Key::Str("value"));
+      if (a->kind == ArrayKind::StringMap && a->Size() == 2 && a->Find(Key::Str("key")) != nullptr)
+        e = a->Find(Key::Str("value"));
       if (e == nullptr) {
         arrays_.ForEach(v.array(), [&](const Key&, const Element& x) {
           if (e == nullptr) e = &x;

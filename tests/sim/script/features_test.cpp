@@ -91,9 +91,14 @@ const FeatureCase kFeatures[] = {
      "ref r",
      "let r := ({int p, int q} => p - q)\nPrint (call r, 9, 2)",
      {"7"}},
-    {"10.3 PrintVar and PrintV: each variable with its name", "int i\nstring_var s\nref r\narray_var a",
+    {"10.3 PrintVar and PrintV: each variable with its name",
+     "int i\nstring_var s\nref r\narray_var a",
      "let i := 2\nlet s := \"x\"\nPrintVar i, s\nPrintV r a\nlet a := ar_List 1\nprintvar a",
      {"i: 2", "s: \"x\"", "r: invalid form", "a: uninitialized or invalid array", "a: [1]"}},
+    {"12.6 unboxing takes an iterator's value, else the first element",
+     "",
+     "Print *(ar_Map \"a\"::5 \"value\"::6)\nPrint *(ar_Map \"key\"::5 \"value\"::6)",
+     {"5", "6"}},
     {"10.4 ToString", "", "Print ToString 2.5\nPrint ToString \"s\"", {"2.5", "s"}},
     {"10.2 eval of an array element: a number or form other than 0",
      "array_var a",
@@ -140,6 +145,19 @@ TEST_F(ScriptTest, FailedSetFunctionValueSaysSo) {
   EXPECT_EQ(lines[3], "0");
   EXPECT_EQ(lines[4], "4");
   EXPECT_EQ(events.errors.size(), 1U);
+}
+
+// A foreach over no array, string or form list: the command fails, which
+// stops the script for this run (§3.4, §8.3).
+TEST_F(ScriptTest, ForEachOverNothingStopsTheScript) {
+  std::vector<std::string> lines =
+      Run("Print \"before\"\nforeach it <- 5\nloop\nPrint \"after\"", "array_var it");
+  ASSERT_EQ(events.errors.size(), 1U);
+  EXPECT_NE(events.errors[0].find("Cmd_ForEach: Expression does not evaluate to a ForEach context"),
+            std::string::npos);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "before");
+  EXPECT_NE(lines.back(), "after");
 }
 
 // A failed Assert: its line under the long name without the comment, and
