@@ -31,7 +31,7 @@ enum class Op : std::uint8_t {
   Binary,           // pop r, l; push l (op a) r (BinOp)
   Unary,            // top := (op a) top (UnOp)
   Index,            // pop key, container; push container[key]; b=1: the container is a string_var;
-                    // pad=1: a missing key reads as "" (Print)
+                    // pad bit 1: a missing key reads as "" (Print); bit 2: a->key
   Slice,            // pop hi, lo, container; push container[lo:hi]
   StoreIndex,       // pop value, key, container; container[key] := value; push value
   Call,             // calls[a] with b values on the stack (calling reference first when it has one)

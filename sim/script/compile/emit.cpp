@@ -255,7 +255,7 @@ class Emitter {
       return;
     }
     Gen(key);
-    Emit(Op::Index, 0, stringVar ? 1 : 0, -1, 0, missingIsEmpty ? 1 : 0);
+    Emit(Op::Index, 0, stringVar ? 1 : 0, -1, 0, (missingIsEmpty ? 1 : 0) | (e.op == "->" ? 2 : 0));
   }
 
   void Assign(const struct Expr& e) {

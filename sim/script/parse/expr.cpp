@@ -180,6 +180,7 @@ ExprPtr Parser::Postfix(ExprPtr left, Mode mode) {
       ExprPtr key = Node(ExprKind::String, line);
       key->text = Next().text;
       ExprPtr e = Node(ExprKind::Index, line);
+      e->op = "->";  // its errors name member access (§12.6)
       e->kids.push_back(std::move(left));
       e->kids.push_back(std::move(key));
       left = std::move(e);

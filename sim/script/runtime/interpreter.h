@@ -136,8 +136,9 @@ class Interpreter : public Services, public Names {
   bool Binary(BinOp op, const Value& l, const Value& r, Value& out);
   bool Unary(UnOp op, const Value& v, Value& out);
   // missingIsEmpty: a key the array lacks reads as an empty string (Print, §10.3).
+  // member: a->key, whose uninitialised-array error ends in 2 (§12.6).
   bool IndexOf(const Value& c, const Value& key, bool stringVar, Value& out,
-               bool missingIsEmpty = false);
+               bool missingIsEmpty = false, bool member = false);
   bool SliceOf(const Value& c, const Value& lo, const Value& hi, bool stringVar, Value& out);
   bool StoreIndex(const Value& c, const Value& key, const Value& v);
   bool StoreSlice(std::string& text, const ArrayData& range, std::string_view part);

@@ -23,7 +23,7 @@ bool KeyOf(const Value& v, const StringStore& strings, Key& out) {
 }  // namespace
 
 bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar, Value& out,
-                          bool missingIsEmpty) {
+                          bool missingIsEmpty, bool member) {
   if (c.IsString()) {
     if (!strings_.Exists(c.string())) {
       error_ = "String var is uninitialized";
@@ -49,7 +49,9 @@ bool Interpreter::IndexOf(const Value& c, const Value& keyValue, bool stringVar,
   const bool keyOk = KeyOf(keyValue, strings_, key);
   if (a == nullptr) {
     error_ = std::string("Invalid array access - the array was not initialized. ") +
-             (key.isString ? "1" : "0");  // §12.6
+             (member         ? "2"
+              : key.isString ? "1"
+                             : "0");  // §12.6
     return false;
   }
   if (!keyOk || key.isString != a->KeyIsString()) {

@@ -187,7 +187,8 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       }
       case Op::Unary: ok = Unary(static_cast<UnOp>(in.a), stack[sp - 1], stack[sp - 1]); break;
       case Op::Index:
-        ok = IndexOf(stack[sp - 2], stack[sp - 1], in.b != 0, stack[sp - 2], in.pad != 0);
+        ok = IndexOf(stack[sp - 2], stack[sp - 1], in.b != 0, stack[sp - 2], (in.pad & 1) != 0,
+                     (in.pad & 2) != 0);
         --sp;
         break;
       case Op::Slice:
