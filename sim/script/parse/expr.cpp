@@ -174,6 +174,10 @@ ExprPtr Parser::Postfix(ExprPtr left, Mode mode) {
       e->kids.push_back(std::move(left));
       e->kids.push_back(std::move(key));
       left = std::move(e);
+    } else if (IsOp("[") && mode == Mode::Vanilla) {
+      // The game's own expressions have no [ ] (§3.1): only the script
+      // extender's do.
+      Fail("'[' is not part of the game's expressions: use 'if eval', 'let' or parentheses");
     } else if (IsOp("->") && mode == Mode::Xnvse && Peek(1).kind == Tok::Word) {
       // a->key is a["key"] (§12.6).
       int line = Next().line;

@@ -88,6 +88,7 @@ class Parser {
   void Statement(std::vector<Stmt>& into);
   void Declaration(VarType type, std::vector<Stmt>* into, bool inLet);
   void ForEachAlt(Stmt& s);
+  ExprPtr Condition(Mode mode);
   ExprPtr VarNode(int slot, int line);
   std::vector<int> ParamList();
   int Declare(const std::string& name, VarType type, int line);

@@ -274,10 +274,11 @@ void Parser::Statement(std::vector<Stmt>& into) {
       b.line = kw.line;
       std::string k = Fold(kw.text);
       if (k != "else") {
-        b.cond = ParseExpr(Mode::Vanilla);  // if/elseif: vanilla (§4.1)
+        b.cond = Condition(Mode::Vanilla);  // if/elseif: vanilla (§4.1)
         b.vanilla = true;
+      } else {
+        ExpectLineEnd();
       }
-      ExpectLineEnd();
       b.body = Body({"elseif", "else", "endif"});
       s.branches.push_back(std::move(b));
       if (IsWord("endif")) {
@@ -291,11 +292,11 @@ void Parser::Statement(std::vector<Stmt>& into) {
   } else if (w == "while" || w == "foreach") {  // §3.4
     Next();
     s.kind = w == "while" ? StmtKind::While : StmtKind::ForEach;
-    s.expr = ParseExpr(Mode::Xnvse);
+    s.expr = s.kind == StmtKind::While ? Condition(Mode::Xnvse) : ParseExpr(Mode::Xnvse);
     if (s.kind == StmtKind::ForEach && (s.expr->kind != ExprKind::Binary || s.expr->op != "<-" ||
                                         s.expr->kids[0]->kind != ExprKind::Var))
       Fail("foreach needs 'variable <- source'");
-    ExpectLineEnd();
+    if (s.kind == StmtKind::ForEach) ExpectLineEnd();
     ++loopDepth_;
     s.body = Body({"loop"});
     --loopDepth_;
@@ -386,6 +387,20 @@ void Parser::ForEachAlt(Stmt& s) {
   --loopDepth_;
   Next();
   for (Stmt& r : rest) s.body.push_back(std::move(r));
+}
+
+ExprPtr Parser::Condition(Mode mode) {
+  // The condition line of an if, elseif or while. A fault in it is listed
+  // and the block is still read, so its endif or loop is not a fault too.
+  try {
+    ExprPtr cond = ParseExpr(mode);
+    ExpectLineEnd();
+    return cond;
+  } catch (const ParseFail& f) {
+    out_.errors.push_back({f.line, f.message});
+    SkipLine();
+    return Node(ExprKind::Number, f.line);
+  }
 }
 
 void Parser::Run(const std::string& defaultName) {

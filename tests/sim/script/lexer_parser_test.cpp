@@ -120,6 +120,9 @@ const RefusedCase kRefused[] = {
     {"Begin Function { nope }\nEnd\n", "Could not parse user function parameter list", 1},
     {"set x to 1\n", "every command must be inside a Begin ... End block", 1},
     {"int x = 1\n", "an initialiser must be inside a Begin ... End block", 1},
+    {"array_var a\nBegin GameMode\nif a[0] == 1\nendif\nEnd\n",
+     "'[' is not part of the game's expressions", 3},
+    {"Begin GameMode\nif 1\nelse 5\nendif\nEnd\n", "unexpected '5' at the end of the line", 3},
     {"int x\nfloat x\n",
      "Variable redefinition with a different type (saw first 'int', then 'float')", 2},
     {"Begin GameMode\nbreak\nEnd\n", "Break called outside of a valid loop context.", 2},
@@ -139,6 +142,16 @@ TEST_F(ScriptTest, LoadRefuses) {
     EXPECT_EQ(loadErrors[0].rfind("t.gek:" + std::to_string(c.line) + ": ", 0), 0U)
         << loadErrors[0];
   }
+}
+
+// A fault in a condition line is listed once: the block under it is still
+// read, so its endif and loop are no faults of their own.
+TEST_F(ScriptTest, FaultyConditionsAreListedOnce) {
+  EXPECT_FALSE(
+      Load("array_var a\nBegin GameMode\nif a[0] == 1\nPrint 1\nendif\nwhile )\nloop\nEnd\n"));
+  ASSERT_EQ(loadErrors.size(), 2U) << loadErrors[0];
+  EXPECT_EQ(loadErrors[0].rfind("t.gek:3: ", 0), 0U) << loadErrors[0];
+  EXPECT_EQ(loadErrors[1].rfind("t.gek:6: ", 0), 0U) << loadErrors[1];
 }
 
 TEST_F(ScriptTest, IfNestingStopsAtTen) {
