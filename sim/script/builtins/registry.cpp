@@ -25,6 +25,8 @@ const Registry& Builtins() {
     RegisterArrays(r);
     RegisterQuestsTime(r);
     RegisterRandom(r);
+    RegisterArrayMore(r);
+    RegisterGameMore(r);
     return r;
   }();
   return registry;

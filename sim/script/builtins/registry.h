@@ -41,6 +41,7 @@ enum class Param : std::uint8_t {
   Array,     // an array id
   Function,  // a UDF or lambda
   Pair,      // key::value (ar_Map)
+  ActorValue,  // an actor value's name, written as a bare word (GetAV Health)
   Any,       // any value
 };
 
@@ -142,5 +143,7 @@ void RegisterStrings(Registry& r);     // builtins/strings.cpp
 void RegisterArrays(Registry& r);      // builtins/arrays.cpp
 void RegisterQuestsTime(Registry& r);  // builtins/quests_time.cpp
 void RegisterRandom(Registry& r);      // builtins/random.cpp
+void RegisterArrayMore(Registry& r);   // builtins/array_more.cpp
+void RegisterGameMore(Registry& r);    // builtins/game_more.cpp
 
 }  // namespace cv::sim::script

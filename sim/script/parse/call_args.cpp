@@ -111,6 +111,7 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
       // Call's function: a name, variable, element, result or lambda.
       if (!ArgumentStarts(Mode::Xnvse)) Fail("Call needs a function");
       call->kids.push_back(ParseExpr(Mode::Xnvse, kVanillaArgBp));
+      if (IsOp(",")) Next();  // `Call Fn, 1, 2`: commas are optional (§11.2)
       CommandArgs(*call, Mode::Xnvse, kMaxUdfArgs, false);
     } else {
       CommandArgs(*call, Mode::Xnvse, 1, true);
@@ -120,8 +121,20 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   }
   if (const Builtin* b = Builtins().Find(name.text)) {
     call->builtin = b;
-    const bool single = b->params.size() == 1 && b->repeatLast == 0;
-    CommandArgs(*call, Mode::Xnvse, b->MaxArgs(), single);
+    std::size_t taken = 0;
+    // An actor value is named by a bare word (`GetAV Health`), which is
+    // neither a variable nor a form.
+    if (!b->params.empty() && b->params[0].type == Param::ActorValue && Peek().kind == Tok::Word &&
+        FindVar(Peek().text) < 0) {
+      const Token& word = Next();
+      ExprPtr av = Node(ExprKind::String, word.line);
+      av->text = word.text;
+      call->kids.push_back(std::move(av));
+      taken = 1;
+      if (b->MaxArgs() > 1 && IsOp(",")) Next();
+    }
+    const bool single = b->params.size() == 1 && b->repeatLast == 0 && taken == 0;
+    if (taken == 0 || b->MaxArgs() > 1) CommandArgs(*call, Mode::Xnvse, b->MaxArgs() - taken, single);
     std::size_t given = call->kids.size() - (call->hasRef ? 1 : 0);
     for (std::size_t i = given; i < b->params.size(); ++i)
       if (!b->params[i].optional)

@@ -64,6 +64,9 @@ class GameState {
   // Per mod index, keys ignoring case; not saved (§14.2).
   std::map<int, std::map<std::string, Element, NoCaseLess>> modLocalData;
 
+  // Actor values SetAV and ModAV gave, per actor, names ignoring case.
+  std::map<FormId, std::map<std::string, double, NoCaseLess>> actorValues;
+
   // GetGameLoaded / GetGameRestarted (§14.1), by script name (folded).
   bool gameLoaded = false;  // a load or new game has happened
   std::set<std::string> loadedTaken;

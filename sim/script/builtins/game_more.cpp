@@ -1,0 +1,144 @@
+// More of the game's and the script extender's functions (script-language.md
+// §5.3, §6.3, §7, §10.4, §13): GetSelfAlt, ToString, GetName,
+// GetFormIDString, the character-code ToUpper/ToLower, DebugPrint,
+// MessageBoxEx, and the actor values GetAV/SetAV/ModAV.
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "sim/script/builtins/format.h"
+#include "sim/script/builtins/registry.h"
+#include "sim/script/value/convert.h"
+#include "sim/script/value/represent.h"
+#include "sim/world/world.h"
+
+namespace cv::sim::script {
+
+namespace {
+
+// A form argument, or the calling reference when it is left out.
+FormId FormOrSelf(const CallContext& c, std::size_t i) {
+  if (!c.Has(i)) return c.callingRef;
+  return c.args[i].IsForm() ? c.args[i].form() : 0;
+}
+
+// GetSelfAlt (§7): the calling reference, always.
+bool GetSelfAlt(CallContext& c) {
+  c.result = Value::Form(c.callingRef);
+  return true;
+}
+
+// ToString expr (§10.4, Cmd_ToString_Execute): a string itself, a number
+// with %g, a form its display name; "NULL" for anything else.
+bool ToString(CallContext& c) {
+  std::string text = "NULL";
+  if (c.Has(0)) {
+    const Value& v = c.args[0];
+    if (v.IsString() || v.IsNumber() || (v.IsForm() && v.form() != 0))
+      text = ToText(v, c.services);
+  }
+  c.result = Value::String(c.services.strings().New(text));
+  return true;
+}
+
+// [ref.]GetName [form] (§6.3): the form's display name, "" when it has none.
+bool GetName(CallContext& c) {
+  const FormId id = FormOrSelf(c, 0);
+  c.result = Value::String(c.services.strings().New(id != 0 ? c.services.FullName(id) : ""));
+  return true;
+}
+
+// [ref.]GetFormIDString [form] (§6.3): the form id as 8 upper-case hex
+// digits, as %i prints it (§6.4).
+bool GetFormIDString(CallContext& c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(FormOrSelf(c, 0)));
+  c.result = Value::String(c.services.strings().New(text));
+  return true;
+}
+
+// ToUpper n / ToLower n (§13): one character code, not a string.
+bool CharCase(CallContext& c, bool upper) {
+  const int code = static_cast<int>(c.Number(0));
+  int out = code;
+  if (code >= 0 && code < 128) out = upper ? std::toupper(code) : std::tolower(code);
+  c.result = Value::Number(out);
+  return true;
+}
+bool ToUpperChar(CallContext& c) { return CharCase(c, true); }
+bool ToLowerChar(CallContext& c) { return CharCase(c, false); }
+
+// DebugPrint fmt args... (§7): prints only when debug mode is on for the
+// script's mod. Nothing turns it on here (SetDebugMode is not modelled), so
+// it checks its format and prints nothing, as in a game without it.
+bool DebugPrint(CallContext& c) {
+  std::string line;
+  return ExpandFormat(c, 0, line);
+}
+
+// MessageBoxEx fmt args... (§7): the game shows a message box; the
+// simulator has no screen and prints it as a console line, as MessageEx.
+bool MessageBoxEx(CallContext& c) {
+  std::string line;
+  if (!ExpandFormat(c, 0, line)) return false;
+  c.services.Console(line);
+  return true;
+}
+
+// Actor values live on actors; another reference has none (it reads 0 and
+// keeps nothing).
+bool IsActorRef(CallContext& c) {
+  const cv::sim::Form* f = c.services.world().Lookup(c.callingRef);
+  return f != nullptr && f->kind == FormKind::Actor;
+}
+
+std::string AvName(const CallContext& c) {
+  return c.Has(0) && c.args[0].IsString() ? std::string(c.services.strings().Text(c.args[0].string()))
+                                          : std::string();
+}
+
+// ref.GetAV ActorValue (§7): the actor's value; 0 until SetAV or ModAV
+// gives it one (the simulator keeps no game defaults).
+bool GetAV(CallContext& c) {
+  c.result = Value::Number(0);
+  if (!IsActorRef(c)) return true;
+  const auto& values = c.services.game().actorValues;
+  auto it = values.find(c.callingRef);
+  if (it == values.end()) return true;
+  auto v = it->second.find(AvName(c));
+  if (v != it->second.end()) c.result = Value::Number(v->second);
+  return true;
+}
+
+// ref.SetAV ActorValue value / ref.ModAV ActorValue amount: sets the value,
+// or adds to it.
+bool ChangeAV(CallContext& c, bool add) {
+  c.result = Value::Number(0);
+  const std::string name = AvName(c);
+  if (!IsActorRef(c) || name.empty()) return true;
+  double& v = c.services.game().actorValues[c.callingRef][name];
+  v = add ? v + c.Number(1) : c.Number(1);
+  return true;
+}
+bool SetAV(CallContext& c) { return ChangeAV(c, false); }
+bool ModAV(CallContext& c) { return ChangeAV(c, true); }
+
+}  // namespace
+
+void RegisterGameMore(Registry& r) {
+  const ParamSpec optForm{Param::Form, true}, num{Param::Number}, av{Param::ActorValue};
+  const ParamSpec fmt{Param::String}, optAny{Param::Any, true};
+  r.Add({"GetSelfAlt", "", {}, false, Returns::Form, GetSelfAlt});                          // §7
+  r.Add({"ToString", "", {{Param::Any}}, false, Returns::String, ToString});                // §10.4
+  r.Add({"GetName", "", {optForm}, false, Returns::String, GetName});                       // §6.3
+  r.Add({"GetFormIDString", "", {optForm}, false, Returns::String, GetFormIDString});       // §6.3
+  r.Add({"ToUpper", "", {num}, false, Returns::Number, ToUpperChar});                       // §13
+  r.Add({"ToLower", "", {num}, false, Returns::Number, ToLowerChar});                       // §13
+  r.Add({"DebugPrint", "dbprintc", {fmt, optAny}, false, Returns::Number, DebugPrint, 19});  // §7
+  r.Add({"MessageBoxEx", "", {fmt, optAny}, false, Returns::Number, MessageBoxEx, 19});      // §7
+  r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                    // §7
+  r.Add({"SetActorValue", "SetAV", {av, num}, true, Returns::Number, SetAV});
+  r.Add({"ModActorValue", "ModAV", {av, num}, true, Returns::Number, ModAV});
+}
+
+}  // namespace cv::sim::script
