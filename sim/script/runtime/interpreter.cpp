@@ -212,8 +212,11 @@ std::string Interpreter::EditorId(FormId id) {
   return it == editorNames_.end() ? std::string() : it->second;
 }
 
-// The simulated world keeps no display names.
-std::string Interpreter::FullName(FormId) { return std::string(); }
+// The display name a scenario gave the form (`fullname "TEXT"`); "" when none.
+std::string Interpreter::FullName(FormId id) {
+  auto it = fullNames_.find(id);
+  return it == fullNames_.end() ? std::string() : it->second;
+}
 
 std::string_view Interpreter::ScriptName() {
   return frames_.empty() ? std::string_view() : std::string_view(frames_.back().script->name);

@@ -75,6 +75,9 @@ class Interpreter : public Services, public Names {
 
   // Editor ids, and scripts attached to base forms and quests by name.
   void NameForm(const std::string& editorId, FormId id);
+  // The form's display name (its FULL name in the GECK), as %n, $ and
+  // GetName give it.
+  void SetFullName(FormId id, const std::string& name) { fullNames_[id] = name; }
   void AttachScript(FormId form, const std::string& scriptName);
   void NoteReference(FormId ref);
   // The running copy of a quest's or reference's script; null when it has
@@ -161,6 +164,7 @@ class Interpreter : public Services, public Names {
   std::map<std::pair<const Chunk*, Value*>, FunctionId> lambdaIds_;
   std::map<std::string, FormId> editorIds_;  // folded
   std::map<FormId, std::string> editorNames_;
+  std::map<FormId, std::string> fullNames_;
   std::map<FormId, std::string> attached_;  // form -> script name
   std::vector<FormId> references_;
   std::string pendingName_;  // the script being loaded
