@@ -1,7 +1,8 @@
 // More of the game's and the script extender's functions (script-language.md
 // §5.3, §6.3, §7, §10.4, §13): GetSelfAlt, ToString, GetName,
 // GetFormIDString, the character-code ToUpper/ToLower, DebugPrint,
-// MessageBoxEx, and the actor values GetAV/SetAV/ModAV.
+// MessageBoxEx, the actor values GetAV/SetAV/ModAV, and quest stages
+// (SetStage, GetStage, GetStageDone, §14.3).
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -123,6 +124,53 @@ bool ChangeAV(CallContext& c, bool add) {
 bool SetAV(CallContext& c) { return ChangeAV(c, false); }
 bool ModAV(CallContext& c) { return ChangeAV(c, true); }
 
+// The quest an argument names; 0 when it is not a quest.
+FormId QuestOf(CallContext& c, std::size_t i) {
+  if (!c.Has(i) || !c.args[i].IsForm()) return 0;
+  const cv::sim::Form* f = c.services.world().Lookup(c.args[i].form());
+  return f != nullptr && f->kind == FormKind::Quest ? f->id : 0;
+}
+
+// Stage indexes are one byte, 0 to 255 (§14.3).
+constexpr double kLastStage = 255;
+
+// SetStage Q n (§14.3): marks the stage done, makes it the current one and
+// starts the quest when it is not running. Stages have no result scripts
+// here, and every index 0 to 255 exists; another index does nothing. A form
+// that is not a quest makes the command fail.
+bool SetStage(CallContext& c) {
+  const FormId q = QuestOf(c, 0);
+  if (q == 0) return false;
+  const double n = c.Number(1, -1);
+  if (n < 0 || n > kLastStage) return true;
+  GameState& g = c.services.game();
+  QuestInfo& info = g.quests[q];
+  info.stage = static_cast<int>(n);
+  info.stagesDone.insert(info.stage);
+  g.StartQuest(q);
+  c.result = Value::Number(1);
+  return true;
+}
+
+// GetStage Q (§14.3): the current stage; 0 before any is set.
+bool GetStage(CallContext& c) {
+  const FormId q = QuestOf(c, 0);
+  const auto& quests = c.services.game().quests;
+  auto it = quests.find(q);
+  c.result = Value::Number(it != quests.end() ? it->second.stage : 0);
+  return true;
+}
+
+// GetStageDone Q n (§14.3): 1 when SetStage has set stage n.
+bool GetStageDone(CallContext& c) {
+  const FormId q = QuestOf(c, 0);
+  const auto& quests = c.services.game().quests;
+  auto it = quests.find(q);
+  const int n = static_cast<int>(c.Number(1, -1));
+  c.result = Value::Bool(it != quests.end() && it->second.stagesDone.count(n) != 0);
+  return true;
+}
+
 }  // namespace
 
 void RegisterGameMore(Registry& r) {
@@ -139,6 +187,10 @@ void RegisterGameMore(Registry& r) {
   r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                    // §7
   r.Add({"SetActorValue", "SetAV", {av, num}, true, Returns::Number, SetAV});
   r.Add({"ModActorValue", "ModAV", {av, num}, true, Returns::Number, ModAV});
+  const ParamSpec quest{Param::Form};
+  r.Add({"SetStage", "", {quest, num}, false, Returns::Number, SetStage});          // §14.3
+  r.Add({"GetStage", "", {quest}, false, Returns::Number, GetStage});               // §14.3
+  r.Add({"GetStageDone", "", {quest, num}, false, Returns::Number, GetStageDone});  // §14.3
 }
 
 }  // namespace cv::sim::script

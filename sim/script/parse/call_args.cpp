@@ -133,8 +133,11 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
       taken = 1;
       if (b->MaxArgs() > 1 && IsOp(",")) Next();
     }
-    const bool single = b->params.size() == 1 && b->repeatLast == 0 && taken == 0;
-    if (taken == 0 || b->MaxArgs() > 1) CommandArgs(*call, Mode::Xnvse, b->MaxArgs() - taken, single);
+    // In a game expression (set, if) each argument is one operand, as for
+    // a plug-in's command, so `if GetStage Q < 20` compares the result.
+    const bool single =
+        mode == Mode::Xnvse && b->params.size() == 1 && b->repeatLast == 0 && taken == 0;
+    if (taken == 0 || b->MaxArgs() > 1) CommandArgs(*call, mode, b->MaxArgs() - taken, single);
     std::size_t given = call->kids.size() - (call->hasRef ? 1 : 0);
     for (std::size_t i = given; i < b->params.size(); ++i)
       if (!b->params[i].optional)

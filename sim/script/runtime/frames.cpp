@@ -57,6 +57,7 @@ void Interpreter::SaveGame() {
   s.strings = strings_.Save();
   s.arrays = arrays_.Save();
   s.quests = game_.quests;
+  s.actorValues = game_.actorValues;
   saved_ = std::move(s);
 }
 
@@ -65,6 +66,7 @@ void Interpreter::LoadGame() {
     strings_.Load(saved_->strings);
     arrays_.Load(saved_->arrays);
     game_.quests = saved_->quests;
+    game_.actorValues = saved_->actorValues;
     for (auto& [owner, inst] : instances_) {
       auto it = saved_->vars.find(owner);
       if (it != saved_->vars.end())
@@ -87,6 +89,12 @@ void Interpreter::NewGame() {
   for (auto& [owner, inst] : instances_) {
     ResetVars(*inst->script, inst->vars);
     SyncQuestToWorld(*inst);
+  }
+  // A new game's actors have their own values, and its quests no stage.
+  game_.actorValues.clear();
+  for (auto& [id, quest] : game_.quests) {
+    quest.stage = 0;
+    quest.stagesDone.clear();
   }
   game_.delayed.clear();
   game_.gameLoaded = true;

@@ -26,6 +26,10 @@ struct QuestInfo {
   bool running = false;
   double delay = 5;  // the default processing interval (§2.3)
   double counter = 0;
+  // Quest stages (§14.3): the stage index is one byte. The current stage
+  // is the last one SetStage set (last-set or highest is not known).
+  int stage = 0;
+  std::set<int> stagesDone;
 };
 
 // A CallAfterSeconds / CallAfterFrames registration (§11.4).

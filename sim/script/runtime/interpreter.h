@@ -182,6 +182,7 @@ class Interpreter : public Services, public Names {
     StringStore::Saved strings;
     ArrayStore::Saved arrays;
     std::map<FormId, QuestInfo> quests;
+    decltype(GameState::actorValues) actorValues;
   };
   std::optional<Saved> saved_;
 };

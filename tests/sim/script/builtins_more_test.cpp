@@ -142,6 +142,31 @@ TEST(MoreBuiltinsOnce, ActorValuesLiveOnActors) {
   EXPECT_EQ(s.Show(result), "0");
 }
 
+// SetStage marks the stage done, makes it current and starts the quest;
+// an index past one byte does nothing; a form that is not a quest fails
+// (§14.3).
+TEST(MoreBuiltinsOnce, StagesOfAQuest) {
+  FakeServices s;
+  World& w = s.world();
+  w.Define(0x20, FormKind::Quest);
+  w.Define(0x30, FormKind::Npc);
+  const Value quest = Value::Form(0x20);
+  Value result;
+  ASSERT_TRUE(s.Call("GetStage", {quest}, result));
+  EXPECT_EQ(s.Show(result), "0");
+  ASSERT_TRUE(s.Call("SetStage", {quest, Value::Number(20)}, result));
+  ASSERT_TRUE(s.Call("SetStage", {quest, Value::Number(10)}, result));
+  ASSERT_TRUE(s.Call("SetStage", {quest, Value::Number(256)}, result));
+  ASSERT_TRUE(s.Call("GetStage", {quest}, result));
+  EXPECT_EQ(s.Show(result), "10");
+  EXPECT_TRUE(s.game().QuestRunning(0x20));
+  for (const auto& [stage, done] : {std::pair{20.0, "1"}, {10.0, "1"}, {15.0, "0"}, {256.0, "0"}}) {
+    ASSERT_TRUE(s.Call("GetStageDone", {quest, Value::Number(stage)}, result));
+    EXPECT_EQ(s.Show(result), done) << "stage " << stage;
+  }
+  EXPECT_FALSE(s.Call("SetStage", {Value::Form(0x30), Value::Number(10)}, result));
+}
+
 // GetName and GetFormIDString take the calling reference when no form is
 // given (§6.3).
 TEST(MoreBuiltinsOnce, NameAndIdOfTheCallingReference) {
