@@ -171,6 +171,13 @@ bool GetStageDone(CallContext& c) {
   return true;
 }
 
+// GetSecondsPassed: the seconds since the script last ran: an object
+// script's frame, a quest script's time since its last turn.
+bool GetSecondsPassed(CallContext& c) {
+  c.result = Value::Number(c.services.game().secondsPassed);
+  return true;
+}
+
 }  // namespace
 
 void RegisterGameMore(Registry& r) {
@@ -187,6 +194,7 @@ void RegisterGameMore(Registry& r) {
   r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                    // §7
   r.Add({"SetActorValue", "SetAV", {av, num}, true, Returns::Number, SetAV});
   r.Add({"ModActorValue", "ModAV", {av, num}, true, Returns::Number, ModAV});
+  r.Add({"GetSecondsPassed", "", {}, false, Returns::Number, GetSecondsPassed});
   const ParamSpec quest{Param::Form};
   r.Add({"SetStage", "", {quest, num}, false, Returns::Number, SetStage});          // §14.3
   r.Add({"GetStage", "", {quest}, false, Returns::Number, GetStage});               // §14.3

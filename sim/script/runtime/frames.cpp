@@ -10,16 +10,21 @@ void Interpreter::RunFrame(double seconds, bool menu) {
   game_.menuMode = menu;
   const char* type = menu ? "MenuMode" : "GameMode";
   // Object scripts run every frame (§2.3).
+  game_.secondsPassed = seconds;
   for (std::size_t i = 0; i < references_.size(); ++i) RunBlocks(references_[i], type);
   // The quest timer, pinned: each frame takes its seconds off the counter;
   // at 0 or below the script runs and the counter is set back (§2.3).
   for (auto& [quest, info] : game_.quests) {
     if (!info.running) continue;
     info.counter -= seconds;
+    info.sinceRun += seconds;
     if (info.counter > 1e-9) continue;
     info.counter = info.delay;
+    game_.secondsPassed = info.sinceRun;
+    info.sinceRun = 0;
     RunBlocks(quest, type);
   }
+  game_.secondsPassed = seconds;
   // Delayed calls run after the scripts of the frame (UNCONFIRMED, §9.12).
   game_.gameSeconds += seconds;
   std::vector<DelayedCall> pending;

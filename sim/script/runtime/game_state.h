@@ -26,6 +26,7 @@ struct QuestInfo {
   bool running = false;
   double delay = 5;  // the default processing interval (§2.3)
   double counter = 0;
+  double sinceRun = 0;  // seconds since its script last ran (GetSecondsPassed)
   // Quest stages (§14.3): the stage index is one byte. The current stage
   // is the last one SetStage set (last-set or highest is not known).
   int stage = 0;
@@ -49,7 +50,10 @@ class GameState {
   std::map<FormId, QuestInfo> quests;
   void StartQuest(FormId q) {
     QuestInfo& info = quests[q];
-    if (!info.running) info.counter = info.delay;
+    if (!info.running) {
+      info.counter = info.delay;
+      info.sinceRun = 0;
+    }
     info.running = true;
   }
   void StopQuest(FormId q) { quests[q].running = false; }
@@ -60,6 +64,9 @@ class GameState {
 
   bool menuMode = false;
   double gameSeconds = 0;  // game seconds passed (§11.4)
+  // What GetSecondsPassed gives the script running now: the frame's
+  // seconds, or for a quest script the seconds since it last ran.
+  double secondsPassed = 1.0 / 30;
   std::vector<DelayedCall> delayed;
 
   // Seeded by --seed, so runs repeat (GetRandomPercent, Rand).
