@@ -22,6 +22,7 @@ bool Defines(Verb v) {
   switch (v) {
     case Verb::Form:
     case Verb::Quest:
+    case Verb::Global:
     case Verb::Npc:
     case Verb::Creature:
     case Verb::Leveled:
@@ -41,6 +42,7 @@ bool NamesForms(Verb v, std::size_t i) {
     case Verb::Eval: return i != 1;        // not the command
     case Verb::Event: return i != 1;       // not the block type
     case Verb::CallScript: return i != 0;  // not the script
+    case Verb::Global: return i == 0;      // not the type or the value
     case Verb::Talk:
     case Verb::QuestVar:
     case Verb::Remove:

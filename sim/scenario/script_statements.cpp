@@ -224,6 +224,15 @@ void Runner::ApplyOptions(const Statement& s) {
   }
 }
 
+// global ID short|long|float VALUE: a global variable scripts read and set
+// by its editor id.
+void Runner::DefineGlobal(const Statement& s) {
+  const std::vector<Token>& a = s.args;
+  Scripts().DefineGlobal(*ParseFormId(a[0]),
+                         a[1].text == "float" ? script::VarType::Float : script::VarType::Int,
+                         *ParseNumber(a[2]));
+}
+
 void Runner::ScriptMessage(const Statement& s) {
   if (!scripts_) return;
   const std::string& m = s.args[0].text;

@@ -74,10 +74,14 @@ void Interpreter::LoadGame() {
     game_.actorValues = saved_->actorValues;
     for (auto& [owner, inst] : instances_) {
       auto it = saved_->vars.find(owner);
-      if (it != saved_->vars.end())
+      if (it != saved_->vars.end()) {
         inst->vars = it->second;
-      else
+      } else if (auto g = globals_.find(owner); g != globals_.end()) {
+        // A global the save does not know starts at its value.
+        inst->vars.assign(1, StartValue(g->second));
+      } else {
         ResetVars(*inst->script, inst->vars);
+      }
       SyncQuestToWorld(*inst);
     }
   }
@@ -95,6 +99,7 @@ void Interpreter::NewGame() {
     ResetVars(*inst->script, inst->vars);
     SyncQuestToWorld(*inst);
   }
+  ResetGlobals();
   // A new game's actors have their own values, and its quests no stage.
   game_.actorValues.clear();
   for (auto& [id, quest] : game_.quests) {

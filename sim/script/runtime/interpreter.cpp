@@ -1,5 +1,6 @@
 #include "sim/script/runtime/interpreter.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "sim/script/compile/emit.h"
@@ -143,6 +144,41 @@ Instance* Interpreter::InstanceOf(FormId owner) {
   instances_[owner] = std::move(inst);
   SyncQuestFromWorld(*raw);
   return raw;
+}
+
+void Interpreter::DefineGlobal(FormId id, VarType type, double initial) {
+  GlobalDef& g = globals_[id];
+  g.script = std::make_unique<CompiledScript>();
+  g.script->vars.push_back(VarDecl{"value", type, 0});
+  g.initial = initial;
+  auto inst = std::make_unique<Instance>();
+  inst->script = g.script.get();
+  inst->owner = id;
+  inst->global = true;
+  inst->vars.push_back(Value());
+  instances_[id] = std::move(inst);
+  ResetGlobals();
+}
+
+// A global's value at the start of a game: a global is a 32-bit float, and
+// a short or long one is floored (§1.4).
+Value Interpreter::StartValue(const GlobalDef& g) {
+  double v = static_cast<float>(g.initial);
+  if (g.script->vars[0].type == VarType::Int) v = std::floor(v);
+  return Value::Number(v);
+}
+
+void Interpreter::ResetGlobals() {
+  for (auto& [id, g] : globals_) {
+    Instance* inst = InstanceOf(id);
+    if (inst != nullptr && !inst->vars.empty()) inst->vars[0] = StartValue(g);
+  }
+}
+
+std::optional<OtherVar> Interpreter::GlobalVar(FormId id) {
+  auto it = globals_.find(id);
+  if (it == globals_.end()) return std::nullopt;
+  return OtherVar{0, it->second.script->vars[0].type};
 }
 
 std::optional<FormId> Interpreter::Form(std::string_view name) {
