@@ -22,6 +22,7 @@ bool Defines(Verb v) {
   switch (v) {
     case Verb::Form:
     case Verb::Quest:
+    case Verb::Global:
     case Verb::Npc:
     case Verb::Creature:
     case Verb::Leveled:
@@ -41,6 +42,7 @@ bool NamesForms(Verb v, std::size_t i) {
     case Verb::Eval: return i != 1;        // not the command
     case Verb::Event: return i != 1;       // not the block type
     case Verb::CallScript: return i != 0;  // not the script
+    case Verb::Global: return i == 0;      // not the type or the value
     case Verb::Talk:
     case Verb::QuestVar:
     case Verb::Remove:
@@ -76,14 +78,17 @@ std::string ApplyNames(Statement& s, std::vector<std::pair<std::string, UInt32>>
     for (std::size_t i = 1; i < a.size(); ++i) {
       const std::string& w = a[i].text;
       const bool option = a[i].kind == TokenKind::Word &&
-                          (w == "name" || w == "script" || (w == "delay" && s.verb == Verb::Quest));
+                          (w == "name" || w == "script" || w == "fullname" ||
+                           (w == "delay" && s.verb == Verb::Quest));
       if (!option) {
         kept.push_back(a[i]);
         continue;
       }
       if (i + 1 >= a.size()) return w + " needs a value";
       const Token& v = a[i + 1];
-      if (w == "delay" ? !ParseNumber(v).has_value() : v.kind != TokenKind::Word)
+      // The display name is quoted text: it may hold spaces ("Sunny Smiles").
+      const TokenKind kind = w == "fullname" ? TokenKind::String : TokenKind::Word;
+      if (w == "delay" ? !ParseNumber(v).has_value() : v.kind != kind)
         return "bad " + w + " " + Spell(v);
       if (w == "script" && s.verb != Verb::Npc && s.verb != Verb::Creature &&
           s.verb != Verb::Form && s.verb != Verb::Quest)

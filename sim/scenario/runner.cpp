@@ -115,6 +115,10 @@ void Runner::ChangeWorld(const Statement& s) {
     case Verb::Mod: w.mods.push_back(a[0].text); break;
     case Verb::Form: w.Define(id(), FormKind::Plain); break;
     case Verb::Quest: w.Define(id(), FormKind::Quest); break;
+    case Verb::Global:
+      w.Define(id(), FormKind::Plain);
+      DefineGlobal(s);
+      break;
     case Verb::Npc:
     case Verb::Creature: {
       ActorBaseArgs b;

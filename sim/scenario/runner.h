@@ -74,6 +74,7 @@ class Runner {
   void LoadScript(const Statement& s);
   void CallScript(const Statement& s);
   void ApplyOptions(const Statement& s);
+  void DefineGlobal(const Statement& s);
   void ScriptMessage(const Statement& s);
   void ExpectVar(const Statement& s);
   script::Interpreter& Scripts();

@@ -6,7 +6,7 @@
 //           | leveled ID | linked ID [PARENT] | list ID [ENTRY ...]
 //           | ref ID BASE | actor ID BASE | talk ACTOR SUBJECT TARGET
 //           | talk ACTOR none | stringvar N "text" | questvar QUEST N VALUE
-//           | remove ID
+//           | remove ID | global ID short|long|float VALUE
 // Calls:    run|console|eval REF COMMAND ARG...   (REF may be -)
 // Messages: message postload|exitgame|exittomenu|newgame
 //           | message loadgame|savegame|deletegame|renamegame|renamenewgame "text"
@@ -46,6 +46,7 @@ constexpr std::array kVerbs = {
     VerbName{"mod", Verb::Mod},
     VerbName{"form", Verb::Form},
     VerbName{"quest", Verb::Quest},
+    VerbName{"global", Verb::Global},
     VerbName{"npc", Verb::Npc},
     VerbName{"creature", Verb::Creature},
     VerbName{"leveled", Verb::Leveled},
@@ -166,6 +167,7 @@ constexpr std::array kArity = {
     Arity{Verb::Mod, 1, 1, "mod \"X.esp\""},
     Arity{Verb::Form, 1, 1, "form ID"},
     Arity{Verb::Quest, 1, 1, "quest ID"},
+    Arity{Verb::Global, 3, 3, "global ID short|long|float VALUE"},
     Arity{Verb::Remove, 1, 1, "remove ID"},
     Arity{Verb::Npc, 1, 5, "npc ID [MODEL] [template TEMPLATE] [use-model]"},
     Arity{Verb::Creature, 1, 5, "creature ID [MODEL] [template TEMPLATE] [use-model]"},
@@ -218,6 +220,11 @@ std::string CheckArgs(Verb v, const Args& a) {
       if (a.size() == 2 && !IsNone(a[1]))
         return "usage: talk ACTOR SUBJECT TARGET, or talk ACTOR none";
       return First({Id(a[0], "actor"), CheckList(a, 1, "conversation partner")});
+    case Verb::Global:
+      if (a[1].kind != TokenKind::Word ||
+          (a[1].text != "short" && a[1].text != "long" && a[1].text != "float"))
+        return "bad global type " + Spell(a[1]) + " (short, long or float)";
+      return First({Id(a[0], "form id"), Number(a[2], "value")});
     case Verb::StringVar: return Integer(a[0], "string variable id");
     case Verb::QuestVar:
       return First({Id(a[0], "quest"), Integer(a[1], "variable number"), Number(a[2], "value")});

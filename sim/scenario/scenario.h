@@ -15,6 +15,7 @@ enum class Verb {
   Mod,
   Form,
   Quest,
+  Global,
   Npc,
   Creature,
   Leveled,

@@ -1,6 +1,6 @@
 // The scenario statements that load and run a mod's scripts: script, call,
 // event, frames, startquest, stopquest, expect-var, expect-var-float, and
-// the options name, script and delay of the world statements.
+// the options name, fullname, script and delay of the world statements.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -215,11 +215,22 @@ void Runner::ApplyOptions(const Statement& s) {
   for (const auto& [word, value] : s.options) {
     if (word == "name")
       Scripts().NameForm(value.text, *id);
+    else if (word == "fullname")
+      Scripts().SetFullName(*id, value.text);
     else if (word == "script")
       Scripts().AttachScript(*id, value.text);
     else if (word == "delay")
       Scripts().game().quests[*id].delay = *ParseNumber(value);
   }
+}
+
+// global ID short|long|float VALUE: a global variable scripts read and set
+// by its editor id.
+void Runner::DefineGlobal(const Statement& s) {
+  const std::vector<Token>& a = s.args;
+  Scripts().DefineGlobal(*ParseFormId(a[0]),
+                         a[1].text == "float" ? script::VarType::Float : script::VarType::Int,
+                         *ParseNumber(a[2]));
 }
 
 void Runner::ScriptMessage(const Statement& s) {

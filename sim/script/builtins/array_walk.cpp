@@ -1,6 +1,6 @@
-// The rest of the ar_ family (script-language.md §12.3-§12.5): stepping
-// through keys, membership, joining and deep copies, and the helpers that
-// call a function for each element.
+// The rest of the ar_ family (script-language.md §12.3-§12.6): stepping
+// through keys, membership, joining, deep copies and deep equality, and the
+// helpers that call a function for each element.
 #include "sim/script/builtins/array_common.h"
 #include "sim/script/value/convert.h"
 #include "sim/script/value/text.h"
@@ -216,6 +216,35 @@ bool ArForEach(CallContext& c) {
   return true;
 }
 
+// Deep equality (ar_DeepEquals, §12.6): the same kind, keys and element
+// types in the same order, inner arrays by contents.
+bool DeepEqual(const ArrayStore& store, ArrayId x, ArrayId y, int depth) {
+  const ArrayData* a = store.Get(x);
+  const ArrayData* b = store.Get(y);
+  if (a == nullptr || b == nullptr) return a == b;
+  if (x == y) return true;
+  if (depth > 64 || a->kind != b->kind || a->Size() != b->Size()) return false;
+  const std::vector<Key> ka = a->Keys(), kb = b->Keys();
+  for (std::size_t i = 0; i < ka.size(); ++i) {
+    if (!SameKey(ka[i], kb[i])) return false;
+    const Element& ea = *a->Find(ka[i]);
+    const Element& eb = *b->Find(kb[i]);
+    if (ea.type == Type::Array && eb.type == Type::Array) {
+      if (!DeepEqual(store, ea.id, eb.id, depth + 1)) return false;
+    } else if (!SameElement(ea, eb)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ArDeepEquals(CallContext& c) {
+  const ArrayId x = c.Has(0) && c.args[0].IsArray() ? c.args[0].array() : 0;
+  const ArrayId y = c.Has(1) && c.args[1].IsArray() ? c.args[1].array() : 0;
+  c.result = Value::Bool(DeepEqual(c.services.arrays(), x, y, 0));
+  return true;
+}
+
 }  // namespace
 
 void RegisterArrayWalks(Registry& r) {
@@ -226,6 +255,7 @@ void RegisterArrayWalks(Registry& r) {
   r.Add({"ar_Exists", "", {arr, any, {Param::Any, true}}, false, Returns::Number, ArExists});
   r.Add({"ar_Cat", "", {arr, arr, {Param::Number, true}}, false, Returns::Number, ArCat});
   r.Add({"ar_DeepCopy", "", {arr}, false, Returns::Array, ArDeepCopy});  // §12.4
+  r.Add({"ar_DeepEquals", "", {{Param::Any}, {Param::Any}}, false, Returns::Number, ArDeepEquals});
   r.Add({"ar_MapTo", "", {arr, fn}, false, Returns::Array, ArMapTo});    // §12.5
   r.Add({"ar_Any", "", {arr, fn}, false, Returns::Number, ArAny});
   r.Add({"ar_All", "", {arr, fn}, false, Returns::Number, ArAll});

@@ -35,12 +35,6 @@ bool GetSelfAlt(CallContext& c) {
   return true;
 }
 
-// ref.GetAV ActorValue (§7): the simulated world keeps no actor values, so
-// a call that reaches a reference fails, naming what is missing; the
-// calling-reference checks before it (a NULL reference, a base form) are
-// the host's own (§5.2).
-bool GetAV(CallContext& c) { return c.Fail("GetAV: actor values are not modelled by corvane-sim"); }
-
 // ref.GetIsID ObjectID (§7): 1 when the calling reference's base form is it.
 bool GetIsID(CallContext& c) {
   FormId id = FormArg(c, 0);
@@ -124,7 +118,6 @@ void RegisterForms(Registry& r) {
   r.Add({"TypeOf", "", {{Param::Any}}, false, Returns::String, TypeOf});                   // §7
   r.Add({"GetSelfAlt", "", {}, false, Returns::Form, GetSelfAlt});                         // §5.3
   r.Add({"ToString", "", {{Param::Any}}, false, Returns::String, ToStringCmd});            // §10.4
-  r.Add({"GetActorValue", "GetAV", {{Param::Name}}, true, Returns::Number, GetAV});        // §7
 }
 
 }  // namespace cv::sim::script

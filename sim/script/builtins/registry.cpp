@@ -25,6 +25,7 @@ const Registry& Builtins() {
     RegisterArrays(r);
     RegisterQuestsTime(r);
     RegisterRandom(r);
+    RegisterGameMore(r);
     return r;
   }();
   return registry;

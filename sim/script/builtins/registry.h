@@ -146,5 +146,6 @@ void RegisterStrings(Registry& r);     // builtins/strings.cpp
 void RegisterArrays(Registry& r);      // builtins/arrays.cpp
 void RegisterQuestsTime(Registry& r);  // builtins/quests_time.cpp
 void RegisterRandom(Registry& r);      // builtins/random.cpp
+void RegisterGameMore(Registry& r);    // builtins/game_more.cpp
 
 }  // namespace cv::sim::script

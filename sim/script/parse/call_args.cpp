@@ -154,8 +154,10 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   }
   if (const Builtin* b = Builtins().Find(name.text)) {
     call->builtin = b;
-    const bool single = b->params.size() == 1 && b->repeatLast == 0;
-    CommandArgs(*call, Mode::Xnvse, b->MaxArgs(), single);
+    // In a game expression (set, if) each argument is one operand, as for
+    // a plug-in's command, so `if GetStage Q < 20` compares the result.
+    const bool single = mode == Mode::Xnvse && b->params.size() == 1 && b->repeatLast == 0;
+    CommandArgs(*call, mode, b->MaxArgs(), single);
     std::size_t given = call->kids.size() - (call->hasRef ? 1 : 0);
     for (std::size_t i = given; i < b->params.size(); ++i)
       if (!b->params[i].optional)

@@ -255,6 +255,15 @@ ExprPtr Parser::WordExpr(Mode mode) {
     return e;
   }
   if (std::optional<FormId> f = names_.Form(w.text)) {
+    // A global's name reads and sets its value, as a variable (§1.4).
+    if (std::optional<OtherVar> g = names_.GlobalVar(*f)) {
+      ExprPtr e = Node(ExprKind::ExtVar, w.line);
+      e->form = *f;
+      e->slot = g->slot;
+      e->varType = g->type;
+      e->text = w.text;
+      return e;
+    }
     ExprPtr e = Node(ExprKind::Form, w.line);
     e->form = *f;
     e->text = w.text;

@@ -29,6 +29,8 @@ class Names {
   // A loaded plug-in's command, with its index in the host's table.
   virtual const CommandInfo* PluginCommand(std::string_view name, int& index) = 0;
   virtual std::optional<OtherVar> OwnerVar(FormId owner, std::string_view var) = 0;
+  // A global variable (a GLOB form): its value, typed as the global is.
+  virtual std::optional<OtherVar> GlobalVar(FormId) { return std::nullopt; }
 };
 
 struct Diagnostic {

@@ -11,16 +11,21 @@ void Interpreter::RunFrame(double seconds, bool menu) {
   game_.menuMode = menu;
   const char* type = menu ? "MenuMode" : "GameMode";
   // Object scripts run every frame (§2.3).
+  game_.secondsPassed = seconds;
   for (std::size_t i = 0; i < references_.size(); ++i) RunBlocks(references_[i], type);
   // The quest timer, pinned: each frame takes its seconds off the counter;
   // at 0 or below the script runs and the counter is set back (§2.3).
   for (auto& [quest, info] : game_.quests) {
     if (!info.running) continue;
     info.counter -= seconds;
+    info.sinceRun += seconds;
     if (info.counter > 1e-9) continue;
     info.counter = info.delay;
+    game_.secondsPassed = info.sinceRun;
+    info.sinceRun = 0;
     RunBlocks(quest, type);
   }
+  game_.secondsPassed = seconds;
   // Delayed calls run after the scripts of the frame (UNCONFIRMED, §9.12).
   game_.gameSeconds += seconds;
   std::vector<DelayedCall> pending;
@@ -94,6 +99,7 @@ void Interpreter::SaveGame() {
   s.strings = strings_.Save();
   s.arrays = arrays_.Save();
   s.quests = game_.quests;
+  s.actorValues = game_.actorValues;
   saved_ = std::move(s);
 }
 
@@ -102,12 +108,17 @@ void Interpreter::LoadGame() {
     strings_.Load(saved_->strings);
     arrays_.Load(saved_->arrays);
     game_.quests = saved_->quests;
+    game_.actorValues = saved_->actorValues;
     for (auto& [owner, inst] : instances_) {
       auto it = saved_->vars.find(owner);
-      if (it != saved_->vars.end())
+      if (it != saved_->vars.end()) {
         inst->vars = it->second;
-      else
+      } else if (auto g = globals_.find(owner); g != globals_.end()) {
+        // A global the save does not know starts at its value.
+        inst->vars.assign(1, StartValue(g->second));
+      } else {
         ResetVars(*inst->script, inst->vars);
+      }
       SyncQuestToWorld(*inst);
     }
   }
@@ -124,6 +135,13 @@ void Interpreter::NewGame() {
   for (auto& [owner, inst] : instances_) {
     ResetVars(*inst->script, inst->vars);
     SyncQuestToWorld(*inst);
+  }
+  ResetGlobals();
+  // A new game's actors have their own values, and its quests no stage.
+  game_.actorValues.clear();
+  for (auto& [id, quest] : game_.quests) {
+    quest.stage = 0;
+    quest.stagesDone.clear();
   }
   game_.delayed.clear();
   game_.gameLoaded = true;

@@ -26,6 +26,11 @@ struct QuestInfo {
   bool running = false;
   double delay = 5;  // the default processing interval (§2.3)
   double counter = 0;
+  double sinceRun = 0;  // seconds since its script last ran (GetSecondsPassed)
+  // Quest stages (§14.3): the stage index is one byte. The current stage
+  // is the last one SetStage set (last-set or highest is not known).
+  int stage = 0;
+  std::set<int> stagesDone;
 };
 
 // The repeated calls (§11.4): CallForSeconds, CallWhile, CallWhen,
@@ -56,7 +61,10 @@ class GameState {
   std::map<FormId, QuestInfo> quests;
   void StartQuest(FormId q) {
     QuestInfo& info = quests[q];
-    if (!info.running) info.counter = info.delay;
+    if (!info.running) {
+      info.counter = info.delay;
+      info.sinceRun = 0;
+    }
     info.running = true;
   }
   void StopQuest(FormId q) { quests[q].running = false; }
@@ -67,6 +75,9 @@ class GameState {
 
   bool menuMode = false;
   double gameSeconds = 0;  // game seconds passed (§11.4)
+  // What GetSecondsPassed gives the script running now: the frame's
+  // seconds, or for a quest script the seconds since it last ran.
+  double secondsPassed = 1.0 / 30;
   std::vector<DelayedCall> delayed;
 
   // Seeded by --seed, so runs repeat (GetRandomPercent, Rand).
@@ -74,6 +85,9 @@ class GameState {
 
   // Per mod index, keys ignoring case; not saved (§14.2).
   std::map<int, std::map<std::string, Element, NoCaseLess>> modLocalData;
+
+  // Actor values SetAV and ModAV gave, per actor, names ignoring case.
+  std::map<FormId, std::map<std::string, double, NoCaseLess>> actorValues;
 
   // GetGameLoaded / GetGameRestarted (§14.1), by script name (folded).
   bool gameLoaded = false;  // a load or new game has happened

@@ -1,5 +1,6 @@
 #include "sim/script/runtime/interpreter.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "sim/script/compile/emit.h"
@@ -145,6 +146,41 @@ Instance* Interpreter::InstanceOf(FormId owner) {
   return raw;
 }
 
+void Interpreter::DefineGlobal(FormId id, VarType type, double initial) {
+  GlobalDef& g = globals_[id];
+  g.script = std::make_unique<CompiledScript>();
+  g.script->vars.push_back(VarDecl{"value", type, 0});
+  g.initial = initial;
+  auto inst = std::make_unique<Instance>();
+  inst->script = g.script.get();
+  inst->owner = id;
+  inst->global = true;
+  inst->vars.push_back(Value());
+  instances_[id] = std::move(inst);
+  ResetGlobals();
+}
+
+// A global's value at the start of a game: a global is a 32-bit float, and
+// a short or long one is floored (§1.4).
+Value Interpreter::StartValue(const GlobalDef& g) {
+  double v = static_cast<float>(g.initial);
+  if (g.script->vars[0].type == VarType::Int) v = std::floor(v);
+  return Value::Number(v);
+}
+
+void Interpreter::ResetGlobals() {
+  for (auto& [id, g] : globals_) {
+    Instance* inst = InstanceOf(id);
+    if (inst != nullptr && !inst->vars.empty()) inst->vars[0] = StartValue(g);
+  }
+}
+
+std::optional<OtherVar> Interpreter::GlobalVar(FormId id) {
+  auto it = globals_.find(id);
+  if (it == globals_.end()) return std::nullopt;
+  return OtherVar{0, it->second.script->vars[0].type};
+}
+
 std::optional<FormId> Interpreter::Form(std::string_view name) {
   auto it = editorIds_.find(Fold(name));
   if (it == editorIds_.end()) return std::nullopt;
@@ -212,8 +248,11 @@ std::string Interpreter::EditorId(FormId id) {
   return it == editorNames_.end() ? std::string() : it->second;
 }
 
-// The simulated world keeps no display names.
-std::string Interpreter::FullName(FormId) { return std::string(); }
+// The display name a scenario gave the form (`fullname "TEXT"`); "" when none.
+std::string Interpreter::FullName(FormId id) {
+  auto it = fullNames_.find(id);
+  return it == fullNames_.end() ? std::string() : it->second;
+}
 
 std::string_view Interpreter::ScriptName() {
   return frames_.empty() ? std::string_view() : std::string_view(frames_.back().script->name);

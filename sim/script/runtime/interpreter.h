@@ -47,6 +47,7 @@ struct Instance {
   std::vector<Value> vars;
   FormId self = 0;   // the calling reference (references' scripts)
   FormId owner = 0;  // the quest or reference it belongs to
+  bool global = false;  // a global variable's value, a 32-bit float (§1.4)
 };
 
 // What the scenario sees of a run.
@@ -75,6 +76,9 @@ class Interpreter : public Services, public Names {
 
   // Editor ids, and scripts attached to base forms and quests by name.
   void NameForm(const std::string& editorId, FormId id);
+  // The form's display name (its FULL name in the GECK), as %n, $ and
+  // GetName give it.
+  void SetFullName(FormId id, const std::string& name) { fullNames_[id] = name; }
   void AttachScript(FormId form, const std::string& scriptName);
   void NoteReference(FormId ref);
   // The running copy of a quest's or reference's script; null when it has
@@ -115,6 +119,10 @@ class Interpreter : public Services, public Names {
   std::optional<FunctionId> FunctionScript(std::string_view name) override;
   const CommandInfo* PluginCommand(std::string_view name, int& index) override;
   std::optional<OtherVar> OwnerVar(FormId owner, std::string_view var) override;
+  std::optional<OtherVar> GlobalVar(FormId id) override;
+  // A global variable (the GECK's GLOB form): short, long or float, with
+  // its value at the start of a game.
+  void DefineGlobal(FormId id, VarType type, double initial);
 
   // The VM (vm/*.cpp).
   RunStatus Execute(const CompiledScript& script, const Chunk& chunk, Value* vars,
@@ -175,6 +183,14 @@ class Interpreter : public Services, public Names {
   std::map<std::pair<const Chunk*, Value*>, FunctionId> lambdaIds_;
   std::map<std::string, FormId> editorIds_;  // folded
   std::map<FormId, std::string> editorNames_;
+  std::map<FormId, std::string> fullNames_;
+  struct GlobalDef {
+    std::unique_ptr<CompiledScript> script;  // one variable, "value"
+    double initial = 0;
+  };
+  std::map<FormId, GlobalDef> globals_;
+  void ResetGlobals();
+  static Value StartValue(const GlobalDef& g);
   std::map<FormId, std::string> attached_;  // form -> script name
   std::vector<FormId> references_;
   std::string pendingName_;  // the script being loaded
@@ -193,6 +209,7 @@ class Interpreter : public Services, public Names {
     StringStore::Saved strings;
     ArrayStore::Saved arrays;
     std::map<FormId, QuestInfo> quests;
+    decltype(GameState::actorValues) actorValues;
   };
   std::optional<Saved> saved_;
 };

@@ -111,6 +111,12 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         ok = StoreVar(inst->vars[static_cast<std::size_t>(in.a)],
                       inst->script->vars[static_cast<std::size_t>(in.a)].type, stack[sp - 1],
                       stored);
+        if (ok && inst->global) {
+          // A global keeps a 32-bit float (§1.4).
+          Value& slot = inst->vars[static_cast<std::size_t>(in.a)];
+          if (slot.IsNumber()) slot = Value::Number(static_cast<float>(slot.number()));
+          stored = slot;
+        }
         if (ok) {
           stack[sp - 1] = stored;
           SyncQuestToWorld(*inst);
