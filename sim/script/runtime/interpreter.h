@@ -167,7 +167,9 @@ class Interpreter : public Services, public Names {
   FunctionId pendingFunction_ = 0;
   std::vector<std::unique_ptr<std::vector<Value>>> retained_;  // functions' variables lambdas hold
   std::map<FormId, std::unique_ptr<Instance>> instances_;
-  std::vector<Frame> frames_;  // the scripts running, innermost last
+  std::vector<Frame> frames_;                      // the scripts running, innermost last
+  std::vector<std::vector<TypedArg>> pluginArgs_;  // CallPlugin's arguments, per depth
+  std::size_t pluginDepth_ = 0;
   int callDepth_ = 0;
   int suppress_ = 0;  // TestExpr depth (§10.2)
   long long errorCount_ = 0;

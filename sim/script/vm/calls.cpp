@@ -61,15 +61,23 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
 
 bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args, Value& out,
                              bool&) {
-  std::vector<TypedArg> typed(static_cast<std::size_t>(site.argc));
+  // The arguments go in a buffer kept per call depth (a command may run
+  // scripts that call commands), so that their strings reuse their room.
+  if (pluginArgs_.size() <= pluginDepth_) pluginArgs_.resize(pluginDepth_ + 1);
+  std::vector<TypedArg>& typed = pluginArgs_[pluginDepth_];
+  typed.resize(static_cast<std::size_t>(site.argc));
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const Value& v = args[i];
     TypedArg& t = typed[i];
+    t.kind = TypedArg::Kind::Number;
+    t.number = 0;
+    t.form = 0;
+    t.text.clear();
     switch (v.type()) {
       case Type::Number: t.number = v.number(); break;
       case Type::String:
         t.kind = TypedArg::Kind::String;
-        t.text = std::string(strings_.Text(v.string()));
+        t.text.assign(strings_.Text(v.string()));
         break;
       case Type::Form:
         t.kind = TypedArg::Kind::Form;
@@ -81,11 +89,18 @@ bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args
         return false;
     }
   }
+  for (const CallSite::Literal& l : site.literals) {
+    TypedArg& t = typed[static_cast<std::size_t>(l.arg)];
+    t.kind = TypedArg::Kind::String;
+    t.text.assign(l.text);
+  }
   // The plug-in reads string variables and quest variables from the host.
   strings_.PushToHost();
   for (auto& [owner, inst] : instances_) SyncQuestToWorld(*inst);
+  ++pluginDepth_;
   CommandCall call =
       CallWithValues(host_, *site.plugin, ref != 0 ? host_.world.Lookup(ref) : nullptr, typed);
+  --pluginDepth_;
   strings_.PullFromHost();
   for (const std::string& e : call.hostErrors)
     ReportError(*frames_.back().script, frames_.back().line, e);
