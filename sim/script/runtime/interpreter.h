@@ -142,7 +142,8 @@ class Interpreter : public Services, public Names {
   // vm/calls.cpp
   bool CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef, Value& out,
                    bool& stop);
-  bool CallPlugin(const CallSite& site, FormId ref, const Value* args, Value& out, bool& stop);
+  bool CallPlugin(const CallSite& site, cv::sim::Form* ref, const Value* args, Value& out,
+                  bool& stop);
   FunctionId LambdaFunction(const CompiledScript& s, int lambda, Value* vars);
   bool ArgsToParams(const CompiledScript& s, const Chunk& c, Value* vars,
                     std::span<const Value> args);

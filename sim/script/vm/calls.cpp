@@ -22,10 +22,11 @@ bool IsReferenceForm(const cv::sim::Form* f) {
 bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef,
                               Value& out, bool& stop) {
   FormId ref = implicitRef;
+  cv::sim::Form* refForm = nullptr;  // looked up once, for the plug-in's call
   if (site.hasRef) {
     // ref.Command: the reference must resolve, and be a reference (§5.2).
     const Value& r = args[0];
-    const cv::sim::Form* f = r.IsForm() && r.form() != 0 ? host_.world.Lookup(r.form()) : nullptr;
+    cv::sim::Form* f = r.IsForm() && r.form() != 0 ? host_.world.Lookup(r.form()) : nullptr;
     if (f == nullptr) {
       error_ = "Attempting to call a function on a NULL reference";
       return false;
@@ -35,6 +36,7 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
       return false;
     }
     ref = r.form();
+    refForm = f;
     ++args;
   }
   const bool needsRef =
@@ -44,7 +46,10 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
         "Function " + site.name + " requires a calling reference but none or NULL was provided";
     return false;
   }
-  if (site.plugin != nullptr) return CallPlugin(site, ref, args, out, stop);
+  if (site.plugin != nullptr) {
+    if (refForm == nullptr && ref != 0) refForm = host_.world.Lookup(ref);
+    return CallPlugin(site, refForm, args, out, stop);
+  }
   CallContext ctx{std::span<const Value>(args, static_cast<std::size_t>(site.argc)),
                   ref,
                   *this,
@@ -59,8 +64,8 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
   return true;
 }
 
-bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args, Value& out,
-                             bool&) {
+bool Interpreter::CallPlugin(const CallSite& site, cv::sim::Form* ref, const Value* args,
+                             Value& out, bool&) {
   // The arguments go in a buffer kept per call depth (a command may run
   // scripts that call commands), so that their strings reuse their room.
   if (pluginArgs_.size() <= pluginDepth_) pluginArgs_.resize(pluginDepth_ + 1);
@@ -98,8 +103,7 @@ bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args
   strings_.PushToHost();
   for (auto& [owner, inst] : instances_) SyncQuestToWorld(*inst);
   ++pluginDepth_;
-  CommandCall call =
-      CallWithValues(host_, *site.plugin, ref != 0 ? host_.world.Lookup(ref) : nullptr, typed);
+  CommandCall call = CallWithValues(host_, *site.plugin, ref, typed);
   --pluginDepth_;
   strings_.PullFromHost();
   for (const std::string& e : call.hostErrors)
