@@ -11,6 +11,21 @@
 namespace cv::sim::script {
 namespace {
 
+// A broken loop test must fail its case, not hang the program: every loop
+// body gets a guard that breaks out after far more passes than any case
+// takes. `guard` is declared after the case's own variables.
+std::string Guarded(const std::string& body) {
+  static const std::string kLoop = "\nloop";
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t at = body.find(kLoop); at != std::string::npos; at = body.find(kLoop, from)) {
+    out +=
+        body.substr(from, at - from) + "\nlet guard += 1\nif guard > 100000\nbreak\nendif" + kLoop;
+    from = at + kLoop.size();
+  }
+  return out + body.substr(from);
+}
+
 struct FusedCase {
   const char* name;
   const char* decls;
@@ -20,8 +35,8 @@ struct FusedCase {
   Op fused;                         // the instruction the code must hold
 };
 
-// The script is "scn", the declarations, "Begin", then the body: with two
-// lines of declarations the body's second line is the script's line 6.
+// The script is "scn", the declarations (and `guard`), "Begin", then the
+// body: with two lines of declarations the body's second line is line 7.
 const FusedCase kFused[] = {
     {"IntegerAddFloors", "int i", "let i := 1\nlet i += 1.5\nPrint i", {"2"}, {}, Op::AddConst},
     {"IntegerSubtractFloorsDown", "int i", "let i -= 0.5\nPrint i", {"-1"}, {}, Op::AddConst},
@@ -45,13 +60,13 @@ const FusedCase kFused[] = {
      Op::JumpIfNot},
     {"LessNeedsMoreThanEpsilon",
      "float f\nint n\nint c",
-     "let n := 1\nlet f := 0.9999999999999999\nwhile f < n\nlet c += 1\nlet f -= 1\nloop\nPrint c",
+     "let n := 1\nlet f := 0.9999999999999999\nwhile f < n\nlet c += 1\nlet f += 1\nloop\nPrint c",
      {"0"},
      {},
      Op::JumpIfNot},
     {"GreaterNeedsMoreThanEpsilon",
      "float f\nint n\nint c",
-     "let n := 1\nlet f := 1.0000000000000002\nwhile f > n\nlet c += 1\nlet f += 1\nloop\nPrint c",
+     "let n := 1\nlet f := 1.0000000000000002\nwhile f > n\nlet c += 1\nlet f -= 1\nloop\nPrint c",
      {"0"},
      {},
      Op::JumpIfNot},
@@ -83,13 +98,13 @@ const FusedCase kFused[] = {
      "int i\nstring_var s",
      "let s := \"abc\"\nwhile i < s\nlet i += 1\nloop\nPrint i",
      {"Error in script 00FFF000 (F1) in mod ", "Cannot evaluate Number < String", "0"},
-     {"6: Cannot evaluate Number < String"},
+     {"7: Cannot evaluate Number < String"},
      Op::JumpIfNot},
     {"AnArrayOperandFails",
      "int i\narray_var a",
      "let a := ar_List 1 2\nwhile a > i\nlet i += 1\nloop\nPrint i",
      {"Error in script 00FFF000 (F1) in mod ", "Cannot evaluate Array > Number", "0"},
-     {"6: Cannot evaluate Array > Number"},
+     {"7: Cannot evaluate Array > Number"},
      Op::JumpIfNot},
     {"TwoStringsCompareWithoutCase",
      "string_var s\nstring_var t\nint c",
@@ -103,7 +118,7 @@ class FusedOps : public ScriptTest, public ::testing::WithParamInterface<FusedCa
 
 TEST_P(FusedOps, BehaveAsTheGeneralCode) {
   const FusedCase& c = GetParam();
-  EXPECT_EQ(Run(c.body, c.decls), c.printed);
+  EXPECT_EQ(Run(Guarded(c.body), std::string(c.decls) + "\nint guard"), c.printed);
   EXPECT_EQ(events.errors, c.errors);
   // The case runs the fused instruction, not the general code.
   const CompiledScript* s = in.FindScript("F1");
@@ -147,9 +162,9 @@ class Temporaries : public ScriptTest, public ::testing::WithParamInterface<Temp
 
 TEST_P(Temporaries, AreDroppedAfterTheirStatement) {
   const TemporaryCase& c = GetParam();
-  const std::string decls = std::string(c.decls) + "\nint n\nstring_var iter";
+  const std::string decls = std::string(c.decls) + "\nint n\nstring_var iter\nint guard";
   const std::vector<std::string> lines =
-      Run("let n := " + std::to_string(kPasses) + "\n" + c.body, decls);
+      Run("let n := " + std::to_string(kPasses) + "\n" + Guarded(c.body), decls);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), c.printed);
   EXPECT_LE(in.strings().Count(), kBound);
@@ -181,8 +196,8 @@ class FunctionValues : public ScriptTest, public ::testing::WithParamInterface<R
 
 TEST_P(FunctionValues, OutliveTheStatementsAfterThem) {
   const ResultCase& c = GetParam();
-  ASSERT_TRUE(
-      Load(std::string("scn G\nstring_var t\nBegin Function { }\n") + c.function + "\nEnd\n"))
+  ASSERT_TRUE(Load("scn G\nstring_var t\nint guard\nBegin Function { }\n" + Guarded(c.function) +
+                   "\nEnd\n"))
       << (loadErrors.empty() ? "" : loadErrors[0]);
   // Called in the middle of an expression whose own temporary must stay.
   EXPECT_EQ(Run("let s := \"<\" + (call G) + \">\"\nPrint s", "string_var s"),
