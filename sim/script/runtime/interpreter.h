@@ -4,6 +4,7 @@
 // (Names).
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -168,8 +169,16 @@ class Interpreter : public Services, public Names {
   FunctionId pendingFunction_ = 0;
   std::vector<std::unique_ptr<std::vector<Value>>> retained_;  // functions' variables lambdas hold
   std::map<FormId, std::unique_ptr<Instance>> instances_;
-  std::vector<Frame> frames_;                      // the scripts running, innermost last
-  std::vector<std::vector<TypedArg>> pluginArgs_;  // CallPlugin's arguments, per depth
+  std::vector<Frame> frames_;  // the scripts running, innermost last
+  // CallPlugin's arguments, frame and result, per call depth, kept from call
+  // to call. A deque: a deeper call adding its own moves none of the
+  // outer ones, which the host still points at.
+  struct PluginCall {
+    std::vector<TypedArg> args;
+    CallFrame frame;
+    CommandCall call;
+  };
+  std::deque<PluginCall> pluginCalls_;
   std::size_t pluginDepth_ = 0;
   int callDepth_ = 0;
   int suppress_ = 0;  // TestExpr depth (§10.2)

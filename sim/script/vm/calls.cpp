@@ -68,8 +68,9 @@ bool Interpreter::CallPlugin(const CallSite& site, cv::sim::Form* ref, const Val
                              Value& out, bool&) {
   // The arguments go in a buffer kept per call depth (a command may run
   // scripts that call commands), so that their strings reuse their room.
-  if (pluginArgs_.size() <= pluginDepth_) pluginArgs_.resize(pluginDepth_ + 1);
-  std::vector<TypedArg>& typed = pluginArgs_[pluginDepth_];
+  if (pluginCalls_.size() <= pluginDepth_) pluginCalls_.resize(pluginDepth_ + 1);
+  PluginCall& state = pluginCalls_[pluginDepth_];
+  std::vector<TypedArg>& typed = state.args;
   typed.resize(static_cast<std::size_t>(site.argc));
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const Value& v = args[i];
@@ -103,7 +104,8 @@ bool Interpreter::CallPlugin(const CallSite& site, cv::sim::Form* ref, const Val
   strings_.PushToHost();
   for (auto& [owner, inst] : instances_) SyncQuestToWorld(*inst);
   ++pluginDepth_;
-  CommandCall call = CallWithValues(host_, *site.plugin, ref, typed);
+  CallWithValues(host_, *site.plugin, ref, typed, state.frame, state.call);
+  const CommandCall& call = state.call;
   --pluginDepth_;
   strings_.PullFromHost();
   for (const std::string& e : call.hostErrors)
