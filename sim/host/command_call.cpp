@@ -16,8 +16,10 @@ constexpr std::array<std::string_view, 4> kFormResultCommands = {
 
 bool IsFormCommand(const CommandInfo& cmd, CommandReturnType type) {
   if (type == kRetnType_Form) return true;
+  if (cmd.longName == nullptr) return false;
+  const std::string_view longName(cmd.longName);
   for (std::string_view name : kFormResultCommands)
-    if (cmd.longName != nullptr && name == cmd.longName) return true;
+    if (name == longName) return true;
   return false;
 }
 
@@ -50,12 +52,29 @@ CallValue ResultOf(const Host& host, const CommandInfo& cmd, const CallFrame& fr
 
 CommandCall CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
                            const std::vector<TypedArg>& args) {
-  CommandCall call;
   CallFrame frame;
+  CommandCall call;
+  CallWithValues(host, cmd, thisObj, args, frame, call);
+  return call;
+}
+
+void CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
+                    const std::vector<TypedArg>& args, CallFrame& frame, CommandCall& call) {
+  // Every field set again: the caller may hand in the last call's.
+  call.ok = false;
+  call.escaped = false;
+  call.arrayKind = ArrayVar::Kind::Array;
+  call.heapLeft = 0;
+  call.hostErrors.clear();
   frame.command = &cmd;
+  frame.args = nullptr;
   frame.typedArgs = &args;
+  frame.opcodeOffset = 0;
   double result = 0;
   frame.result = &result;
+  frame.console.clear();
+  frame.stringResult.reset();
+  frame.arrayResult = nullptr;
   host.errors.clear();
   const std::size_t heapBefore = host.world.HeapBlocks();
   CallFrame* outer = host.frame;
@@ -74,9 +93,10 @@ CommandCall CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
   call.value = ResultOf(host, cmd, frame, result);
   if (const ArrayVar* arr = host.FindArray(frame.arrayResult)) call.arrayKind = arr->kind;
   call.console = std::move(frame.console);
+  frame.console.clear();
   if (std::size_t now = host.world.HeapBlocks(); now > heapBefore) call.heapLeft = now - heapBefore;
-  call.hostErrors = host.errors;
-  return call;
+  if (!host.errors.empty()) call.hostErrors = host.errors;
+  frame.result = nullptr;  // it pointed at this call's own result
 }
 
 }  // namespace cv::sim

@@ -46,7 +46,7 @@ struct TypedArg {
 
 struct CallFrame {
   const CommandInfo* command = nullptr;
-  const std::vector<Token>* args = nullptr;  // the call's argument tokens
+  const std::vector<Token>* args = nullptr;          // the call's argument tokens
   const std::vector<TypedArg>* typedArgs = nullptr;  // or its evaluated arguments
   UInt32 opcodeOffset = 0;
   double* result = nullptr;
@@ -170,12 +170,17 @@ struct CommandCall {
   bool escaped = false;  // an exception left the handler
   CallValue value;
   ArrayVar::Kind arrayKind = ArrayVar::Kind::Array;  // an array result's kind
-  std::vector<std::string> console;  // lines printed during the call
-  std::size_t heapLeft = 0;          // game-heap blocks the call left behind
+  std::vector<std::string> console;                  // lines printed during the call
+  std::size_t heapLeft = 0;                          // game-heap blocks the call left behind
   std::vector<std::string> hostErrors;
 };
 CommandCall CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
                            const std::vector<TypedArg>& args);
+// The same into a frame and a result the caller keeps from call to call (the
+// script interpreter keeps one of each per call depth): setting their fields
+// again costs less than making them anew on every call.
+void CallWithValues(Host& host, const CommandInfo& cmd, Form* thisObj,
+                    const std::vector<TypedArg>& args, CallFrame& frame, CommandCall& call);
 bool IsFormParam(UInt32 paramType);
 
 // The game's own GetQuestVariable: its eval handler takes the quest and the

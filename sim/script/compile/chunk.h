@@ -52,11 +52,15 @@ enum class Op : std::uint8_t {
   // Fused forms of the commonest loop code (the same semantics, one
   // dispatch instead of four or five):
   AddConst,   // vars[a] op= constants[c] (b: the variable's type, pad: Add or Sub)
-  JumpIfNot,  // if !(vars[b] (pad: BinOp) constants[c]) pc := a; with kJumpIfHolds, if it holds
+  JumpIfNot,  // if !(vars[b] (pad: BinOp) constants[c]) pc := a; with kJumpIfHolds, if it holds;
+              // with kRightIsVar, vars[c] instead of constants[c]
 };
 
-// JumpIfNot's flag in pad: jump when the comparison holds.
+// JumpIfNot's flags in pad: jump when the comparison holds; the right
+// operand is a variable. The rest of pad is the BinOp.
 constexpr int kJumpIfHolds = 0x80;
+constexpr int kRightIsVar = 0x40;
+constexpr int kCompareMask = 0x3f;
 
 enum class BinOp : std::uint8_t {
   Add,
@@ -98,6 +102,13 @@ struct CallSite {
   int argc = 0;
   std::string name;
   bool inExpression = true;  // false: a game expression or command line runs it (§12.1)
+  // A plug-in command's string literal arguments, handed to it as they are;
+  // their stack slots hold a stand-in. arg counts from 0 after the reference.
+  struct Literal {
+    int arg = 0;
+    std::string text;
+  };
+  std::vector<Literal> literals;
 };
 
 // A statement's span of code: an error inside an xNVSE statement resumes at

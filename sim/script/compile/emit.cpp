@@ -98,11 +98,15 @@ class Emitter {
         int top = Here();
         const struct Expr& cond = *s.expr;
         int exit = 0;
-        const bool fused = IsVarConstCompare(cond);
-        const int k = fused ? Constant(Value::Number(cond.kids[1]->number)) : 0;
-        const int op = fused ? static_cast<int>(BinaryOf(cond.op)) : 0;
+        const bool fused = IsVarCompare(cond);
+        const bool rightVar = fused && cond.kids[1]->kind == ExprKind::Var;
+        const int k = !fused     ? 0
+                      : rightVar ? cond.kids[1]->slot
+                                 : Constant(Value::Number(cond.kids[1]->number));
+        const int op =
+            fused ? static_cast<int>(BinaryOf(cond.op)) | (rightVar ? kRightIsVar : 0) : 0;
         if (fused) {
-          // while x < n (and the other comparisons): tested at the top once,
+          // while x < n or x < y (and the other comparisons): tested at the top once,
           // then at the bottom, jumping back while it holds.
           exit = Emit(Op::JumpIfNot, 0, cond.kids[0]->slot, 0, k, op);
         } else {
@@ -157,9 +161,10 @@ class Emitter {
     }
   }
 
-  static bool IsVarConstCompare(const struct Expr& e) {
+  // A comparison of a variable with a number or another variable.
+  static bool IsVarCompare(const struct Expr& e) {
     if (e.kind != ExprKind::Binary || e.kids[0]->kind != ExprKind::Var ||
-        e.kids[1]->kind != ExprKind::Number)
+        (e.kids[1]->kind != ExprKind::Number && e.kids[1]->kind != ExprKind::Var))
       return false;
     BinOp op = BinaryOf(e.op);
     return op == BinOp::Lt || op == BinOp::Le || op == BinOp::Gt || op == BinOp::Ge ||
@@ -380,8 +385,19 @@ class Emitter {
       Emit(Op::Const, Constant(Value::Number(0)), 0, 1);
       return;
     }
-    for (const auto& k : e.kids) Gen(*k);
     CallSite site;
+    const int first = e.hasRef ? 1 : 0;
+    for (int i = 0; i < static_cast<int>(e.kids.size()); ++i) {
+      const struct Expr& k = *e.kids[static_cast<std::size_t>(i)];
+      if (e.plugin != nullptr && i >= first && k.kind == ExprKind::String) {
+        // A plug-in command takes a literal's text as it is: no string made
+        // per call.
+        site.literals.push_back(CallSite::Literal{i - first, k.text});
+        Emit(Op::Const, Constant(Value::Number(0)), 0, 1);
+        continue;
+      }
+      Gen(k);
+    }
     site.builtin = e.builtin;
     site.plugin = e.plugin;
     site.hasRef = e.hasRef;

@@ -4,6 +4,7 @@
 // (Names).
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -161,7 +162,8 @@ class Interpreter : public Services, public Names {
   // vm/calls.cpp
   bool CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef, Value& out,
                    bool& stop);
-  bool CallPlugin(const CallSite& site, FormId ref, const Value* args, Value& out, bool& stop);
+  bool CallPlugin(const CallSite& site, cv::sim::Form* ref, const Value* args, Value& out,
+                  bool& stop);
   FunctionId LambdaFunction(const CompiledScript& s, int lambda, Value* vars);
   bool ArgsToParams(const CompiledScript& s, const Chunk& c, Value* vars,
                     std::span<const Value> args);
@@ -198,6 +200,16 @@ class Interpreter : public Services, public Names {
   std::vector<std::unique_ptr<std::vector<Value>>> retained_;  // functions' variables lambdas hold
   std::map<FormId, std::unique_ptr<Instance>> instances_;
   std::vector<Frame> frames_;  // the scripts running, innermost last
+  // CallPlugin's arguments, frame and result, per call depth, kept from call
+  // to call. A deque: a deeper call adding its own moves none of the
+  // outer ones, which the host still points at.
+  struct PluginCall {
+    std::vector<TypedArg> args;
+    CallFrame frame;
+    CommandCall call;
+  };
+  std::deque<PluginCall> pluginCalls_;
+  std::size_t pluginDepth_ = 0;
   int callDepth_ = 0;
   int suppress_ = 0;          // TestExpr depth (§10.2)
   bool inExpression_ = true;  // the built-in running was called from an xNVSE expression

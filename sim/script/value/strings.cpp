@@ -59,6 +59,11 @@ void StringStore::Clean() {
     it = it->second.temporary ? strings_.erase(it) : std::next(it);
 }
 
+void StringStore::DropTemporariesFrom(StringId first, StringId spare) {
+  for (auto it = strings_.lower_bound(first); it != strings_.end();)
+    it = it->second.temporary && it->first != spare ? strings_.erase(it) : std::next(it);
+}
+
 StringStore::Saved StringStore::Save() const {
   Saved s;
   s.next = next_;

@@ -36,6 +36,12 @@ class StringStore {
   void Clean();
   std::size_t Count() const { return strings_.size(); }
 
+  // Ids only grow, so the strings made since a point are those from the id
+  // it returned. DropTemporariesFrom() drops the temporary ones among them
+  // but `spare`: a statement's strings once the statement is done with them.
+  StringId NextId() const { return next_; }
+  void DropTemporariesFrom(StringId first, StringId spare);
+
   // What a save holds: every kept string with its id (§14.4).
   struct Saved {
     std::map<StringId, std::string> strings;

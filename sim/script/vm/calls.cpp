@@ -23,10 +23,11 @@ bool IsReferenceForm(const cv::sim::Form* f) {
 bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId implicitRef,
                               Value& out, bool& stop) {
   FormId ref = implicitRef;
+  cv::sim::Form* refForm = nullptr;  // looked up once, for the plug-in's call
   if (site.hasRef) {
     // ref.Command: the reference must resolve, and be a reference (§5.2).
     const Value& r = args[0];
-    const cv::sim::Form* f = r.IsForm() && r.form() != 0 ? host_.world.Lookup(r.form()) : nullptr;
+    cv::sim::Form* f = r.IsForm() && r.form() != 0 ? host_.world.Lookup(r.form()) : nullptr;
     if (f == nullptr) {
       error_ = "Attempting to call a function on a NULL reference";
       return false;
@@ -36,6 +37,7 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
       return false;
     }
     ref = r.form();
+    refForm = f;
     ++args;
   }
   const bool needsRef =
@@ -45,7 +47,10 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
         "Function " + site.name + " requires a calling reference but none or NULL was provided";
     return false;
   }
-  if (site.plugin != nullptr) return CallPlugin(site, ref, args, out, stop);
+  if (site.plugin != nullptr) {
+    if (refForm == nullptr && ref != 0) refForm = host_.world.Lookup(ref);
+    return CallPlugin(site, refForm, args, out, stop);
+  }
   CallContext ctx{std::span<const Value>(args, static_cast<std::size_t>(site.argc)),
                   ref,
                   *this,
@@ -63,17 +68,26 @@ bool Interpreter::CallSiteRun(const CallSite& site, const Value* args, FormId im
   return true;
 }
 
-bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args, Value& out,
-                             bool&) {
-  std::vector<TypedArg> typed(static_cast<std::size_t>(site.argc));
+bool Interpreter::CallPlugin(const CallSite& site, cv::sim::Form* ref, const Value* args,
+                             Value& out, bool&) {
+  // The arguments go in a buffer kept per call depth (a command may run
+  // scripts that call commands), so that their strings reuse their room.
+  if (pluginCalls_.size() <= pluginDepth_) pluginCalls_.resize(pluginDepth_ + 1);
+  PluginCall& state = pluginCalls_[pluginDepth_];
+  std::vector<TypedArg>& typed = state.args;
+  typed.resize(static_cast<std::size_t>(site.argc));
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const Value& v = args[i];
     TypedArg& t = typed[i];
+    t.kind = TypedArg::Kind::Number;
+    t.number = 0;
+    t.form = 0;
+    t.text.clear();
     switch (v.type()) {
       case Type::Number: t.number = v.number(); break;
       case Type::String:
         t.kind = TypedArg::Kind::String;
-        t.text = std::string(strings_.Text(v.string()));
+        t.text.assign(strings_.Text(v.string()));
         break;
       case Type::Form:
         t.kind = TypedArg::Kind::Form;
@@ -85,11 +99,18 @@ bool Interpreter::CallPlugin(const CallSite& site, FormId ref, const Value* args
         return false;
     }
   }
+  for (const CallSite::Literal& l : site.literals) {
+    TypedArg& t = typed[static_cast<std::size_t>(l.arg)];
+    t.kind = TypedArg::Kind::String;
+    t.text.assign(l.text);
+  }
   // The plug-in reads string variables and quest variables from the host.
   strings_.PushToHost();
   for (auto& [owner, inst] : instances_) SyncQuestToWorld(*inst);
-  CommandCall call =
-      CallWithValues(host_, *site.plugin, ref != 0 ? host_.world.Lookup(ref) : nullptr, typed);
+  ++pluginDepth_;
+  CallWithValues(host_, *site.plugin, ref, typed, state.frame, state.call);
+  const CommandCall& call = state.call;
+  --pluginDepth_;
   strings_.PullFromHost();
   for (const std::string& e : call.hostErrors)
     ReportError(*frames_.back().script, frames_.back().line, e);

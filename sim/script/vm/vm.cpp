@@ -67,14 +67,27 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
   std::vector<Iter> iters;
   frames_.push_back(Frame{&script, 0});
   const Instr* code = c.code.data();
+  const Value* consts = c.constants.data();
   int pc = 0;
   RunStatus status = RunStatus::Done;
   bool running = true;
+  // Temporary strings made from here on belong to this run's statements.
+  // Once a statement is done (nothing left on the stack), no variable,
+  // array or stack slot holds them (a variable and an element copy the
+  // text), so they are dropped then rather than at the next clean-up; only
+  // the function's value may still be one, and it stays.
+  StringId mark = strings_.NextId();
+  const auto dropTemporaries = [&] {
+    if (sp != 0 || strings_.NextId() == mark) return;
+    const StringId spare = result != nullptr && result->IsString() ? result->string() : 0;
+    strings_.DropTemporariesFrom(mark, spare);
+    mark = spare >= mark && strings_.Exists(spare) ? spare : strings_.NextId();
+  };
   while (running) {
     const Instr& in = code[pc++];
     bool ok = true;
     switch (in.op) {
-      case Op::Const: stack[sp++] = c.constants[static_cast<std::size_t>(in.a)]; break;
+      case Op::Const: stack[sp++] = consts[in.a]; break;
       case Op::Str:
         stack[sp++] = Value::String(strings_.New(c.texts[static_cast<std::size_t>(in.a)]));
         break;
@@ -123,7 +136,10 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
         }
         break;
       }
-      case Op::Pop: --sp; break;
+      case Op::Pop:  // a statement's end
+        --sp;
+        dropTemporaries();
+        break;
       case Op::Dup2:
         stack[sp] = stack[sp - 2];
         stack[sp + 1] = stack[sp - 1];
@@ -133,11 +149,12 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       case Op::JumpIfFalse: {
         const Value& v = stack[--sp];
         if (v.IsNumber() ? v.number() == 0 : !Truthy(v, strings_)) pc = in.a;
+        dropTemporaries();  // a condition's end
         break;
       }
       case Op::AddConst: {
         Value& slot = vars[in.a];
-        const Value& k = c.constants[static_cast<std::size_t>(in.c)];
+        const Value& k = consts[in.c];
         const auto type = static_cast<VarType>(in.b);
         if (slot.IsNumber()) {
           double n = in.pad == static_cast<std::uint8_t>(BinOp::Add) ? slot.number() + k.number()
@@ -151,15 +168,28 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
       }
       case Op::JumpIfNot: {
         const Value& l = vars[in.b];
-        const Value& k = c.constants[static_cast<std::size_t>(in.c)];
-        const auto op = static_cast<BinOp>(in.pad & ~kJumpIfHolds);
+        const Value& r =
+            (in.pad & kRightIsVar) != 0 ? vars[in.c] : consts[static_cast<std::size_t>(in.c)];
+        const auto op = static_cast<BinOp>(in.pad & kCompareMask);
         const bool holdsJumps = (in.pad & kJumpIfHolds) != 0;
-        if (l.IsNumber() && op == BinOp::Lt) {
-          if ((k.number() - l.number() > DBL_EPSILON) == holdsJumps) pc = in.a;  // < as Binary
-          break;
+        if (l.IsNumber() && r.IsNumber()) {
+          // The orderings as Binary has them (§4.2); == and != go there.
+          const double a = l.number(), b = r.number();
+          int holds = -1;
+          switch (op) {
+            case BinOp::Lt: holds = b - a > DBL_EPSILON; break;
+            case BinOp::Gt: holds = a - b > DBL_EPSILON; break;
+            case BinOp::Le: holds = a <= b; break;
+            case BinOp::Ge: holds = a >= b; break;
+            default: break;
+          }
+          if (holds >= 0) {
+            if ((holds != 0) == holdsJumps) pc = in.a;
+            break;
+          }
         }
         Value out;
-        ok = Binary(op, l, k, out);
+        ok = Binary(op, l, r, out);
         if (ok && Truthy(out, strings_) == holdsJumps) pc = in.a;
         break;
       }
@@ -378,6 +408,7 @@ RunStatus Interpreter::Execute(const CompiledScript& script, const Chunk& c, Val
     if (span != nullptr && !span->vanilla) {
       sp = 0;
       pc = span->resume;
+      dropTemporaries();
       continue;
     }
     status = RunStatus::Stopped;
