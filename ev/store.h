@@ -16,6 +16,7 @@
 #include <tsl/robin_map.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -65,17 +66,57 @@ EvKey NormalizeKey(std::string_view text);
 
 // A folded key held in a stack buffer, so look-ups never allocate. Keeps at
 // most kMaxKeyLength bytes, the most a command can hand in, and zeros after
-// them up to the next multiple of eight bytes.
+// them up to the next multiple of eight bytes. Its key hash (KeyHash) is
+// worked out as the key is folded, so a look-up reads the key only once.
 class FoldedKey {
  public:
   explicit FoldedKey(std::string_view text) noexcept;
   std::string_view view() const noexcept { return {buf_, len_}; }
   operator std::string_view() const noexcept { return view(); }
+  std::size_t hash() const noexcept { return hash_; }
 
  private:
   char buf_[kMaxKeyLength + 9];  // the key, its NUL and room for a word's read
   std::size_t len_;
+  std::size_t hash_;
 };
+
+inline FoldedKey::FoldedKey(std::string_view text) noexcept {
+  // Eight bytes at a time (the targets are little-endian), read from the
+  // text, folded, written once each and hashed; the buffer has room for a
+  // word past the longest key.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const std::size_t n = std::min(text.size(), kMaxKeyLength);
+  detail::KeyWordHash hash;
+  for (std::size_t i = 0;; i += 8) {
+    const bool whole = n - i >= 8;
+    std::uint64_t w = whole ? detail::Load<std::uint64_t>(text.data() + i)
+                            : detail::LoadTail<std::uint64_t>(text.data(), n, n - i);
+    // A byte's top bit marks A to Z: its low seven bits reach 'A' but pass
+    // not 'Z', and its own top bit is clear. No sum carries into the next
+    // byte. Those bytes get 0x20 added.
+    const std::uint64_t low = w & ~kHighs;
+    const std::uint64_t upper =
+        (low + kOnes * (0x80 - 'A')) & ~(low + kOnes * (0x80 - 'Z' - 1)) & ~w & kHighs;
+    // The lowest zero byte of a word is found exactly (bytes above it may
+    // show as zero too).
+    const std::uint64_t zero = (w - kOnes) & ~w & kHighs;
+    w ^= upper >> 2;
+    if (whole && zero == 0) {
+      std::memcpy(buf_ + i, &w, 8);
+      hash.Whole(w);
+      continue;
+    }
+    // The key ends in this word: at the text's end (past which a short
+    // read holds zeros) or at its first NUL. Nothing after that end stays.
+    const std::size_t kept = static_cast<std::size_t>(std::countr_zero(zero)) / 8;
+    w &= kept == 0 ? 0 : ~std::uint64_t{0} >> (64 - 8 * kept);
+    std::memcpy(buf_ + i, &w, 8);
+    len_ = i + kept;
+    hash_ = hash.Last(w, len_);
+    return;
+  }
+}
 
 bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) noexcept;
 
@@ -194,14 +235,12 @@ class BasicEvStore {
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
     return FindHashed<K>(owner, key, [&](const auto& hash) { return hash(key); });
   }
-  // The same for a key folded into its buffer, whose hash reads the buffer
-  // word by word as it was just written (cheaper than reading the key's
-  // last bytes across two of those words).
+  // The same for a folded key, whose hash was made as it was folded.
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, const FoldedKey& key) const noexcept {
     return FindHashed<K>(owner, key.view(), [&](const auto& hash) {
-      if constexpr (requires { hash.Padded(key.view()); })
-        return hash.Padded(key.view());
+      if constexpr (std::is_same_v<std::decay_t<decltype(hash)>, detail::KeyHash>)
+        return key.hash();
       else
         return hash(key.view());
     });
