@@ -319,6 +319,30 @@ TEST_F(ReaderTest, ACarriageReturnEndingALineIsNeverPartOfAField) {
   EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0xFF000001u, "f")), 2.5f);
 }
 
+// A line feed inside a quoted key or value is written as CR LF and read
+// back as the line feed, wherever it stands in a text of any length; a CR
+// that no LF follows stays.
+TEST_F(ReaderTest, EveryCrLfInsideAQuotedTextReadsAsALineFeed) {
+  struct Case {
+    const char* inner;  // what the CR LF or lone CR stands for
+    const char* read;
+  };
+  const Case cases[] = {{"\r\n", "\n"}, {"\r", "\r"}, {"\r\r\n", "\r\n"}};
+  for (const Case& c : cases)
+    for (std::size_t size : {0u, 1u, 6u, 7u, 8u, 15u, 16u, 40u, 70u})
+      for (std::size_t at = 0; at <= size; at += (size > 16 ? 7 : 1)) {
+        std::string base(size, 'x');
+        for (std::size_t i = 0; i < size; ++i) base[i] = static_cast<char>('a' + i % 26);
+        const std::string written = base.substr(0, at) + c.inner + base.substr(at);
+        const std::string read = base.substr(0, at) + c.read + base.substr(at);
+        SCOPED_TRACE(::testing::Message() << size << " " << at << " " << (c.inner[1] == '\n'));
+        TheStore().ClearAll();
+        Parse("ST, 4278190081, \"" + written + "\", \"" + written + "\"\r\n", 4096);
+        EXPECT_EQ(TheStore().EntryCount(EvKind::String), 1u);
+        EXPECT_EQ(Found(Str(0xFF000001u, read)), read);
+      }
+}
+
 // The reader keeps each text in the place of the one before it; a record
 // cut short must read its missing fields as empty, not as what the record
 // before held.
