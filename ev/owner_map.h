@@ -127,8 +127,13 @@ class OwnerMap {
   // The entry of key, made with a value-initialised V when absent.
   template <class... Args>
   std::pair<iterator, bool> try_emplace(StoredKey&& key, Args&&... args) {
+    const std::size_t hash = hasher()(key.view());
+    return try_emplace_hashed(hash, std::move(key), std::forward<Args>(args)...);
+  }
+  // The same with the key's hash (Hash's) already made.
+  template <class... Args>
+  std::pair<iterator, bool> try_emplace_hashed(std::size_t hash, StoredKey&& key, Args&&... args) {
     const std::string_view view = key.view();
-    const std::size_t hash = hasher()(view);
     if (std::size_t at = Locate(view, hash); at != bucket_count())
       return {iterator(this, at), false};
     if (size() + 1 > MaxEntries(bucket_count())) Grow();

@@ -266,6 +266,12 @@ class BasicEvStore {
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key) {
     return EntryIn(OwnerEntries<K>(owner), key);
   }
+  // The same for a folded key, whose hash was made as it was folded.
+  template <EvKind K>
+  EvValueT<K>& Entry(EvOwnerId owner, const FoldedKey& key) {
+    const std::size_t hash = key.hash();
+    return EntryIn(OwnerEntries<K>(owner), key.view(), &hash);
+  }
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key, OwnerRun<K>& run) {
     if (run.entries_ == nullptr || run.owner_ != owner || run.generation_ != generation_) {
@@ -426,22 +432,35 @@ class BasicEvStore {
     }
     return entries;
   }
+  // hash, when given, is the key's KeyHash, which an owner map then takes
+  // instead of hashing the key again.
   template <class Entries>
-  static auto& EntryIn(Entries& entries, std::string_view key) {
+  static auto& EntryIn(Entries& entries, std::string_view key, const std::size_t* hash = nullptr) {
     // A key that fits the string's own buffer costs no allocation to build,
     // so it goes straight in: one hash and one probe instead of two.
     detail::GrowthCap cap(entries.size());
     using Stored = typename Entries::key_type;
+    constexpr bool kTakesHash = requires { entries.try_emplace_hashed(0, Stored(key)); };
+    auto insert = [&](Stored&& stored) {
+      if constexpr (kTakesHash) {
+        if (hash != nullptr) return entries.try_emplace_hashed(*hash, std::move(stored));
+      }
+      return entries.try_emplace(std::move(stored));
+    };
     if (key.size() <= InlineLength<Stored>()) {
-      auto [e, inserted] = entries.try_emplace(Stored(key));
+      auto [e, inserted] = insert(Stored(key));
       if (inserted) KeepOrUndo(entries, e);
       return detail::Slot(e);
     }
-    auto e = entries.find(key);
+    auto e = [&] {
+      if constexpr (kTakesHash) {
+        if (hash != nullptr) return entries.find(key, *hash);
+      }
+      return entries.find(key);
+    }();
     if (e != entries.end()) return detail::Slot(e);
     detail::AllocationPoint();
-    Stored stored(key);
-    return detail::Slot(entries.try_emplace(std::move(stored)).first);
+    return detail::Slot(insert(Stored(key)).first);
   }
 
   template <EvKind K>
