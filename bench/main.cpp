@@ -14,15 +14,16 @@
 
 namespace {
 
-// Keeps the CPU time of every run (the median when repetitions are
-// aggregated) by benchmark name, and passes everything on to the console.
+// Keeps the CPU time of every run (the fastest repetition when repetitions
+// are aggregated) by benchmark name, and passes everything on to the
+// console.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       if (r.error_occurred) continue;
       bool aggregate = r.run_type == Run::RT_Aggregate;
-      if (aggregate && r.aggregate_name != "median") continue;
+      if (aggregate && r.aggregate_name != "min") continue;
       times_[r.run_name.function_name] = r.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
@@ -76,6 +77,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The repetitions of all benchmarks run in a random order, so that a
+  // candidate and its baseline sample the machine over the same stretch of
+  // time rather than one after the other (a flag given on the command line
+  // still wins).
+  std::vector<char*> args(argv, argv + argc);
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + (argc > 0 ? 1 : 0), interleave);
+  argc = static_cast<int>(args.size());
+  args.push_back(nullptr);
+  argv = args.data();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   cv::bench::RegisterStoreBenchmarks();

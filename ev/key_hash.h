@@ -150,15 +150,9 @@ class SipHash {
     Absorb((static_cast<std::uint64_t>(n) << 56) | w);
     return Finish();
   }
-
- private:
-  static std::uint64_t Rotl(std::uint64_t x, int b) noexcept { return (x << b) | (x >> (64 - b)); }
-  void Round() noexcept {
-    v0_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v0_, v0_ = Rotl(v0_, 32);
-    v2_ += v3_, v3_ = Rotl(v3_, 16), v3_ ^= v2_;
-    v0_ += v3_, v3_ = Rotl(v3_, 21), v3_ ^= v0_;
-    v2_ += v1_, v1_ = Rotl(v1_, 17), v1_ ^= v2_, v2_ = Rotl(v2_, 32);
-  }
+  // The message a word at a time, for a caller that makes the words as it
+  // goes: every whole word, then the last one (the length in its top byte
+  // and the bytes that remain), then Finish.
   void Absorb(std::uint64_t m) noexcept {
     v3_ ^= m;
     for (int i = 0; i < C; ++i) Round();
@@ -168,6 +162,15 @@ class SipHash {
     v2_ ^= 0xff;
     for (int i = 0; i < D; ++i) Round();
     return v0_ ^ v1_ ^ v2_ ^ v3_;
+  }
+
+ private:
+  static std::uint64_t Rotl(std::uint64_t x, int b) noexcept { return (x << b) | (x >> (64 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v0_, v0_ = Rotl(v0_, 32);
+    v2_ += v3_, v3_ = Rotl(v3_, 16), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 21), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 17), v1_ ^= v2_, v2_ = Rotl(v2_, 32);
   }
   std::uint64_t v0_, v1_, v2_, v3_;
 };
@@ -204,15 +207,7 @@ class HalfSipHash {
     Absorb(4u << 24);
     return Finish();
   }
-
- private:
-  static std::uint32_t Rotl(std::uint32_t x, int b) noexcept { return (x << b) | (x >> (32 - b)); }
-  void Round() noexcept {
-    v0_ += v1_, v1_ = Rotl(v1_, 5), v1_ ^= v0_, v0_ = Rotl(v0_, 16);
-    v2_ += v3_, v3_ = Rotl(v3_, 8), v3_ ^= v2_;
-    v0_ += v3_, v3_ = Rotl(v3_, 7), v3_ ^= v0_;
-    v2_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v2_, v2_ = Rotl(v2_, 16);
-  }
+  // A word at a time, as SipHash's Absorb and Finish.
   void Absorb(std::uint32_t m) noexcept {
     v3_ ^= m;
     for (int i = 0; i < C; ++i) Round();
@@ -222,6 +217,15 @@ class HalfSipHash {
     v2_ ^= 0xff;
     for (int i = 0; i < D; ++i) Round();
     return v1_ ^ v3_;
+  }
+
+ private:
+  static std::uint32_t Rotl(std::uint32_t x, int b) noexcept { return (x << b) | (x >> (32 - b)); }
+  void Round() noexcept {
+    v0_ += v1_, v1_ = Rotl(v1_, 5), v1_ ^= v0_, v0_ = Rotl(v0_, 16);
+    v2_ += v3_, v3_ = Rotl(v3_, 8), v3_ ^= v2_;
+    v0_ += v3_, v3_ = Rotl(v3_, 7), v3_ ^= v0_;
+    v2_ += v1_, v1_ = Rotl(v1_, 13), v1_ ^= v2_, v2_ = Rotl(v2_, 16);
   }
   std::uint32_t v0_, v1_, v2_, v3_;
 };
@@ -248,6 +252,41 @@ struct KeyHash {
       return static_cast<std::size_t>(SipHash13(g_hashSeed).Padded(s.data(), s.size()));
   }
 };
+// KeyHash's hash of a key made eight bytes at a time (as a FoldedKey makes
+// it), without reading it back: Whole for each word that the key fills,
+// then Last with the word that holds the rest (its bytes from the key's
+// end on zero) and the key's length.
+class KeyWordHash {
+ public:
+  void Whole(std::uint64_t w) noexcept {
+    if constexpr (kHalfHash) {
+      h_.Absorb(static_cast<Word>(static_cast<std::uint32_t>(w)));
+      h_.Absorb(static_cast<Word>(w >> 32));
+    } else {
+      h_.Absorb(static_cast<Word>(w));
+    }
+  }
+  std::size_t Last(std::uint64_t rest, std::size_t length) noexcept {
+    if constexpr (kHalfHash) {
+      // Four bytes or more left: the first four are a whole 32-bit word.
+      const auto size = static_cast<Word>(static_cast<std::uint32_t>(length) << 24);
+      if (length % 8 >= 4) {
+        h_.Absorb(static_cast<Word>(static_cast<std::uint32_t>(rest)));
+        h_.Absorb(size | static_cast<Word>(rest >> 32));
+      } else {
+        h_.Absorb(size | static_cast<Word>(static_cast<std::uint32_t>(rest)));
+      }
+    } else {
+      h_.Absorb(static_cast<Word>((static_cast<std::uint64_t>(length) << 56) | rest));
+    }
+    return static_cast<std::size_t>(h_.Finish());
+  }
+
+ private:
+  using Word = std::conditional_t<kHalfHash, std::uint32_t, std::uint64_t>;
+  std::conditional_t<kHalfHash, HalfSipHash13, SipHash13> h_{g_hashSeed};
+};
+
 struct KeyEq {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }

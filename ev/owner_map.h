@@ -127,8 +127,13 @@ class OwnerMap {
   // The entry of key, made with a value-initialised V when absent.
   template <class... Args>
   std::pair<iterator, bool> try_emplace(StoredKey&& key, Args&&... args) {
+    const std::size_t hash = hasher()(key.view());
+    return try_emplace_hashed(hash, std::move(key), std::forward<Args>(args)...);
+  }
+  // The same with the key's hash (Hash's) already made.
+  template <class... Args>
+  std::pair<iterator, bool> try_emplace_hashed(std::size_t hash, StoredKey&& key, Args&&... args) {
     const std::string_view view = key.view();
-    const std::size_t hash = hasher()(view);
     if (std::size_t at = Locate(view, hash); at != bucket_count())
       return {iterator(this, at), false};
     if (size() + 1 > MaxEntries(bucket_count())) Grow();
@@ -201,8 +206,10 @@ class OwnerMap {
     return *std::launder(reinterpret_cast<Slot*>(base + i * sizeof(Slot)));
   }
 
-  // The slot of key, or bucket_count() when it is absent.
-  std::size_t Locate(std::string_view key, std::size_t hash) const noexcept {
+  // The slot of key, or bucket_count() when it is absent. Inlined into each
+  // look-up, so that a miss, which mostly reads one word of control bytes,
+  // pays for no call and no saved registers.
+  [[gnu::always_inline]] std::size_t Locate(std::string_view key, std::size_t hash) const noexcept {
     if (block_ == nullptr) return 0;
     constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
     const std::size_t n = block_->slots, mask = n - 1;

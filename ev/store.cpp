@@ -51,34 +51,6 @@ EvKey NormalizeKey(std::string_view text) {
   return key;
 }
 
-FoldedKey::FoldedKey(std::string_view text) noexcept {
-  // Eight bytes at a time (the targets are little-endian), read from the
-  // text and written once each, the last word padded with zeros; the buffer
-  // has room for a word past the longest key.
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
-  const std::size_t n = std::min(text.size(), kMaxKeyLength);
-  len_ = n;
-  for (std::size_t i = 0; i < len_; i += 8) {
-    std::uint64_t w = n - i >= 8 ? detail::Load<std::uint64_t>(text.data() + i)
-                                 : detail::LoadTail<std::uint64_t>(text.data(), n, n - i);
-    // The key ends at its first NUL (the lowest zero byte is found exactly).
-    if (const std::uint64_t zero = (w - kOnes) & ~w & kHighs; zero != 0)
-      len_ = std::min(len_, i + static_cast<std::size_t>(std::countr_zero(zero)) / 8);
-    // A byte's top bit marks A to Z: its low seven bits reach 'A' but pass
-    // not 'Z', and its own top bit is clear. No sum carries into the next
-    // byte. Those bytes get 0x20 added.
-    const std::uint64_t low = w & ~kHighs;
-    const std::uint64_t upper =
-        (low + kOnes * (0x80 - 'A')) & ~(low + kOnes * (0x80 - 'Z' - 1)) & ~w & kHighs;
-    w ^= upper >> 2;
-    std::memcpy(buf_ + i, &w, 8);
-  }
-  // Zeros after the key up to the next word, the key's NUL among them: the
-  // last word has them already unless a NUL cut the key short, or the key
-  // filled it.
-  if (len_ < n || len_ % 8 == 0) std::memset(buf_ + len_, 0, 8);
-}
-
 bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) noexcept {
   if (match == EvMatch::Exact) return stored == given;
   return stored.size() >= given.size() && stored.compare(0, given.size(), given) == 0;

@@ -16,6 +16,7 @@
 #include <tsl/robin_map.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -65,17 +66,57 @@ EvKey NormalizeKey(std::string_view text);
 
 // A folded key held in a stack buffer, so look-ups never allocate. Keeps at
 // most kMaxKeyLength bytes, the most a command can hand in, and zeros after
-// them up to the next multiple of eight bytes.
+// them up to the next multiple of eight bytes. Its key hash (KeyHash) is
+// worked out as the key is folded, so a look-up reads the key only once.
 class FoldedKey {
  public:
   explicit FoldedKey(std::string_view text) noexcept;
   std::string_view view() const noexcept { return {buf_, len_}; }
   operator std::string_view() const noexcept { return view(); }
+  std::size_t hash() const noexcept { return hash_; }
 
  private:
   char buf_[kMaxKeyLength + 9];  // the key, its NUL and room for a word's read
   std::size_t len_;
+  std::size_t hash_;
 };
+
+inline FoldedKey::FoldedKey(std::string_view text) noexcept {
+  // Eight bytes at a time (the targets are little-endian), read from the
+  // text, folded, written once each and hashed; the buffer has room for a
+  // word past the longest key.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const std::size_t n = std::min(text.size(), kMaxKeyLength);
+  detail::KeyWordHash hash;
+  for (std::size_t i = 0;; i += 8) {
+    const bool whole = n - i >= 8;
+    std::uint64_t w = whole ? detail::Load<std::uint64_t>(text.data() + i)
+                            : detail::LoadTail<std::uint64_t>(text.data(), n, n - i);
+    // A byte's top bit marks A to Z: its low seven bits reach 'A' but pass
+    // not 'Z', and its own top bit is clear. No sum carries into the next
+    // byte. Those bytes get 0x20 added.
+    const std::uint64_t low = w & ~kHighs;
+    const std::uint64_t upper =
+        (low + kOnes * (0x80 - 'A')) & ~(low + kOnes * (0x80 - 'Z' - 1)) & ~w & kHighs;
+    // The lowest zero byte of a word is found exactly (bytes above it may
+    // show as zero too).
+    const std::uint64_t zero = (w - kOnes) & ~w & kHighs;
+    w ^= upper >> 2;
+    if (whole && zero == 0) {
+      std::memcpy(buf_ + i, &w, 8);
+      hash.Whole(w);
+      continue;
+    }
+    // The key ends in this word: at the text's end (past which a short
+    // read holds zeros) or at its first NUL. Nothing after that end stays.
+    const std::size_t kept = static_cast<std::size_t>(std::countr_zero(zero)) / 8;
+    w &= kept == 0 ? 0 : ~std::uint64_t{0} >> (64 - 8 * kept);
+    std::memcpy(buf_ + i, &w, 8);
+    len_ = i + kept;
+    hash_ = hash.Last(w, len_);
+    return;
+  }
+}
 
 bool KeyMatches(std::string_view stored, std::string_view given, EvMatch match) noexcept;
 
@@ -194,14 +235,12 @@ class BasicEvStore {
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
     return FindHashed<K>(owner, key, [&](const auto& hash) { return hash(key); });
   }
-  // The same for a key folded into its buffer, whose hash reads the buffer
-  // word by word as it was just written (cheaper than reading the key's
-  // last bytes across two of those words).
+  // The same for a folded key, whose hash was made as it was folded.
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, const FoldedKey& key) const noexcept {
     return FindHashed<K>(owner, key.view(), [&](const auto& hash) {
-      if constexpr (requires { hash.Padded(key.view()); })
-        return hash.Padded(key.view());
+      if constexpr (std::is_same_v<std::decay_t<decltype(hash)>, detail::KeyHash>)
+        return key.hash();
       else
         return hash(key.view());
     });
@@ -226,6 +265,12 @@ class BasicEvStore {
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key) {
     return EntryIn(OwnerEntries<K>(owner), key);
+  }
+  // The same for a folded key, whose hash was made as it was folded.
+  template <EvKind K>
+  EvValueT<K>& Entry(EvOwnerId owner, const FoldedKey& key) {
+    const std::size_t hash = key.hash();
+    return EntryIn(OwnerEntries<K>(owner), key.view(), &hash);
   }
   template <EvKind K>
   EvValueT<K>& Entry(EvOwnerId owner, std::string_view key, OwnerRun<K>& run) {
@@ -387,22 +432,35 @@ class BasicEvStore {
     }
     return entries;
   }
+  // hash, when given, is the key's KeyHash, which an owner map then takes
+  // instead of hashing the key again.
   template <class Entries>
-  static auto& EntryIn(Entries& entries, std::string_view key) {
+  static auto& EntryIn(Entries& entries, std::string_view key, const std::size_t* hash = nullptr) {
     // A key that fits the string's own buffer costs no allocation to build,
     // so it goes straight in: one hash and one probe instead of two.
     detail::GrowthCap cap(entries.size());
     using Stored = typename Entries::key_type;
+    constexpr bool kTakesHash = requires { entries.try_emplace_hashed(0, Stored(key)); };
+    auto insert = [&](Stored&& stored) {
+      if constexpr (kTakesHash) {
+        if (hash != nullptr) return entries.try_emplace_hashed(*hash, std::move(stored));
+      }
+      return entries.try_emplace(std::move(stored));
+    };
     if (key.size() <= InlineLength<Stored>()) {
-      auto [e, inserted] = entries.try_emplace(Stored(key));
+      auto [e, inserted] = insert(Stored(key));
       if (inserted) KeepOrUndo(entries, e);
       return detail::Slot(e);
     }
-    auto e = entries.find(key);
+    auto e = [&] {
+      if constexpr (kTakesHash) {
+        if (hash != nullptr) return entries.find(key, *hash);
+      }
+      return entries.find(key);
+    }();
     if (e != entries.end()) return detail::Slot(e);
     detail::AllocationPoint();
-    Stored stored(key);
-    return detail::Slot(entries.try_emplace(std::move(stored)).first);
+    return detail::Slot(insert(Stored(key)).first);
   }
 
   template <EvKind K>

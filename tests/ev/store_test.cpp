@@ -41,7 +41,7 @@ TEST(KeyFolding, OnlyAtoZAreFoldedAndTheKeyEndsAtNul) {
 
 // The word-at-a-time fold against the byte-at-a-time one: every byte value
 // at every place of a word, keys of every length around a word's, and a NUL
-// anywhere.
+// anywhere. The hash made while folding is the key hash of the folded key.
 TEST(KeyFolding, FoldedKeyFoldsEveryByteAsNormalizeKeyDoes) {
   std::vector<std::string> texts;
   for (int b = 0; b < 256; ++b)
@@ -58,8 +58,14 @@ TEST(KeyFolding, FoldedKeyFoldsEveryByteAsNormalizeKeyDoes) {
     texts.push_back(t);
   }
   texts.push_back(std::string(kMaxKeyLength - 3, 'x') + "A\0B");
-  for (const std::string& t : texts)
-    EXPECT_EQ(FoldedKey(t).view(), NormalizeKey(t).substr(0, kMaxKeyLength)) << t.size();
+  for (std::size_t n : {kMaxKeyLength - 1, kMaxKeyLength, kMaxKeyLength + 1, std::size_t{600}})
+    texts.push_back(std::string(n, 'Q'));
+  for (const std::string& t : texts) {
+    const std::string folded = NormalizeKey(t).substr(0, kMaxKeyLength);
+    const FoldedKey key(t);
+    EXPECT_EQ(key.view(), folded) << t.size();
+    EXPECT_EQ(key.hash(), detail::KeyHash()(folded)) << t.size() << " " << folded;
+  }
 }
 
 // The owner hash spreads the ids files hold (runs of one mod's forms, the

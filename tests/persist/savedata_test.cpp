@@ -319,6 +319,30 @@ TEST_F(ReaderTest, ACarriageReturnEndingALineIsNeverPartOfAField) {
   EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0xFF000001u, "f")), 2.5f);
 }
 
+// A line feed inside a quoted key or value is written as CR LF and read
+// back as the line feed, wherever it stands in a text of any length; a CR
+// that no LF follows stays.
+TEST_F(ReaderTest, EveryCrLfInsideAQuotedTextReadsAsALineFeed) {
+  struct Case {
+    const char* inner;  // what the CR LF or lone CR stands for
+    const char* read;
+  };
+  const Case cases[] = {{"\r\n", "\n"}, {"\r", "\r"}, {"\r\r\n", "\r\n"}};
+  for (const Case& c : cases)
+    for (std::size_t size : {0u, 1u, 6u, 7u, 8u, 15u, 16u, 40u, 70u})
+      for (std::size_t at = 0; at <= size; at += (size > 16 ? 7 : 1)) {
+        std::string base(size, 'x');
+        for (std::size_t i = 0; i < size; ++i) base[i] = static_cast<char>('a' + i % 26);
+        const std::string written = base.substr(0, at) + c.inner + base.substr(at);
+        const std::string read = base.substr(0, at) + c.read + base.substr(at);
+        SCOPED_TRACE(::testing::Message() << size << " " << at << " " << (c.inner[1] == '\n'));
+        TheStore().ClearAll();
+        Parse("ST, 4278190081, \"" + written + "\", \"" + written + "\"\r\n", 4096);
+        EXPECT_EQ(TheStore().EntryCount(EvKind::String), 1u);
+        EXPECT_EQ(Found(Str(0xFF000001u, read)), read);
+      }
+}
+
 // The reader keeps each text in the place of the one before it; a record
 // cut short must read its missing fields as empty, not as what the record
 // before held.
@@ -385,6 +409,73 @@ TEST_F(ReaderTest, RecordsOfOddShapes) {
         "Too many fields in the FL row at line 10: the fields after the fourth are ignored\r\n"
         "Too many fields in the ST row at line 11: the fields after the fourth are ignored\r\n"
         "Unknown record type 'ZZ'\r\n");
+  }
+}
+
+// The reader takes the numbers the writer writes on a quicker path than
+// str2int and str2float; every other text must read as they read it. Each
+// id is read both as an owner and as a form value, and each decimal as a
+// float value.
+TEST_F(ReaderTest, NumbersInRowsReadAsStr2IntAndStr2FloatReadThem) {
+  struct IdCase {
+    const char* text;
+    std::uint32_t id;
+  };
+  const IdCase ids[] = {
+      {"5", 5},
+      {"000000005", 5},
+      {"16777215", 0x00FFFFFFu},
+      {"012345678", 12345678u},
+      {"4278190081", 0xFF000001u},  // ten digits
+      {"4294967295", 0xFFFFFFFFu},
+      {"4294967296", 0},  // does not fit: 0, which mod 0 maps
+      {"9999999999", 0},
+      {"04278190081", 0xFF000001u},  // eleven digits
+      {"42781900810", 0},
+      {"+4278190081", 0xFF000001u},
+      {"4278190081abc", 0xFF000001u},
+      {"12x", 12},
+      {"x12", 0},
+      {"-5", 0},
+      {"\"\"", 0},  // an empty quoted field
+  };
+  for (const IdCase& c : ids) {
+    SCOPED_TRACE(c.text);
+    TheStore().ClearAll();
+    TheModMaps().Reset();
+    TheModMaps().SetLoaded("Base.esm", 0);
+    Parse(std::string("IX, 0, \"Base.esm\",\r\nFL, ") + c.text +
+              ", \"k\", 1.5\r\nFO, 4278190081, \"f\", " + c.text + "\r\n",
+          4096);
+    EXPECT_EQ(TheStore().EntryCount(EvKind::Float), 1u);
+    EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(c.id, "k")), 1.5f);
+    EXPECT_EQ(Found(TheStore().Find<EvKind::Form>(0xFF000001u, "f")), c.id);
+  }
+  struct FloatCase {
+    const char* text;
+    float value;
+  };
+  const FloatCase floats[] = {
+      {"1.5", 1.5f},
+      {"-0.25", -0.25f},
+      {"370001.38", 370001.38f},
+      {"+2.5", 2.5f},
+      {"1e3", 1000.0f},
+      {"-2.5E-2", -0.025f},
+      {"12.5xyz", 12.5f},
+      {".5", 0.5f},
+      {"7", 7.0f},
+      {"abc", 0.0f},
+      {"-", 0.0f},
+      {"1.2.3", 1.2f},
+      {"16777217", 16777216.0f},  // halfway between two floats: to the even one
+  };
+  for (const FloatCase& c : floats) {
+    SCOPED_TRACE(c.text);
+    TheStore().ClearAll();
+    Parse(std::string("FL, 4278190081, \"k\", ") + c.text + "\r\n", 4096);
+    EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0xFF000001u, "k")), c.value);
+    EXPECT_EQ(Found(TheStore().Find<EvKind::Float>(0xFF000001u, "k")), str2float(c.text));
   }
 }
 
