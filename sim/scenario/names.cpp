@@ -77,9 +77,9 @@ std::string ApplyNames(Statement& s, std::vector<std::pair<std::string, UInt32>>
     std::vector<Token> kept{a[0]};
     for (std::size_t i = 1; i < a.size(); ++i) {
       const std::string& w = a[i].text;
-      const bool option = a[i].kind == TokenKind::Word &&
-                          (w == "name" || w == "script" || w == "fullname" ||
-                           (w == "delay" && s.verb == Verb::Quest));
+      const bool option =
+          a[i].kind == TokenKind::Word && (w == "name" || w == "script" || w == "fullname" ||
+                                           (w == "delay" && s.verb == Verb::Quest));
       if (!option) {
         kept.push_back(a[i]);
         continue;

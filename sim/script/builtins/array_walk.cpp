@@ -256,7 +256,7 @@ void RegisterArrayWalks(Registry& r) {
   r.Add({"ar_Cat", "", {arr, arr, {Param::Number, true}}, false, Returns::Number, ArCat});
   r.Add({"ar_DeepCopy", "", {arr}, false, Returns::Array, ArDeepCopy});  // §12.4
   r.Add({"ar_DeepEquals", "", {{Param::Any}, {Param::Any}}, false, Returns::Number, ArDeepEquals});
-  r.Add({"ar_MapTo", "", {arr, fn}, false, Returns::Array, ArMapTo});    // §12.5
+  r.Add({"ar_MapTo", "", {arr, fn}, false, Returns::Array, ArMapTo});  // §12.5
   r.Add({"ar_Any", "", {arr, fn}, false, Returns::Number, ArAny});
   r.Add({"ar_All", "", {arr, fn}, false, Returns::Number, ArAll});
   r.Add({"ar_FindWhere", "", {arr, fn}, false, Returns::Any, ArFindWhere});

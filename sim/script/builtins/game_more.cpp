@@ -74,8 +74,9 @@ bool IsActorRef(CallContext& c) {
 }
 
 std::string AvName(const CallContext& c) {
-  return c.Has(0) && c.args[0].IsString() ? std::string(c.services.strings().Text(c.args[0].string()))
-                                          : std::string();
+  return c.Has(0) && c.args[0].IsString()
+             ? std::string(c.services.strings().Text(c.args[0].string()))
+             : std::string();
 }
 
 // ref.GetAV ActorValue (§7): the actor's value; 0 until SetAV or ModAV
@@ -163,13 +164,13 @@ bool GetSecondsPassed(CallContext& c) {
 void RegisterGameMore(Registry& r) {
   const ParamSpec optForm{Param::Form, true}, num{Param::Number}, av{Param::Name};
   const ParamSpec fmt{Param::String}, optAny{Param::Any, true};
-  r.Add({"GetName", "", {optForm}, false, Returns::String, GetName});                       // §6.3
-  r.Add({"GetFormIDString", "", {optForm}, false, Returns::String, GetFormIDString});       // §6.3
-  r.Add({"ToUpper", "", {num}, false, Returns::Number, ToUpperChar});                       // §13
-  r.Add({"ToLower", "", {num}, false, Returns::Number, ToLowerChar});                       // §13
+  r.Add({"GetName", "", {optForm}, false, Returns::String, GetName});                  // §6.3
+  r.Add({"GetFormIDString", "", {optForm}, false, Returns::String, GetFormIDString});  // §6.3
+  r.Add({"ToUpper", "", {num}, false, Returns::Number, ToUpperChar});                  // §13
+  r.Add({"ToLower", "", {num}, false, Returns::Number, ToLowerChar});                  // §13
   r.Add({"DebugPrint", "dbprintc", {fmt, optAny}, false, Returns::Number, DebugPrint, 19});  // §7
   r.Add({"MessageBoxEx", "", {fmt, optAny}, false, Returns::Number, MessageBoxEx, 19});      // §7
-  r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                    // §7
+  r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                     // §7
   r.Add({"SetActorValue", "SetAV", {av, num}, true, Returns::Number, SetAV});
   r.Add({"ModActorValue", "ModAV", {av, num}, true, Returns::Number, ModAV});
   r.Add({"GetSecondsPassed", "", {}, false, Returns::Number, GetSecondsPassed});

@@ -46,8 +46,8 @@ struct CompiledScript {
 struct Instance {
   const CompiledScript* script = nullptr;
   std::vector<Value> vars;
-  FormId self = 0;   // the calling reference (references' scripts)
-  FormId owner = 0;  // the quest or reference it belongs to
+  FormId self = 0;      // the calling reference (references' scripts)
+  FormId owner = 0;     // the quest or reference it belongs to
   bool global = false;  // a global variable's value, a 32-bit float (§1.4)
 };
 
