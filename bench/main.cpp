@@ -49,11 +49,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
           if (base == times_.end() || mine == times_.end() || base->second <= 0) continue;
           double ratio = mine->second / base->second;
           std::printf("%s %s: ratio %.2f", l.label, size, ratio);
-          double target = Target(l.op, size);
+          // The targets are the store's own; the other candidate is shown
+          // for comparison only.
+          double target = std::string(impl) == cv::bench::kRobinMaps ? Target(l.op, size) : 0;
           if (target > 0) {
             bool met = ratio <= target;
             std::printf(" (target <= %.1f: %s)", target, met ? "met" : "MISSED");
-            if (!met && std::string(impl) == cv::bench::kRobinMaps) ++missed;
+            if (!met) ++missed;
           }
           std::printf("\n");
         }
