@@ -1,13 +1,10 @@
 // More of the game's and the script extender's functions (script-language.md
-// §6.3, §7, §13, §14.3): GetName, GetFormIDString, the character-code
-// ToUpper/ToLower, DebugPrint, MessageBoxEx, the actor values
-// GetAV/SetAV/ModAV, quest stages (SetStage, GetStage, GetStageDone) and
-// GetSecondsPassed.
+// §6.3, §7, §13): GetName, GetFormIDString, the character-code
+// ToUpper/ToLower, the actor values GetAV/SetAV/ModAV and GetSecondsPassed.
 #include <cctype>
 #include <cstdio>
 #include <string>
 
-#include "sim/script/builtins/format.h"
 #include "sim/script/builtins/registry.h"
 #include "sim/script/value/convert.h"
 #include "sim/world/world.h"
@@ -49,23 +46,6 @@ bool CharCase(CallContext& c, bool upper) {
 bool ToUpperChar(CallContext& c) { return CharCase(c, true); }
 bool ToLowerChar(CallContext& c) { return CharCase(c, false); }
 
-// DebugPrint fmt args... (§7): prints only when debug mode is on for the
-// script's mod. Nothing turns it on here (SetDebugMode is not modelled), so
-// it checks its format and prints nothing, as in a game without it.
-bool DebugPrint(CallContext& c) {
-  std::string line;
-  return ExpandFormat(c, 0, line);
-}
-
-// MessageBoxEx fmt args... (§7): the game shows a message box; the
-// simulator has no screen and prints it as a console line, as MessageEx.
-bool MessageBoxEx(CallContext& c) {
-  std::string line;
-  if (!ExpandFormat(c, 0, line)) return false;
-  c.services.Console(line);
-  return true;
-}
-
 // Actor values live on actors; another reference has none (it reads 0 and
 // keeps nothing).
 bool IsActorRef(CallContext& c) {
@@ -105,55 +85,9 @@ bool ChangeAV(CallContext& c, bool add) {
 bool SetAV(CallContext& c) { return ChangeAV(c, false); }
 bool ModAV(CallContext& c) { return ChangeAV(c, true); }
 
-// The quest an argument names; 0 when it is not a quest.
-FormId QuestOf(CallContext& c, std::size_t i) {
-  if (!c.Has(i) || !c.args[i].IsForm()) return 0;
-  const cv::sim::Form* f = c.services.world().Lookup(c.args[i].form());
-  return f != nullptr && f->kind == FormKind::Quest ? f->id : 0;
-}
-
-// Stage indexes are one byte, 0 to 255 (§14.3).
-constexpr double kLastStage = 255;
-
-// SetStage Q n (§14.3): marks the stage done, makes it the current one and
-// starts the quest when it is not running. Stages have no result scripts
-// here, and every index 0 to 255 exists; another index does nothing. A form
-// that is not a quest makes the command fail.
-bool SetStage(CallContext& c) {
-  const FormId q = QuestOf(c, 0);
-  if (q == 0) return false;
-  const double n = c.Number(1, -1);
-  if (n < 0 || n > kLastStage) return true;
-  GameState& g = c.services.game();
-  QuestInfo& info = g.quests[q];
-  info.stage = static_cast<int>(n);
-  info.stagesDone.insert(info.stage);
-  g.StartQuest(q);
-  c.result = Value::Number(1);
-  return true;
-}
-
-// GetStage Q (§14.3): the current stage; 0 before any is set.
-bool GetStage(CallContext& c) {
-  const FormId q = QuestOf(c, 0);
-  const auto& quests = c.services.game().quests;
-  auto it = quests.find(q);
-  c.result = Value::Number(it != quests.end() ? it->second.stage : 0);
-  return true;
-}
-
-// GetStageDone Q n (§14.3): 1 when SetStage has set stage n.
-bool GetStageDone(CallContext& c) {
-  const FormId q = QuestOf(c, 0);
-  const auto& quests = c.services.game().quests;
-  auto it = quests.find(q);
-  const int n = static_cast<int>(c.Number(1, -1));
-  c.result = Value::Bool(it != quests.end() && it->second.stagesDone.count(n) != 0);
-  return true;
-}
-
-// GetSecondsPassed: the seconds since the script last ran: an object
-// script's frame, a quest script's time since its last turn.
+// GetSecondsPassed: the seconds since the script last ran, an object
+// script's frame or a quest script's time since its last turn. The language
+// facts do not cover it; the docs say how it is modelled.
 bool GetSecondsPassed(CallContext& c) {
   c.result = Value::Number(c.services.game().secondsPassed);
   return true;
@@ -163,21 +97,14 @@ bool GetSecondsPassed(CallContext& c) {
 
 void RegisterGameMore(Registry& r) {
   const ParamSpec optForm{Param::Form, true}, num{Param::Number}, av{Param::Name};
-  const ParamSpec fmt{Param::String}, optAny{Param::Any, true};
   r.Add({"GetName", "", {optForm}, false, Returns::String, GetName});                  // §6.3
   r.Add({"GetFormIDString", "", {optForm}, false, Returns::String, GetFormIDString});  // §6.3
   r.Add({"ToUpper", "", {num}, false, Returns::Number, ToUpperChar});                  // §13
   r.Add({"ToLower", "", {num}, false, Returns::Number, ToLowerChar});                  // §13
-  r.Add({"DebugPrint", "dbprintc", {fmt, optAny}, false, Returns::Number, DebugPrint, 19});  // §7
-  r.Add({"MessageBoxEx", "", {fmt, optAny}, false, Returns::Number, MessageBoxEx, 19});      // §7
-  r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});                     // §7
+  r.Add({"GetActorValue", "GetAV", {av}, true, Returns::Number, GetAV});               // §7
   r.Add({"SetActorValue", "SetAV", {av, num}, true, Returns::Number, SetAV});
   r.Add({"ModActorValue", "ModAV", {av, num}, true, Returns::Number, ModAV});
   r.Add({"GetSecondsPassed", "", {}, false, Returns::Number, GetSecondsPassed});
-  const ParamSpec quest{Param::Form};
-  r.Add({"SetStage", "", {quest, num}, false, Returns::Number, SetStage});          // §14.3
-  r.Add({"GetStage", "", {quest}, false, Returns::Number, GetStage});               // §14.3
-  r.Add({"GetStageDone", "", {quest, num}, false, Returns::Number, GetStageDone});  // §14.3
 }
 
 }  // namespace cv::sim::script

@@ -1,4 +1,4 @@
-// Output: PrintToConsole/printc, MessageEx and the format specifiers they
+// Output: PrintToConsole/printc, MessageEx, MessageBoxEx, DebugPrint and the format specifiers they
 // share with sv_Construct (script-language.md §6.4, §7).
 #include <cstdint>
 #include <cstdio>
@@ -196,12 +196,21 @@ bool PrintToConsole(CallContext& c) {
 }
 
 // MessageEx fmt args... (§7): the game shows it in the corner of the screen;
-// the simulator has no screen and prints it as a console line.
+// the simulator has no screen and prints it as a console line. MessageBoxEx
+// (a message box) prints the same way.
 bool MessageEx(CallContext& c) {
   std::string line;
   if (!ExpandFormat(c, 0, line)) return false;
   c.services.Console(line);
   return true;
+}
+
+// DebugPrint fmt args... (§7): prints only when debug mode is on for the
+// script's mod. Nothing turns it on here (SetDebugMode is not modelled), so
+// it checks its format and prints nothing, as in a game without it.
+bool DebugPrint(CallContext& c) {
+  std::string line;
+  return ExpandFormat(c, 0, line);
 }
 
 }  // namespace
@@ -222,6 +231,9 @@ void RegisterOutput(Registry& r) {
          Returns::Number,
          MessageEx,
          19});
+  const ParamSpec fmt{Param::String}, values{Param::Any, true};
+  r.Add({"MessageBoxEx", "", {fmt, values}, false, Returns::Number, MessageEx, 19});         // §7
+  r.Add({"DebugPrint", "dbprintc", {fmt, values}, false, Returns::Number, DebugPrint, 19});  // §7
 }
 
 }  // namespace cv::sim::script

@@ -1,6 +1,6 @@
 // Quests, game state and timing: StartQuest, StopQuest, GetQuestRunning,
-// SetQuestDelay, GetGameLoaded, GetGameRestarted, Set/GetModLocalData and
-// their kin, CallAfterSeconds (CallAfter) and CallAfterFrames
+// SetQuestDelay, SetStage, GetStage, GetStageDone, GetGameLoaded, GetGameRestarted,
+// Set/GetModLocalData and their kin, CallAfterSeconds (CallAfter) and CallAfterFrames
 // (script-language.md §2.3, §7, §11.4, §14).
 #include <algorithm>
 
@@ -52,6 +52,46 @@ bool SetQuestDelay(CallContext& c) {
   QuestInfo& info = c.services.game().quests[q];
   info.delay = c.Number(1);
   info.counter = std::min(info.counter, info.delay);
+  return true;
+}
+
+// Stage indexes are one byte, 0 to 255 (§14.3).
+constexpr double kLastStage = 255;
+
+// SetStage Q n (§14.3): marks the stage done, makes it the current one and
+// starts the quest when it is not running. Stages have no result scripts
+// here, and every index 0 to 255 exists; another index does nothing. A form
+// that is not a quest makes the command fail.
+bool SetStage(CallContext& c) {
+  const FormId q = QuestArg(c, 0);
+  if (q == 0) return false;
+  const double n = c.Number(1, -1);
+  if (n < 0 || n > kLastStage) return true;
+  GameState& g = c.services.game();
+  QuestInfo& info = g.quests[q];
+  info.stage = static_cast<int>(n);
+  info.stagesDone.insert(info.stage);
+  g.StartQuest(q);
+  c.result = Value::Number(1);
+  return true;
+}
+
+// GetStage Q (§14.3): the current stage; 0 before any is set.
+bool GetStage(CallContext& c) {
+  const FormId q = QuestArg(c, 0);
+  const auto& quests = c.services.game().quests;
+  auto it = quests.find(q);
+  c.result = Value::Number(it != quests.end() ? it->second.stage : 0);
+  return true;
+}
+
+// GetStageDone Q n (§14.3): 1 when SetStage has set stage n.
+bool GetStageDone(CallContext& c) {
+  const FormId q = QuestArg(c, 0);
+  const auto& quests = c.services.game().quests;
+  auto it = quests.find(q);
+  const int n = static_cast<int>(c.Number(1, -1));
+  c.result = Value::Bool(it != quests.end() && it->second.stagesDone.count(n) != 0);
   return true;
 }
 
@@ -200,8 +240,12 @@ void RegisterQuestsTime(Registry& r) {
   r.Add({"StopQuest", "", {quest}, false, Returns::Number, StopQuest});              // §7
   r.Add({"GetQuestRunning", "", {quest}, false, Returns::Number, GetQuestRunning});  // §7
   r.Add({"SetQuestDelay", "", {quest, {Param::Number}}, false, Returns::Number, SetQuestDelay});
-  r.Add({"GetGameLoaded", "", {}, false, Returns::Number, GetGameLoaded});        // §14.1
-  r.Add({"GetGameRestarted", "", {}, false, Returns::Number, GetGameRestarted});  // §14.1
+  const ParamSpec num{Param::Number};
+  r.Add({"SetStage", "", {quest, num}, false, Returns::Number, SetStage});          // §14.3
+  r.Add({"GetStage", "", {quest}, false, Returns::Number, GetStage});               // §14.3
+  r.Add({"GetStageDone", "", {quest, num}, false, Returns::Number, GetStageDone});  // §14.3
+  r.Add({"GetGameLoaded", "", {}, false, Returns::Number, GetGameLoaded});          // §14.1
+  r.Add({"GetGameRestarted", "", {}, false, Returns::Number, GetGameRestarted});    // §14.1
   r.Add({"SetModLocalData", "", {key, {Param::Any}}, false, Returns::Number, SetModLocalData});
   r.Add({"GetModLocalData", "", {key}, false, Returns::Any, GetModLocalData});  // §14.2
   r.Add({"ModLocalDataExists", "", {key}, false, Returns::Number, ModLocalDataExists});

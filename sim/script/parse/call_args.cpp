@@ -92,20 +92,15 @@ void Parser::CommandArgs(Expr& call, Mode mode, std::size_t maxArgs, bool single
       arg = ParseExpr(Mode::Vanilla, kVanillaArgBp);
     else {
       arg = ParseExpr(Mode::Xnvse, kArgBp);
-      if (IsOp("::")) {  // a key::value pair (§12.2 ar_Map)
+      // A key::value pair (§12.2 ar_Map) or a range lo:hi (§12.3 ar_Find,
+      // §12.4 ar_Erase) is one argument.
+      if (IsOp("::") || IsOp(":")) {
         Token op = Next();
-        ExprPtr pair = Node(ExprKind::Binary, op.line);
-        pair->op = "::";
-        pair->kids.push_back(std::move(arg));
-        pair->kids.push_back(ParseExpr(Mode::Xnvse, kArgBp));
-        arg = std::move(pair);
-      } else if (IsOp(":")) {  // a range lo:hi (§12.3 ar_Find, §12.4 ar_Erase)
-        Token op = Next();
-        ExprPtr range = Node(ExprKind::Binary, op.line);
-        range->op = ":";
-        range->kids.push_back(std::move(arg));
-        range->kids.push_back(ParseExpr(Mode::Xnvse, kArgBp));
-        arg = std::move(range);
+        ExprPtr joined = Node(ExprKind::Binary, op.line);
+        joined->op = op.text;
+        joined->kids.push_back(std::move(arg));
+        joined->kids.push_back(ParseExpr(Mode::Xnvse, kArgBp));
+        arg = std::move(joined);
       }
     }
     call.kids.push_back(std::move(arg));
@@ -155,7 +150,8 @@ ExprPtr Parser::CommandCall(const Token& name, Mode mode, ExprPtr ref) {
   if (const Builtin* b = Builtins().Find(name.text)) {
     call->builtin = b;
     // In a game expression (set, if) each argument is one operand, as for
-    // a plug-in's command, so `if GetStage Q < 20` compares the result.
+    // a plug-in's command (§4.1, §4.3), so `if GetStage Q < 20` compares the
+    // result.
     const bool single = mode == Mode::Xnvse && b->params.size() == 1 && b->repeatLast == 0;
     CommandArgs(*call, mode, b->MaxArgs(), single);
     std::size_t given = call->kids.size() - (call->hasRef ? 1 : 0);
