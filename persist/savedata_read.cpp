@@ -1,12 +1,9 @@
 // The save-data reader: the file to libcsv, fields to a csvp_record, records
 // to the store through the mod maps.
 #include <algorithm>
-#include <bit>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -16,6 +13,7 @@
 #include "log/log.h"
 #include "persist/kept_rows.h"
 #include "persist/mod_maps.h"
+#include "persist/number_text.h"
 #include "persist/savedata.h"
 
 namespace cv::persist {
@@ -23,19 +21,6 @@ namespace cv::persist {
 namespace {
 
 testing::CallbackProbe g_probe = nullptr;
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The text from its first non-blank, without a leading '+'.
-std::string_view NumberStart(std::string_view text) {
-  if (!text.empty() && text[0] >= '0' && text[0] <= '9') return text;  // as the writer writes
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i < text.size() && text[i] == '+') ++i;
-  return text.substr(i);
-}
 
 // One line per value that cannot be mapped, then the mods that are missing.
 void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
@@ -77,64 +62,10 @@ void DropCrBeforeLf(std::string& s) {
   s.resize(w);
 }
 
-// A decimal as the writer writes floats ("12.5", "-0.37", "370001.38"): an
-// optional minus, at most 15 digits with at most one point among them, and
-// no exponent. Nothing when the text is anything else, or when the quick
-// reading could be wrong; from_chars reads those.
-//
-// The digits and the power of ten are exact in a double, so the quotient is
-// rounded once, to the nearest double (or, in the x87 unit, to its own
-// precision first). Rounding that to a float gives the float nearest the
-// decimal unless the double sits exactly halfway between two floats: no
-// halfway point can lie strictly between the decimal and a nearest value of
-// 25 bits or more, since every halfway point is itself such a value.
-std::optional<float> PlainDecimal(std::string_view s) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t i = 0;
-  const bool negative = !s.empty() && s[0] == '-';
-  if (negative) ++i;
-  std::uint64_t digits = 0;
-  int count = 0;
-  int fraction = -1;  // digits after the point; -1 before any point
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    if (c >= '0' && c <= '9') {
-      if (++count > 15) return std::nullopt;
-      digits = digits * 10 + static_cast<unsigned>(c - '0');
-      if (fraction >= 0) ++fraction;
-    } else if (c == '.' && fraction < 0) {
-      fraction = 0;
-    } else {
-      break;
-    }
-  }
-  if (count == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E'))) return std::nullopt;
-  const double quotient = static_cast<double>(digits) / kPow10[fraction < 0 ? 0 : fraction];
-  // Halfway between two floats: the 29 bits a float does not keep are 1
-  // and then zeros.
-  if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) return std::nullopt;
-  const float value = static_cast<float>(quotient);
-  return negative ? -value : value;
-}
-
 constexpr int Tag(char a, char b) { return (a << 8) | b; }
 
 // libcsv's own block size, the least the field buffer grows by.
 constexpr std::size_t kMinBlock = 128;
-
-// The index of a mod-index row: a number from 0 to 255, read as str2int
-// reads it. Anything else (no digits, a sign, a larger number) is none, so
-// that it cannot pass for mod 0 or fill the map with indices no form has.
-bool ReadModIndex(std::string_view text, std::uint32_t& index) {
-  std::string_view s = NumberStart(text);
-  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
-  std::uint32_t value = 0;
-  auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (r.ec != std::errc() || value > 255) return false;
-  index = value;
-  return true;
-}
 
 using RecordTag = csvp_record::Tag;
 
@@ -172,30 +103,6 @@ void Keep(std::string& dest, std::string_view text) {
     dest.assign(text);
   }
   DropCrBeforeLf(dest);
-}
-
-// str2int of the numbers the writer writes, without its guard or its
-// general reading: one to ten digits, ended by the text's end or any other
-// byte (a number that does not fit in 32 bits reads as 0, as there).
-// Everything else (blanks or a sign first, more digits) goes to str2int.
-std::uint32_t ReadNumber(std::string_view text) noexcept {
-  auto digit = [&](std::size_t i) {
-    return static_cast<unsigned>(static_cast<unsigned char>(text[i])) - unsigned{'0'};
-  };
-  const std::size_t n = text.size() < 10 ? text.size() : 10;
-  std::uint64_t value = 0;
-  std::size_t i = 0;
-  for (; i < n && digit(i) <= 9; ++i) value = value * 10 + digit(i);
-  if (i == 0 || (i < text.size() && digit(i) <= 9)) return str2int(text);
-  return value > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(value);
-}
-
-// str2float of the decimals the writer writes (PlainDecimal's), without its
-// guard; everything else goes to str2float.
-float ReadDecimal(std::string_view text) noexcept {
-  if (!text.empty() && (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')))
-    if (auto plain = PlainDecimal(text)) return *plain;
-  return str2float(text);
 }
 
 void ReadField(csvp_record& r, std::string_view text) {
@@ -289,33 +196,6 @@ void StoreRecord(csvp_record& r) {
 }  // namespace
 
 void testing::SetCallbackProbe(CallbackProbe probe) { g_probe = probe; }
-
-std::uint32_t str2int(std::string_view text) noexcept {
-  std::uint32_t result = 0;
-  Guarded({"str2int"}, [&] {
-    // Plain digits only: no sign, and a number that does not fit in 32 bits
-    // is out of range. Either way the result stays 0.
-    std::string_view s = NumberStart(text);
-    std::uint32_t value = 0;
-    if (std::from_chars(s.data(), s.data() + s.size(), value).ec == std::errc()) result = value;
-  });
-  return result;
-}
-
-float str2float(std::string_view text) noexcept {
-  float result = 0;
-  Guarded({"str2float"}, [&] {
-    std::string_view s = NumberStart(text);
-    if (auto plain = PlainDecimal(s)) {
-      result = *plain;
-      return;
-    }
-    float value = 0;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (r.ec == std::errc()) result = value;
-  });
-  return result;
-}
 
 namespace {
 
