@@ -171,6 +171,15 @@ class OwnerMap {
 
   void clear() noexcept { Free(); }
 
+  // Makes room for n entries at once, so that a map known to be about to
+  // hold them skips the blocks it would grow through. Never shrinks.
+  void reserve(std::size_t n) {
+    std::size_t slots = bucket_count();
+    if (n <= MaxEntries(slots)) return;
+    while (n > MaxEntries(slots)) slots = NextSlots(slots);
+    Grow(slots);
+  }
+
  private:
   struct Block {
     std::uint32_t size;
@@ -251,10 +260,13 @@ class OwnerMap {
     return i;
   }
 
-  void Grow() {
-    // One slot, then four (an owner with a second value mostly gets a few
-    // more, and each growth hashes every key again), then doubling.
-    const std::size_t slots = !block_ ? 1 : block_->slots == 1 ? 4 : 2 * std::size_t{block_->slots};
+  // One slot, then four (an owner with a second value mostly gets a few
+  // more, and each growth hashes every key again), then doubling.
+  static std::size_t NextSlots(std::size_t slots) {
+    return slots == 0 ? 1 : slots == 1 ? 4 : 2 * slots;
+  }
+  void Grow() { Grow(NextSlots(bucket_count())); }
+  void Grow(std::size_t slots) {
     OwnerMap bigger;
     bigger.block_ = static_cast<Block*>(::operator new(BlockBytes(slots)));
     bigger.block_->size = 0;

@@ -272,13 +272,19 @@ class BasicEvStore {
     const std::size_t hash = key.hash();
     return EntryIn(OwnerEntries<K>(owner), key.view(), &hash);
   }
+  // expected: how many entries the owner is known to be about to hold; an
+  // owner map with room for fewer takes a block for that many first.
   template <EvKind K>
-  EvValueT<K>& Entry(EvOwnerId owner, std::string_view key, OwnerRun<K>& run) {
+  EvValueT<K>& Entry(EvOwnerId owner, std::string_view key, OwnerRun<K>& run,
+                     std::size_t expected = 0) {
     if (run.entries_ == nullptr || run.owner_ != owner || run.generation_ != generation_) {
       auto* entries = &OwnerEntries<K>(owner);
       run.owner_ = owner;
       run.entries_ = entries;
       run.generation_ = generation_;
+    }
+    if constexpr (requires { run.entries_->reserve(expected); }) {
+      if (expected > 1) run.entries_->reserve(expected);
     }
     return EntryIn(*run.entries_, key);
   }

@@ -168,6 +168,30 @@ struct csvp_record {
   EvStore::OwnerRun<EvKind::Float> floatRun;
   EvStore::OwnerRun<EvKind::Form> formRun;
   EvStore::OwnerRun<EvKind::String> stringRun;
+  // A value row held back until the next row shows whether its owner's
+  // run goes on. A file lists an owner's rows of one kind together, and an
+  // owner known to get two entries or more then takes a block for them at
+  // once, not a one-slot block first that it outgrows at the next row. A row
+  // is held only while nothing can tell (no observer, no probe, no row kept
+  // for the end), and is stored before anything else happens: before the
+  // next row of another owner or kind, any log line, and the end of the
+  // piece being parsed.
+  struct Held {
+    bool active = false;
+    Tag tag = Tag::None;
+    std::uint32_t id = 0;     // the owner as the file gives it (for the log)
+    std::uint32_t owner = 0;  // as stored
+    std::uint64_t record = 0;
+    std::string key;
+    std::string text;
+    std::uint32_t form = 0;  // as stored
+    float number = 0;
+  };
+  Held held;
+  // The kind and owner (as stored) of the last value row stored: a row that
+  // goes on with them is stored at once.
+  Tag runTag = Tag::None;
+  std::uint32_t runOwner = 0;
   // When set, sees every complete record (fields: how many it had) just
   // before it is stored; the save-data tool reads files through it.
   using Observer = void (*)(const csvp_record& record, std::int32_t fields, void* context);

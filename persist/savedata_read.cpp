@@ -92,13 +92,40 @@ RecordTag TagOf(std::string_view text) {
 }
 
 // A kept text: copied whole, and inside a quoted field every CR LF read
-// back as the line feed it was written for. The texts of one kind are much
-// alike from record to record, so most fit in the last one's place, which
-// spares the general assignment.
+// back as the line feed it was written for. Most kept texts are short keys
+// and values: up to 15 bytes fit the string's own buffer, and are copied
+// and checked for a CR a word or two at a time, without a call. Longer ones
+// mostly fit in the last one's place, which spares the general assignment.
 void Keep(std::string& dest, std::string_view text) {
-  if (text.size() <= dest.size()) {
-    std::memcpy(dest.data(), text.data(), text.size());
-    dest.resize(text.size());
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const std::size_t n = text.size();
+  const char* from = text.data();
+  if (n <= 15) {
+    dest.resize(n);  // within the string's own buffer: no allocation
+    char* to = dest.data();
+    std::uint64_t a = 0, b = 0;
+    if (n >= 8) {
+      std::memcpy(&a, from, 8);
+      std::memcpy(&b, from + n - 8, 8);
+      std::memcpy(to, &a, 8);
+      std::memcpy(to + n - 8, &b, 8);
+    } else {
+      // Fewer than eight bytes: copied one by one, gathered into a to
+      // look for a CR; the bytes past them stay zero.
+      for (std::size_t i = 0; i < n; ++i) {
+        to[i] = from[i];
+        a |= std::uint64_t{static_cast<unsigned char>(from[i])} << (8 * i);
+      }
+      b = a;
+    }
+    auto holdsCr = [&](std::uint64_t w) {
+      w ^= kOnes * '\r';  // a CR becomes a zero byte
+      return ((w - kOnes) & ~w & kHighs) != 0;
+    };
+    if (!holdsCr(a) && !holdsCr(b)) return;
+  } else if (n <= dest.size()) {
+    std::memcpy(dest.data(), from, n);
+    dest.resize(n);
   } else {
     dest.assign(text);
   }
@@ -146,14 +173,95 @@ void Defer(csvp_record& r) {
   NoteKept(r);
 }
 
+void LogRefused(const std::string& key, std::uint32_t id) {
+  LogMessage("Refusing key '%s' of %u: its table would grow without bound", key.c_str(),
+             static_cast<unsigned>(id));
+}
+
+// Stores the held row, if there is one; expected as EvStore::Entry takes it.
+// A key its table refuses is logged and skipped. Should memory run out, the
+// records read so far end before the held one.
+void StoreHeld(csvp_record& r, std::size_t expected = 0) {
+  csvp_record::Held& h = r.held;
+  if (!h.active) return;
+  h.active = false;
+  try {
+    switch (h.tag) {
+      case RecordTag::String:
+        r.store->Entry<EvKind::String>(h.owner, h.key, r.stringRun, expected) = h.text;
+        break;
+      case RecordTag::Form:
+        r.store->Entry<EvKind::Form>(h.owner, h.key, r.formRun, expected) = h.form;
+        break;
+      case RecordTag::Float:
+        r.store->Entry<EvKind::Float>(h.owner, h.key, r.floatRun, expected) = h.number;
+        break;
+      default: return;
+    }
+    r.runTag = h.tag;
+    r.runOwner = h.owner;
+  } catch (const TableRefused&) {
+    LogRefused(h.key, h.id);
+  } catch (const std::bad_alloc&) {
+    r.records = h.record;
+    throw;
+  }
+}
+
+// Whether nothing can tell that a row is stored one row late: no observer
+// sees the records, no probe may fail a callback, and no row waits for the
+// end of the file (its bookkeeping counts on the order of the stores).
+bool MayHold(const csvp_record& r) {
+  return r.observer == nullptr && g_probe == nullptr && r.deferred.empty() && !r.storingKept;
+}
+
+template <EvKind K>
+EvStore::OwnerRun<K>& RunOf(csvp_record& r) {
+  if constexpr (K == EvKind::Float)
+    return r.floatRun;
+  else if constexpr (K == EvKind::Form)
+    return r.formRun;
+  else
+    return r.stringRun;
+}
+
+// Stores the value row in hand under owner (as stored), with value as
+// stored; or holds it back when it may begin an owner's run.
+template <EvKind K>
+void Put(csvp_record& r, std::uint32_t owner, const EvValueT<K>& value) {
+  csvp_record::Held& h = r.held;
+  const bool goesOn = h.active && h.tag == r.tag && h.owner == owner;
+  StoreHeld(r, goesOn ? 2 : 0);  // the held row and this one: two at least
+  const bool inRun = goesOn || (r.runTag == r.tag && r.runOwner == owner);
+  if (!inRun && MayHold(r)) {
+    h.active = true;
+    h.tag = r.tag;
+    h.id = r.id;
+    h.owner = owner;
+    h.record = r.records;
+    h.key.swap(r.field3);
+    if constexpr (K == EvKind::String)
+      h.text.swap(r.text);
+    else if constexpr (K == EvKind::Form)
+      h.form = value;
+    else
+      h.number = value;
+    return;
+  }
+  r.store->Entry<K>(owner, r.field3, RunOf<K>(r)) = value;
+  r.runTag = r.tag;
+  r.runOwner = owner;
+  NoteStored(r, owner);
+}
+
 void StoreRecord(csvp_record& r) {
   if (r.store == nullptr) {
     r.store = &TheStore();
     r.maps = &TheModMaps();
   }
   ModMaps& maps = *r.maps;
-  EvStore& store = *r.store;
   if (r.tag == RecordTag::ModIndex) {
+    StoreHeld(r);
     if (!r.modIndexValid) {
       ++r.skippedModRows;
       return;
@@ -162,34 +270,41 @@ void StoreRecord(csvp_record& r) {
     r.modRowRead.set(r.id);
     return;
   }
-  if (r.tag != RecordTag::None && WaitsForModRow(r)) return Defer(r);
+  if (r.tag != RecordTag::None && WaitsForModRow(r)) {
+    StoreHeld(r);
+    return Defer(r);
+  }
+  // A row that is lost logs why; what was read before it is stored first.
+  auto lost = [&](const char* kind, std::initializer_list<std::uint32_t> ids) {
+    StoreHeld(r);
+    LogLostValue(kind, r.field3, maps, ids);
+  };
   switch (r.tag) {
     case RecordTag::ModIndex: return;
     case RecordTag::String: {
       auto mapped = maps.Remap(r.id);
-      if (!mapped) return LogLostValue("EVST", r.field3, maps, {r.id});
+      if (!mapped) return lost("EVST", {r.id});
       if (StoredByLaterRow(r, *mapped)) return;
-      store.Entry<EvKind::String>(*mapped, r.field3, r.stringRun) = r.text;
-      return NoteStored(r, *mapped);
+      return Put<EvKind::String>(r, *mapped, r.text);
     }
     case RecordTag::Form: {
       auto mappedOwner = maps.Remap(r.id);
       auto mappedValue = maps.Remap(r.form);
-      if (!mappedOwner && !mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.id, r.form});
-      if (!mappedOwner) return LogLostValue("EVFO", r.field3, maps, {r.id});
-      if (!mappedValue) return LogLostValue("EVFO", r.field3, maps, {r.form});
+      if (!mappedOwner && !mappedValue) return lost("EVFO", {r.id, r.form});
+      if (!mappedOwner) return lost("EVFO", {r.id});
+      if (!mappedValue) return lost("EVFO", {r.form});
       if (StoredByLaterRow(r, *mappedOwner)) return;
-      store.Entry<EvKind::Form>(*mappedOwner, r.field3, r.formRun) = *mappedValue;
-      return NoteStored(r, *mappedOwner);
+      return Put<EvKind::Form>(r, *mappedOwner, *mappedValue);
     }
     case RecordTag::Float: {
       auto mapped = maps.Remap(r.id);
-      if (!mapped) return LogLostValue("EVFL", r.field3, maps, {r.id});
+      if (!mapped) return lost("EVFL", {r.id});
       if (StoredByLaterRow(r, *mapped)) return;
-      store.Entry<EvKind::Float>(*mapped, r.field3, r.floatRun) = r.number;
-      return NoteStored(r, *mapped);
+      return Put<EvKind::Float>(r, *mapped, r.number);
     }
-    case RecordTag::None: LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
+    case RecordTag::None:
+      StoreHeld(r);
+      LogMessage("Unknown record type '%s'", r.unknownTag.c_str());
   }
 }
 
@@ -204,8 +319,7 @@ void StoreRefusing(csvp_record& r) {
   try {
     StoreRecord(r);
   } catch (const TableRefused&) {
-    LogMessage("Refusing key '%s' of %u: its table would grow without bound", r.field3.c_str(),
-               static_cast<unsigned>(r.id));
+    LogRefused(r.field3, r.id);
   }
 }
 
@@ -265,11 +379,13 @@ void csvp_cb2(int, void* state) noexcept {
       // Every kind takes four fields. More come from a hand-edited file, as
       // when a quote left open swallows the next line: the record is read
       // as it always was, and the log says where to look.
-      if (fields > 4 && r.tag != RecordTag::None)
+      if (fields > 4 && r.tag != RecordTag::None) {
+        StoreHeld(r);
         LogMessage(
             "Too many fields in the %s row at line %llu: the fields after the fourth are "
             "ignored",
             TagText(r.tag), static_cast<unsigned long long>(RecordLine(r)));
+      }
       StoreRefusing(r);
       ++r.records;
     });
@@ -350,6 +466,9 @@ void SaveDataReader::ParsePiece(const char* data, std::size_t size) {
   // piece is still here.
   if (record_.fieldCount > 0) RecordLine(record_);
   lines_.EndPiece();
+  // Every complete record is stored once the piece is read.
+  if (record_.held.active)
+    Guarded({"csvp_cb2"}, [&] { StopOnBadAlloc(record_, [&] { StoreHeld(record_); }); });
 }
 
 void SaveDataReader::Feed(const char* data, std::size_t size) {
