@@ -44,7 +44,7 @@ const detail::OwnerHashKey detail::g_ownerKey = [] {
   return detail::OwnerHashKey{drawn.k0, drawn.k1};
 }();
 
-EvKey NormalizeKey(std::string_view text) {
+std::string NormalizeKey(std::string_view text) {
   text = UpToNul(text);
   EvKey key(text);
   for (char& c : key) c = Fold(c);

@@ -121,5 +121,32 @@ TEST(OwnerMap, OneEntryTakesOneSlot) {
   EXPECT_EQ(map.bucket_count(), 0u);
 }
 
+// Room made for n entries is the block n insertions one at a time grow to;
+// the entries already there stay, and a map never shrinks.
+TEST(OwnerMap, ReserveMakesTheBlockInsertionsWouldGrowTo) {
+  for (std::size_t already : {0u, 1u, 3u}) {
+    for (std::size_t n = 0; n <= 40; ++n) {
+      SCOPED_TRACE(::testing::Message() << already << " entries, room for " << n);
+      OwnerMap<float> reserved, grown;
+      for (std::size_t i = 0; i < already; ++i) {
+        reserved.try_emplace(StoredKey("old" + std::to_string(i))).first.value() = 1.0f;
+        grown.try_emplace(StoredKey("old" + std::to_string(i)));
+      }
+      reserved.reserve(n);
+      for (std::size_t i = already; i < n; ++i)
+        grown.try_emplace(StoredKey("k" + std::to_string(i)));
+      EXPECT_EQ(reserved.bucket_count(), grown.bucket_count());
+      EXPECT_EQ(reserved.size(), already);
+      for (std::size_t i = 0; i < already; ++i)
+        EXPECT_EQ(reserved.find("old" + std::to_string(i))->second, 1.0f);
+      // Filling the room takes no other block.
+      const std::size_t slots = reserved.bucket_count();
+      for (std::size_t i = already; i < n; ++i)
+        reserved.try_emplace(StoredKey("k" + std::to_string(i)));
+      EXPECT_EQ(reserved.bucket_count(), slots);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cv::detail
