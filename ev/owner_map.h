@@ -17,6 +17,13 @@
 // Keys are hashed with the seeded hash (Hash), so no file can choose keys
 // that share a probe run; should they anyway, a look-up gets slower, but the
 // block never grows beyond twice what its entries need.
+//
+// A block of up to eight slots is read whole at every look-up instead: one
+// word holds all its control bytes. Its keys are not hashed at all (a few
+// entries cannot crowd a probe run), an entry takes the first free slot,
+// and its control byte holds 0x80 and seven bits mixed from the key's length
+// and three of its bytes, which most other keys of the owner do not share.
+// Most owners have such a block, so most keys are never hashed.
 #pragma once
 
 #include <bit>
@@ -115,8 +122,8 @@ class OwnerMap {
   const_iterator begin() const noexcept { return const_iterator(this, 0); }
   const_iterator end() const noexcept { return const_iterator(this, bucket_count()); }
 
-  iterator find(std::string_view key) { return find(key, hasher()(key)); }
-  const_iterator find(std::string_view key) const { return find(key, hasher()(key)); }
+  iterator find(std::string_view key) { return iterator(this, LocateKey(key)); }
+  const_iterator find(std::string_view key) const { return const_iterator(this, LocateKey(key)); }
   iterator find(std::string_view key, std::size_t hash) {
     return iterator(this, Locate(key, hash));
   }
@@ -127,22 +134,16 @@ class OwnerMap {
   // The entry of key, made with a value-initialised V when absent.
   template <class... Args>
   std::pair<iterator, bool> try_emplace(StoredKey&& key, Args&&... args) {
-    const std::size_t hash = hasher()(key.view());
-    return try_emplace_hashed(hash, std::move(key), std::forward<Args>(args)...);
+    if (std::size_t at = LocateKey(key.view()); at != bucket_count())
+      return {iterator(this, at), false};
+    return Add(nullptr, std::move(key), std::forward<Args>(args)...);
   }
   // The same with the key's hash (Hash's) already made.
   template <class... Args>
   std::pair<iterator, bool> try_emplace_hashed(std::size_t hash, StoredKey&& key, Args&&... args) {
-    const std::string_view view = key.view();
-    if (std::size_t at = Locate(view, hash); at != bucket_count())
+    if (std::size_t at = Locate(key.view(), hash); at != bucket_count())
       return {iterator(this, at), false};
-    if (size() + 1 > MaxEntries(bucket_count())) Grow();
-    const std::size_t at = FreeSlot(hash);
-    Slot* s = &SlotAt(at);
-    ::new (static_cast<void*>(s)) Slot{std::move(key), V(std::forward<Args>(args)...)};
-    SetCtrl(at, Fragment(hash));
-    ++block_->size;
-    return {iterator(this, at), true};
+    return Add(&hash, std::move(key), std::forward<Args>(args)...);
   }
 
   // Removes the entry; returns the iterator to look at next (the entry that
@@ -153,6 +154,7 @@ class OwnerMap {
     SlotAt(hole).~Slot();
     SetCtrl(hole, 0);
     --block_->size;
+    if (Scanned(bucket_count())) return iterator(this, hole);
     // Every entry of the run behind the hole whose home lies at or before
     // the hole moves into it (a free slot ends the run).
     for (std::size_t i = (hole + 1) & mask; Ctrl()[i] != 0; i = (i + 1) & mask) {
@@ -186,6 +188,7 @@ class OwnerMap {
     std::uint32_t slots;
   };
   static constexpr std::size_t kCopies = 7;  // control bytes kept twice
+  static constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   static constexpr std::size_t kSlotAlign = alignof(Slot) > alignof(Block) ? alignof(Slot)
                                                                            : alignof(Block);
   static std::size_t SlotsOffset(std::size_t slots) {
@@ -202,6 +205,16 @@ class OwnerMap {
     if (n <= 4) return n;
     if (n <= 16) return n - n / 8;
     return n - n / 4;
+  }
+  // Blocks read whole at every look-up, and the control byte of a key in one.
+  static constexpr std::size_t kScanned = 8;
+  static bool Scanned(std::size_t slots) noexcept { return slots <= kScanned; }
+  static std::uint8_t Mark(std::string_view key) noexcept {
+    const std::size_t n = key.size();
+    if (n == 0) return 0x80;
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(key[i]) + 0u; };
+    return static_cast<std::uint8_t>(0x80u |
+                                     ((n + byte(0) + 3 * byte(n - 1) + 5 * byte(n / 2)) & 0x7Fu));
   }
   static std::uint8_t Fragment(std::size_t hash) {
     return static_cast<std::uint8_t>(0x80u | ((hash >> (8 * sizeof(std::size_t) - 7)) & 0x7Fu));
@@ -220,7 +233,7 @@ class OwnerMap {
   // pays for no call and no saved registers.
   [[gnu::always_inline]] std::size_t Locate(std::string_view key, std::size_t hash) const noexcept {
     if (block_ == nullptr) return 0;
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    if (Scanned(block_->slots)) return LocateScanned(key);
     const std::size_t n = block_->slots, mask = n - 1;
     const std::uint64_t fragments = kOnes * Fragment(hash);
     const std::uint8_t* ctrl = Ctrl();
@@ -245,6 +258,54 @@ class OwnerMap {
       if (free != 0) break;
     }
     return n;
+  }
+  // The same when the key's hash is not made yet: made only when needed.
+  std::size_t LocateKey(std::string_view key) const noexcept {
+    if (block_ == nullptr) return 0;
+    if (Scanned(block_->slots)) return LocateScanned(key);
+    return Locate(key, hasher()(key));
+  }
+  // A block read whole: every occupied slot whose control byte is the key's
+  // mark is compared. (A block of n slots has n + 7 control bytes, so the
+  // word is always there to read.)
+  std::size_t LocateScanned(std::string_view key) const noexcept {
+    const std::size_t n = block_->slots;
+    std::uint64_t w;
+    std::memcpy(&w, Ctrl(), 8);
+    const std::uint64_t valid = n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+    const std::uint64_t x = w ^ (kOnes * Mark(key));
+    // Bytes above a matching one may show as matching too: only occupied
+    // slots are compared.
+    for (std::uint64_t same = (x - kOnes) & ~x & w & kHighs & valid; same != 0; same &= same - 1) {
+      const std::size_t at = static_cast<std::size_t>(std::countr_zero(same)) / 8;
+      if (SlotAt(at).first.view() == key) return at;
+    }
+    return n;
+  }
+  // Puts a new entry in, growing the block first when it is full; hash,
+  // when given, is the key's, else it is made only for a hashed block.
+  template <class... Args>
+  std::pair<iterator, bool> Add(const std::size_t* hash, StoredKey&& key, Args&&... args) {
+    if (size() + 1 > MaxEntries(bucket_count())) Grow();
+    std::size_t at;
+    std::uint8_t control;
+    if (Scanned(block_->slots)) {
+      at = FirstFree();
+      control = Mark(key.view());
+    } else {
+      const std::size_t h = hash != nullptr ? *hash : hasher()(key.view());
+      at = FreeSlot(h);
+      control = Fragment(h);
+    }
+    ::new (static_cast<void*>(&SlotAt(at))) Slot{std::move(key), V(std::forward<Args>(args)...)};
+    SetCtrl(at, control);
+    ++block_->size;
+    return {iterator(this, at), true};
+  }
+  std::size_t FirstFree() const noexcept {
+    std::size_t i = 0;
+    while (Ctrl()[i] != 0) ++i;
+    return i;
   }
   // Sets slot i's control byte, and its copy after the last slot.
   void SetCtrl(std::size_t i, std::uint8_t c) noexcept {
@@ -272,14 +333,22 @@ class OwnerMap {
     bigger.block_->size = 0;
     bigger.block_->slots = static_cast<std::uint32_t>(slots);
     std::memset(bigger.Ctrl(), 0, slots + kCopies);
-    // Moving entries allocates nothing and cannot fail.
+    // Moving entries allocates nothing and cannot fail. A block read whole
+    // takes them in order and keeps their marks (the smaller block was one
+    // too); a hashed block hashes every key.
+    const bool scanned = Scanned(slots);
     for (std::size_t i = 0, n = bucket_count(); i < n; ++i) {
       if (Ctrl()[i] == 0) continue;
       Slot& s = SlotAt(i);
-      const std::size_t hash = hasher()(s.first.view());
-      const std::size_t at = bigger.FreeSlot(hash);
+      std::size_t at = bigger.block_->size;
+      std::uint8_t control = Ctrl()[i];
+      if (!scanned) {
+        const std::size_t hash = hasher()(s.first.view());
+        at = bigger.FreeSlot(hash);
+        control = Fragment(hash);
+      }
       ::new (static_cast<void*>(&bigger.SlotAt(at))) Slot(std::move(s));
-      bigger.SetCtrl(at, Ctrl()[i]);
+      bigger.SetCtrl(at, control);
       ++bigger.block_->size;
     }
     swap(bigger);

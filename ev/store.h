@@ -170,7 +170,12 @@ class BasicEvStore {
   // already folded.
   template <EvKind K>
   const EvValueT<K>* Find(EvOwnerId owner, std::string_view key) const noexcept {
-    return FindHashed<K>(owner, key, [&](const auto& hash) { return hash(key); });
+    // The owner map hashes the key only if its block is a hashed one.
+    const auto& t = table<K>();
+    auto o = t.find(owner);
+    if (o == t.end()) return nullptr;
+    auto e = o->second.find(key);
+    return e == o->second.end() ? nullptr : &e->second;
   }
   // The same for a folded key, whose hash was made as it was folded.
   template <EvKind K>

@@ -121,6 +121,48 @@ TEST(OwnerMap, OneEntryTakesOneSlot) {
   EXPECT_EQ(map.bucket_count(), 0u);
 }
 
+// Keys of one length that share the bytes a small block's control byte is
+// made from are told apart by comparing them, through erasures and through
+// the growth into a hashed block.
+TEST(OwnerMap, KeysSharingASmallBlocksMarkAreToldApart) {
+  // Bytes 0, 2 and 4 are the same in all of them; 1 and 3 differ.
+  std::vector<std::string> keys;
+  for (char a : {'0', '1', '2', '3'})
+    for (char b : {'x', 'y', 'z', 'w'}) keys.push_back(std::string{'k', a, 'm', b, 'k'});
+  struct Case {
+    std::size_t inserted;  // the first keys, in order
+    std::vector<std::size_t> erased;
+  };
+  const Case cases[] = {{1, {0}},    {4, {1}},      {4, {0, 3}},     {7, {6, 0, 3}},
+                        {8, {2, 5}}, {12, {0, 11}}, {16, {3, 4, 15}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.inserted);
+    OwnerMap<float> map;
+    std::map<std::string, float> model;
+    for (std::size_t i = 0; i < c.inserted; ++i) {
+      map.try_emplace(StoredKey(keys[i])).first.value() = static_cast<float>(i);
+      model[keys[i]] = static_cast<float>(i);
+    }
+    for (std::size_t i : c.erased) {
+      map.erase(map.find(keys[i]));
+      model.erase(keys[i]);
+    }
+    EXPECT_EQ(map.size(), model.size());
+    for (const std::string& k : keys) {
+      auto it = map.find(k);
+      if (model.count(k) == 0) {
+        EXPECT_EQ(it, map.end()) << k;
+      } else {
+        ASSERT_NE(it, map.end()) << k;
+        EXPECT_EQ(it->second, model[k]) << k;
+      }
+    }
+    // Put back, every key lands once.
+    for (const std::string& k : keys) map.try_emplace(StoredKey(k));
+    EXPECT_EQ(map.size(), keys.size());
+  }
+}
+
 // Room made for n entries is the block n insertions one at a time grow to;
 // the entries already there stay, and a map never shrinks.
 TEST(OwnerMap, ReserveMakesTheBlockInsertionsWouldGrowTo) {
