@@ -62,7 +62,7 @@ class StoredKey {
   bool OnHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
   void Init(std::string_view text) {
     if (text.size() <= kInline) {
-      std::memcpy(bytes_, text.data(), text.size());
+      CopyShort(text.data(), text.size());
       bytes_[kInline] = static_cast<char>(text.size());
       return;
     }
@@ -72,6 +72,24 @@ class StoredKey {
     std::memcpy(bytes_, &p, sizeof p);
     std::memcpy(bytes_ + sizeof p, &n, sizeof n);
     bytes_[kInline] = static_cast<char>(kHeap);
+  }
+  // Copies n bytes (at most kInline) into the inline buffer with a few
+  // overlapping loads and stores instead of a call for a copy of any size.
+  void CopyShort(const char* p, std::size_t n) noexcept {
+    auto copy = [&](std::size_t at, auto word) {
+      std::memcpy(&word, p + at, sizeof word);
+      std::memcpy(bytes_ + at, &word, sizeof word);
+    };
+    if (n >= 8) {
+      copy(0, std::uint64_t{});
+      if (n > 16) copy(8, std::uint64_t{});
+      copy(n - 8, std::uint64_t{});
+    } else if (n >= 4) {
+      copy(0, std::uint32_t{});
+      copy(n - 4, std::uint32_t{});
+    } else {
+      for (std::size_t i = 0; i < n; ++i) bytes_[i] = p[i];
+    }
   }
   void Release() noexcept {
     if (!OnHeap()) return;

@@ -121,6 +121,21 @@ TEST(OwnerMap, OneEntryTakesOneSlot) {
   EXPECT_EQ(map.bucket_count(), 0u);
 }
 
+// A key of every length up to past the inline buffer keeps every byte,
+// through a copy and a move.
+TEST(StoredKey, KeepsEveryByteOfEveryLength) {
+  for (std::size_t n = 0; n <= StoredKey::kInline + 9; ++n) {
+    SCOPED_TRACE(n);
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) text += static_cast<char>(i == 3 ? '\0' : 'a' + i);
+    const StoredKey key(text);
+    EXPECT_EQ(key.view(), text);
+    StoredKey copy(key);
+    StoredKey moved(std::move(copy));
+    EXPECT_EQ(moved.view(), text);
+  }
+}
+
 // Keys of one length that share the bytes a small block's control byte is
 // made from are told apart by comparing them, through erasures and through
 // the growth into a hashed block.
