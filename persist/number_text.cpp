@@ -45,18 +45,23 @@ std::optional<float> PlainDecimal(std::string_view s) {
   if (negative) ++i;
   std::uint64_t digits = 0;
   int count = 0;
-  int fraction = -1;  // digits after the point; -1 before any point
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    if (c >= '0' && c <= '9') {
-      if (++count > 15) return std::nullopt;
-      digits = digits * 10 + static_cast<unsigned>(c - '0');
-      if (fraction >= 0) ++fraction;
-    } else if (c == '.' && fraction < 0) {
-      fraction = 0;
-    } else {
-      break;
+  // A run of digits: false once there are more than 15 in all.
+  auto run = [&] {
+    for (; i < s.size(); ++i) {
+      const unsigned d = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+      if (d > 9) break;
+      if (++count > 15) return false;
+      digits = digits * 10 + d;
     }
+    return true;
+  };
+  if (!run()) return std::nullopt;
+  int fraction = -1;  // digits after the point; -1 without a point
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    const int before = count;
+    if (!run()) return std::nullopt;
+    fraction = count - before;
   }
   if (count == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E'))) return std::nullopt;
   const double quotient = static_cast<double>(digits) / kPow10[fraction < 0 ? 0 : fraction];
