@@ -110,8 +110,8 @@ void Keep(std::string& dest, std::string_view text) {
       std::memcpy(to, &a, 8);
       std::memcpy(to + n - 8, &b, 8);
     } else {
-      // Fewer than eight bytes: copied one by one, gathered into a to
-      // look for a CR; the bytes past them stay zero.
+      // Fewer than eight bytes: copied one by one, and gathered into the
+      // word a, whose bytes past them stay zero, to look for a CR.
       for (std::size_t i = 0; i < n; ++i) {
         to[i] = from[i];
         a |= std::uint64_t{static_cast<unsigned char>(from[i])} << (8 * i);
