@@ -322,7 +322,7 @@ class OwnerMap {
   }
 
   // One slot, then four (an owner with a second value mostly gets a few
-  // more, and each growth hashes every key again), then doubling.
+  // more, and each growth moves every entry), then doubling.
   static std::size_t NextSlots(std::size_t slots) {
     return slots == 0 ? 1 : slots == 1 ? 4 : 2 * slots;
   }

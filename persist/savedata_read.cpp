@@ -32,19 +32,24 @@ void LogLostValue(const char* kind, const std::string& key, ModMaps& maps,
   LogOutdent();
 }
 
+// Whether any of the eight bytes of w is a CR.
+bool WordHoldsCr(std::uint64_t w) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  w ^= kOnes * '\r';  // a CR becomes a zero byte
+  return ((w - kOnes) & ~w & kHighs) != 0;
+}
+
 // Whether the text holds a CR. Most texts are keys of a few words, for
 // which eight bytes a step (the last step reading the text's last eight
 // bytes again) costs less than a call to memchr.
 bool HoldsCr(std::string_view t) noexcept {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   const std::size_t n = t.size();
   if (n > 64) return std::memchr(t.data(), '\r', n) != nullptr;
   if (n < 8) return t.find('\r') != std::string_view::npos;
   auto crAt = [&](std::size_t i) {
     std::uint64_t w;
     std::memcpy(&w, t.data() + i, sizeof w);
-    w ^= kOnes * '\r';  // a CR becomes a zero byte
-    return ((w - kOnes) & ~w & kHighs) != 0;
+    return WordHoldsCr(w);
   };
   for (std::size_t i = 0; i + 8 <= n; i += 8)
     if (crAt(i)) return true;
@@ -97,7 +102,6 @@ RecordTag TagOf(std::string_view text) {
 // and checked for a CR a word or two at a time, without a call. Longer ones
 // mostly fit in the last one's place, which spares the general assignment.
 void Keep(std::string& dest, std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
   const std::size_t n = text.size();
   const char* from = text.data();
   if (n <= 15) {
@@ -118,11 +122,7 @@ void Keep(std::string& dest, std::string_view text) {
       }
       b = a;
     }
-    auto holdsCr = [&](std::uint64_t w) {
-      w ^= kOnes * '\r';  // a CR becomes a zero byte
-      return ((w - kOnes) & ~w & kHighs) != 0;
-    };
-    if (!holdsCr(a) && !holdsCr(b)) return;
+    if (!WordHoldsCr(a) && !WordHoldsCr(b)) return;
   } else if (n <= dest.size()) {
     std::memcpy(dest.data(), from, n);
     dest.resize(n);

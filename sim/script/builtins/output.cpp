@@ -176,9 +176,9 @@ bool ExpandFormat(CallContext& c, std::size_t first, std::string& out, std::size
         if (!args.Take(v)) return false;
         // Appended rather than added to a literal: GCC 12 at -O3 warns
         // falsely (-Wrestrict) on "literal" + std::string.
-        std::string spec(1, '%');
-        spec.append(fmt, i, j - i + 1);
-        out += PrintfNumber(std::move(spec), NumberOf(v));
+        std::string conversion(1, '%');
+        conversion.append(fmt, i, j - i + 1);
+        out += PrintfNumber(std::move(conversion), NumberOf(v));
         i = j;
       }
     }
